@@ -1,0 +1,117 @@
+#include "fx/effect.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "fx/frame.h"
+#include "platform/fatal.h"
+
+int g_effect_width = 0;
+int g_effect_height = 0;
+int g_effect_centre_x = 0;
+int g_effect_centre_y = 0;
+int g_polar_stride = 0;
+std::uint16_t* g_polar_table = nullptr;
+std::uint32_t g_effect_texture[k_texture_texels];
+std::uint16_t g_effect_scroll = 0;
+
+namespace {
+
+// Maps atan2's (-pi, pi] onto about two turns of the 8-bit angle code.
+constexpr double k_angle_scale = 81.4895007462974;
+constexpr double k_distance_scale = -0.31;
+
+// The low 8 bits of a value truncated toward zero, as two's complement (-43 gives 213).
+std::uint8_t low_byte(double value)
+{
+    return static_cast<std::uint8_t>(static_cast<std::int32_t>(value));
+}
+
+std::uint16_t polar_entry(int x, int y)
+{
+    if (x == 0 && y == 0)
+        return 0;
+    // s grows with x squared but only linearly with y, and is negative just below the middle.
+    const int s = 2 * x * x + 3 * y;
+    const std::uint8_t distance = s < 0 ? 0 : low_byte(k_distance_scale * std::sqrt(static_cast<double>(s)));
+    const std::uint8_t angle = low_byte(std::atan2(static_cast<double>(y), 2.0 * x) * k_angle_scale);
+    return static_cast<std::uint16_t>(distance | angle << 8);
+}
+
+}  // namespace
+
+void read_effect_texture(std::FILE* file)
+{
+    for (std::uint32_t& texel : g_effect_texture) {
+        std::uint32_t rgb = 0;
+        for (int byte = 0; byte < 3; ++byte) {
+            const int c = std::fgetc(file);
+            rgb = rgb << 8 | (c == EOF ? 0xFFu : static_cast<std::uint32_t>(c));
+        }
+        texel = rgb;
+    }
+}
+
+void effect_init(int width, int height)
+{
+    g_effect_width = width;
+    g_effect_height = height;
+    g_effect_centre_x = width / 2;
+    g_effect_centre_y = height / 2;
+    g_polar_stride = 2 * width;
+
+    std::FILE* file = std::fopen(k_texture_path, "rb");
+    if (file == nullptr)
+        fatal_error("ERROR LOCATING...", k_texture_path);
+    read_effect_texture(file);
+    std::fclose(file);
+
+    const std::size_t entries = static_cast<std::size_t>(2 * width) * static_cast<std::size_t>(2 * height);
+    g_polar_table = static_cast<std::uint16_t*>(std::malloc(entries * sizeof(std::uint16_t)));
+    if (g_polar_table == nullptr)
+        fatal_error("Not enough memory for the effect table", "error");
+    g_effect_scroll = 0;
+    build_polar_table();
+}
+
+void build_polar_table()
+{
+    const int w = g_effect_width;
+    const int h = g_effect_height;
+    std::uint16_t* entry = g_polar_table;
+    for (int r = 0; r < 2 * h; ++r)
+        for (int k = 0; k < 2 * w; ++k)
+            *entry++ = polar_entry(k - w, h - r);
+}
+
+void draw_effect(double angle)
+{
+    const double cx = g_effect_centre_x;
+    const double cy = g_effect_centre_y;
+    const double b_row_angle = static_cast<float>(angle + 2.0);
+    render_interference(static_cast<int>(cx + 100.0 * std::sin(angle)),
+                        static_cast<int>(cy + 100.0 * std::sin(angle + 0.02)),
+                        static_cast<int>(cx + 100.0 * std::sin(angle + 1.0)),
+                        static_cast<int>(cy + 100.0 * std::sin(b_row_angle)));
+}
+
+void render_interference(int a_column, int a_row, int b_column, int b_row)
+{
+    const int w = g_effect_width;
+    const int h = g_effect_height;
+    const std::size_t stride = static_cast<std::size_t>(g_polar_stride);
+    const std::uint16_t scroll = g_effect_scroll;
+    std::uint32_t* pixels = g_virtual_backbuffer->pixels;
+    for (int i = 0; i < h; i += 3) {
+        const std::uint16_t* a = g_polar_table + (a_row + i) * stride + a_column;
+        const std::uint16_t* b = g_polar_table + (b_row + i) * stride + b_column;
+        std::uint32_t* row = pixels + static_cast<std::size_t>(i) * w;
+        for (int j = 0; j < w; j += 3) {
+            // One 16-bit subtraction: a borrow out of the distance byte comes from the angle byte.
+            const std::uint16_t index = static_cast<std::uint16_t>(b[j] - a[j] - scroll);
+            row[j] = blend_half(row[j], g_effect_texture[index]);
+        }
+    }
+    g_effect_scroll = static_cast<std::uint16_t>(scroll + k_scroll_step);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// The interference effect: a 256x256 texture sampled through the difference of two windows into
+// a table of distance and angle codes, blended into every third pixel of every third row.
+
+inline constexpr const char* k_texture_path = "data/lumo.raw";
+inline constexpr int k_texture_texels = 65536;
+// Added to the scroll after every render: one texture column and five texture rows.
+inline constexpr std::uint16_t k_scroll_step = 0x0501;
+
+extern int g_effect_width;
+extern int g_effect_height;
+extern int g_effect_centre_x;
+extern int g_effect_centre_y;
+extern int g_polar_stride;
+// 2H rows of 2W entries; entry = distance code + 256 * angle code.
+extern std::uint16_t* g_polar_table;
+// 0x00RRGGBB texels, indexed by a 16-bit value (high byte row, low byte column).
+extern std::uint32_t g_effect_texture[k_texture_texels];
+extern std::uint16_t g_effect_scroll;
+
+// Called once at start-up with the frame size: reads the texture file, allocates and builds the
+// table, resets the scroll. A missing texture file or a failed allocation ends the process.
+void effect_init(int width, int height);
+
+// Reads the texture from an open stream: three bytes (red, green, blue) per texel, 255 for
+// every byte past the end. Nothing beyond 196,608 bytes is read.
+void read_effect_texture(std::FILE* file);
+
+// Fills g_polar_table from the effect's width and height.
+void build_polar_table();
+
+// Called on every frame of the effect's transitions, after the picture copy and before the fade:
+// places the two windows for the angle (radians) and renders.
+void draw_effect(double angle);
+
+// Blends one texel into every third pixel of every third row of the virtual backbuffer, the
+// texel chosen by the two windows' table entries at that pixel, then advances the scroll.
+// Windows must lie within 0..W columns and 0..H rows; not checked.
+void render_interference(int a_column, int a_row, int b_column, int b_row);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+// The whole-frame fade, in one variant per instruction set. All give exactly the result of
+// fade_pixel for every pixel; fade_to_black runs the widest one the processor has.
+
+// The definition: each colour byte minus level, floored at 0; the top byte becomes 0.
+constexpr std::uint32_t fade_pixel(std::uint32_t pixel, std::uint8_t level)
+{
+    std::uint32_t result = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const std::uint32_t byte = (pixel >> shift) & 0xFFu;
+        result |= (byte >= level ? byte - level : 0u) << shift;
+    }
+    return result;
+}
+
+using FadeKernel = void (*)(std::uint32_t* pixels, std::size_t count, std::uint8_t level);
+
+struct FadeKernelInfo {
+    const char* name;
+    FadeKernel run;
+    bool supported;  // the processor running this can execute it
+};
+
+// Every variant built in, widest first.
+std::span<const FadeKernelInfo> fade_kernels();
+
+// The widest supported variant; chosen once, on first use.
+FadeKernel best_fade_kernel();

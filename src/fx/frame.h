@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The one image layout of the show: 640x480 pixels, rows top-down with no gap, each pixel
+// 0xTTRRGGBB. The top byte carries no colour: 0xFF in loaded pictures, 0 after a fade.
+inline constexpr int k_frame_width = 640;
+inline constexpr int k_frame_height = 480;
+inline constexpr std::size_t k_frame_pixels = 307200;
+inline constexpr std::size_t k_frame_bytes = 1228800;
+inline constexpr std::size_t k_frame_row_bytes = 2560;
+
+struct alignas(64) Frame32 {
+    std::uint32_t pixels[k_frame_pixels];
+};
+static_assert(sizeof(Frame32) == k_frame_bytes);
+
+// Where every frame of the show is made; allocated and cleared once at start-up, never freed.
+extern Frame32* g_virtual_backbuffer;
+// The picture being faded out and the one being faded in. Written only by the picture loader.
+extern Frame32 g_outgoing_picture;
+extern Frame32 g_incoming_picture;
+
+// Allocates a zero-filled frame at start-up; null when memory is short. Lives until the process ends.
+Frame32* allocate_frame();
+
+// Called at the start of every frame: the whole picture into the virtual backbuffer, byte for byte.
+void copy_frame(const Frame32& source);
+
+// Called last on every frame: subtracts amount & 0xFF from the red, green and blue bytes of every
+// pixel of the virtual backbuffer with a floor at 0, and clears the top byte.
+void fade_to_black(std::uint32_t amount);
+
+// The per-byte half sum of two pixels, all four bytes alike; no byte carries into the next.
+constexpr std::uint32_t blend_half(std::uint32_t a, std::uint32_t b)
+{
+    return ((a >> 1) & 0x7F7F7F7Fu) + ((b >> 1) & 0x7F7F7F7Fu);
+}

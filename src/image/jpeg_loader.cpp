@@ -1,0 +1,165 @@
+#include "image/jpeg_loader.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+
+#include <jpeglib.h>
+
+#include "fx/frame.h"
+#include "platform/fatal.h"
+
+std::uint32_t g_decoded_width = 0;
+std::uint32_t g_decoded_height = 0;
+
+namespace {
+
+// The error record of one decode. base comes first, so the library's err pointer is also the
+// address of the whole record.
+struct DecodeErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf recovery_point;
+};
+
+[[noreturn]] void abandon_decode(j_common_ptr object)
+{
+    std::longjmp(reinterpret_cast<DecodeErrorManager*>(object->err)->recovery_point, 1);
+}
+
+// The library's fatal errors: its message to stderr, then back to the recovery point.
+[[noreturn]] void on_decode_error(j_common_ptr object)
+{
+    (*object->err->output_message)(object);
+    abandon_decode(object);
+}
+
+void on_decode_progress(j_common_ptr object)
+{
+    const auto* decompressor = reinterpret_cast<j_decompress_ptr>(object);
+    if (decompressor->input_scan_number > k_max_scans) {
+        std::fprintf(stderr, "JPEG file has more than %d scans\n", k_max_scans);
+        abandon_decode(object);
+    }
+}
+
+// One decoded row into the RGB buffer: colour rows as they are, grayscale spread over the three
+// channels, and Adobe-style (inverted) CMYK as libjpeg delivers it multiplied out.
+void store_row(const JSAMPLE* row, std::uint8_t* rgb, JDIMENSION width, int components)
+{
+    switch (components) {
+    case 3:
+        std::memcpy(rgb, row, width * 3u);
+        break;
+    case 1:
+        for (JDIMENSION x = 0; x < width; ++x, rgb += 3)
+            rgb[0] = rgb[1] = rgb[2] = row[x];
+        break;
+    case 4:
+        for (JDIMENSION x = 0; x < width; ++x, rgb += 3, row += 4) {
+            const unsigned k = row[3];
+            rgb[0] = static_cast<std::uint8_t>((row[0] * k + 127) / 255);
+            rgb[1] = static_cast<std::uint8_t>((row[1] * k + 127) / 255);
+            rgb[2] = static_cast<std::uint8_t>((row[2] * k + 127) / 255);
+        }
+        break;
+    }
+}
+
+}  // namespace
+
+// Nothing with a destructor lives in this frame: the library's errors leave it by longjmp.
+int decode_jpeg_file(std::FILE* file, std::uint8_t** rgb)
+{
+    jpeg_decompress_struct decompressor;
+    DecodeErrorManager errors;
+    jpeg_progress_mgr progress;
+    std::uint8_t* volatile buffer = nullptr;  // written after setjmp, freed after the jump
+
+    decompressor.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = on_decode_error;
+    if (setjmp(errors.recovery_point)) {
+        jpeg_destroy_decompress(&decompressor);
+        std::free(buffer);
+        std::fclose(file);
+        return 0;
+    }
+
+    jpeg_create_decompress(&decompressor);
+    decompressor.mem->max_memory_to_use = k_decoder_memory_limit;
+    progress.progress_monitor = on_decode_progress;
+    decompressor.progress = &progress;
+    jpeg_stdio_src(&decompressor, file);
+    jpeg_read_header(&decompressor, TRUE);
+    jpeg_start_decompress(&decompressor);
+
+    const int components = decompressor.output_components;
+    if (components != 1 && components != 3 && components != 4) {
+        std::fprintf(stderr, "JPEG file has %d colour components\n", components);
+        abandon_decode(reinterpret_cast<j_common_ptr>(&decompressor));
+    }
+
+    // The frame shows at most its own size; the rest is never read.
+    const JDIMENSION width = std::min<JDIMENSION>(decompressor.output_width, k_frame_width);
+    const JDIMENSION height = std::min<JDIMENSION>(decompressor.output_height, k_frame_height);
+    if (width < decompressor.output_width || height < decompressor.output_height)
+        std::fprintf(stderr, "picture of %ux%u pixels: showing its top-left %ux%u\n",
+                     decompressor.output_width, decompressor.output_height, width, height);
+
+    buffer = static_cast<std::uint8_t*>(std::malloc(std::size_t{width} * height * 3));
+    if (buffer == nullptr) {
+        std::fprintf(stderr, "Not enough memory for a %ux%u picture\n", width, height);
+        abandon_decode(reinterpret_cast<j_common_ptr>(&decompressor));
+    }
+    g_decoded_width = width;
+    g_decoded_height = height;
+
+    const JDIMENSION row_stride = decompressor.output_width * components;
+    JSAMPARRAY row = (*decompressor.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&decompressor),
+                                                       JPOOL_IMAGE, row_stride, 1);
+    std::uint8_t* write = buffer;
+    while (decompressor.output_scanline < height) {
+        jpeg_read_scanlines(&decompressor, row, 1);
+        store_row(row[0], write, width, components);
+        write += std::size_t{width} * 3;
+    }
+
+    *rgb = buffer;
+    if (decompressor.output_scanline < decompressor.output_height)
+        jpeg_abort_decompress(&decompressor);  // rows below the frame are never decoded
+    else
+        jpeg_finish_decompress(&decompressor);
+    jpeg_destroy_decompress(&decompressor);
+    std::fclose(file);
+    return 1;
+}
+
+std::uint8_t* read_jpeg_pixels(std::FILE* file, std::uint32_t* width, std::uint32_t* height)
+{
+    std::uint8_t* rgb = nullptr;
+    if (decode_jpeg_file(file, &rgb) == 0)
+        return nullptr;
+    *height = g_decoded_height;
+    *width = g_decoded_width;
+    return rgb;
+}
+
+void load_picture(const char* path, Frame32* destination)
+{
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr)
+        fatal_error("ERROR LOCATING...", path);
+
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint8_t* rgb = read_jpeg_pixels(file, &width, &height);
+    if (rgb == nullptr)
+        fatal_error("ERROR DECODING...", path);
+
+    const std::size_t count = std::size_t{width} * height;
+    const std::uint8_t* sample = rgb;
+    std::uint32_t* pixel = destination->pixels;
+    for (std::size_t i = 0; i < count; ++i, sample += 3)
+        pixel[i] = 0xFF000000u | std::uint32_t{sample[0]} << 16 | std::uint32_t{sample[1]} << 8 | sample[2];
+    std::free(rgb);
+}

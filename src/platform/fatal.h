@@ -1,0 +1,9 @@
+#pragma once
+
+// Exit status of every fatal end: a failure must never look like the success (1) or the user's
+// own stop (0).
+inline constexpr int k_fatal_exit_status = 2;
+
+// The one way a fatal failure ends the process: writes "text caption" to stderr, shows the
+// message box where a display exists, and exits with k_fatal_exit_status. Releases nothing first.
+[[noreturn]] void fatal_error(const char* text, const char* caption);

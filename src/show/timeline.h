@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+struct Frame32;
+
+// What the timeline needs from the rest of the show, handed in by the caller so that the same
+// sequence runs with the real pieces, headless in the capture tool, or with fakes in tests.
+struct ShowOperations {
+    // Decodes the picture at path into buffer; does not return when it cannot.
+    void (*load_picture)(const char* path, Frame32* buffer);
+    // Draws the interference effect over the virtual backbuffer for an angle in radians.
+    void (*draw_effect)(double angle);
+    // Puts the virtual backbuffer on screen.
+    void (*show_frame)();
+    // Handles pending window events without waiting.
+    void (*pump_messages)();
+    // The millisecond clock: an unsigned 32-bit count that may wrap.
+    std::uint32_t (*now)();
+};
+
+inline constexpr int k_first_set_count = 5;
+inline constexpr int k_second_set_count = 6;
+// The first set's first four transitions carry the effect; its fifth and the second set do not.
+inline constexpr int k_effect_transitions = 4;
+inline constexpr int k_show_phases = 1 + 2 * k_first_set_count + 2 * k_second_set_count;
+
+// Fade speed: the level rises by 0.05 per millisecond, 255 in 5,100 ms.
+inline constexpr double k_level_per_ms = 0.05;
+// Effect angle speed: 2 radians per second.
+inline constexpr double k_angle_per_ms = 0.002;
+
+// Called once after start-up, with the virtual backbuffer cleared, the intro background in
+// g_outgoing_picture and the music playing. Plays the intro fade-in and both picture sets, and
+// returns once the last picture has faded in.
+void run_show(const ShowOperations& operations);

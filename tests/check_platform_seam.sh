@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Fails when code outside src/platform includes an SDL header: the portable subsystems reach the
+# machine only through platform/platform.h.
+set -euo pipefail
+src=$1
+leaks=$(grep -rlE '#[[:space:]]*include[[:space:]]*[<"]SDL' "$src" --include='*.h' --include='*.cpp' \
+  | grep -v "^$src/platform/" || true)
+if [ -n "$leaks" ]; then
+  echo "SDL included outside src/platform:"
+  echo "$leaks"
+  exit 1
+fi
+echo "no SDL outside src/platform"

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "fx/fade_kernels.h"
+#include "fx/frame.h"
+
+namespace {
+
+// Gives every test its own virtual backbuffer, as start-up does.
+class FrameTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_virtual_backbuffer = allocate_frame();
+        ASSERT_NE(g_virtual_backbuffer, nullptr);
+    }
+    void TearDown() override
+    {
+        std::free(g_virtual_backbuffer);
+        g_virtual_backbuffer = nullptr;
+    }
+
+    std::uint32_t* pixels() { return g_virtual_backbuffer->pixels; }
+
+    void fill(std::uint32_t value)
+    {
+        for (std::size_t i = 0; i < k_frame_pixels; ++i)
+            pixels()[i] = value;
+    }
+
+    // The same value everywhere, or the first pixel that differs.
+    testing::AssertionResult all_equal(std::uint32_t expected)
+    {
+        for (std::size_t i = 0; i < k_frame_pixels; ++i)
+            if (pixels()[i] != expected)
+                return testing::AssertionFailure()
+                       << "pixel " << i << ": expected 0x" << std::hex << expected << ", got 0x" << pixels()[i];
+        return testing::AssertionSuccess();
+    }
+};
+
+TEST_F(FrameTest, FadeAmountsFromTheDefinition)
+{
+    fill(0xFF123456);
+    fade_to_black(0);
+    EXPECT_TRUE(all_equal(0x00123456)) << "amount 0 keeps the colours and clears the top byte";
+
+    fill(0xFFFFFFFF);
+    fade_to_black(255);
+    EXPECT_TRUE(all_equal(0)) << "amount 255 is black";
+
+    fill(0xFF806432);
+    fade_to_black(100);
+    EXPECT_TRUE(all_equal(0x001C0000)) << "red 128 -> 28, green 100 -> 0, blue 50 -> 0";
+
+    fill(0xFF123456);
+    fade_to_black(256);
+    EXPECT_TRUE(all_equal(0x00123456)) << "only the low 8 bits count: 256 acts as 0";
+
+    fill(0xFF806432);
+    fade_to_black(356);
+    EXPECT_TRUE(all_equal(0x001C0000)) << "356 acts as 100";
+}
+
+TEST_F(FrameTest, FadeReachesEveryPixelOfTheFrame)
+{
+    fill(0xFF010203);
+    pixels()[0] = 0xFFFFFFFF;
+    pixels()[k_frame_pixels - 1] = 0xFFFFFFFF;
+    fade_to_black(2);
+    EXPECT_EQ(pixels()[0], 0x00FDFDFDu);
+    EXPECT_EQ(pixels()[1], 0x00000001u);
+    EXPECT_EQ(pixels()[k_frame_pixels / 2], 0x00000001u);
+    EXPECT_EQ(pixels()[k_frame_pixels - 1], 0x00FDFDFDu);
+}
+
+TEST_F(FrameTest, CopyIsExactIncludingTheTopByte)
+{
+    static Frame32 source;
+    for (std::size_t i = 0; i < k_frame_pixels; ++i)
+        source.pixels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8);
+    copy_frame(source);
+    EXPECT_EQ(std::memcmp(pixels(), source.pixels, k_frame_bytes), 0);
+    EXPECT_EQ(pixels()[k_frame_pixels - 1] >> 24, 0xFFu);
+}
+
+TEST(BlendHalf, HalvesEveryByteWithoutCarry)
+{
+    EXPECT_EQ(blend_half(0xFF804020, 0x00204080), 0x7F504050u);
+    EXPECT_EQ(blend_half(0xFF123456, 0), 0x7F091A2Bu);
+    EXPECT_EQ(blend_half(0x00010101, 0x00010101), 0u) << "both odd: one less than the average";
+    EXPECT_EQ(blend_half(0xFFFFFFFF, 0xFFFFFFFF), 0xFEFEFEFEu);
+}
+
+TEST(FadeDefinition, SubtractsWithAFloorPerChannel)
+{
+    EXPECT_EQ(fade_pixel(0xFF806432, 100), 0x001C0000u);
+    EXPECT_EQ(fade_pixel(0xAB646464, 100), 0u) << "a byte equal to the level becomes 0";
+    EXPECT_EQ(fade_pixel(0x00FF0001, 1), 0x00FE0000u);
+}
+
+// Pixels whose every channel runs through all 256 values against its neighbours' values.
+std::vector<std::uint32_t> varied_pixels()
+{
+    std::vector<std::uint32_t> result;
+    for (std::uint32_t i = 0; i < 256; ++i)
+        for (std::uint32_t j = 0; j < 256; j += 15)
+            result.push_back((i * 7 + j) % 256 << 24 | i << 16 | j << 8 | (255 - i));
+    std::uint32_t state = 12345;
+    for (int i = 0; i < 1000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        result.push_back(state);
+    }
+    return result;
+}
+
+TEST(FadeKernels, EveryKernelMatchesTheDefinitionForEveryLevel)
+{
+    const std::vector<std::uint32_t> input = varied_pixels();
+    int tested = 0;
+    for (const FadeKernelInfo& kernel : fade_kernels()) {
+        if (!kernel.supported) {
+            std::printf("kernel %s: not supported on this processor, skipped\n", kernel.name);
+            continue;
+        }
+        ++tested;
+        for (int level = 0; level < 256; ++level) {
+            // Odd offsets and lengths reach the unaligned starts and the scalar tails.
+            for (std::size_t offset : {0u, 1u, 3u}) {
+                std::vector<std::uint32_t> data = input;
+                const std::size_t count = data.size() - offset - (level % 29);
+                kernel.run(data.data() + offset, count, static_cast<std::uint8_t>(level));
+                for (std::size_t i = 0; i < data.size(); ++i) {
+                    const bool inside = i >= offset && i < offset + count;
+                    const std::uint32_t expected =
+                        inside ? fade_pixel(input[i], static_cast<std::uint8_t>(level)) : input[i];
+                    ASSERT_EQ(data[i], expected) << kernel.name << " level " << level << " offset "
+                                                 << offset << " pixel " << i << " was 0x" << std::hex << input[i];
+                }
+            }
+        }
+    }
+    EXPECT_GE(tested, 2) << "at least the portable and the SSE2 kernels run everywhere";
+}
+
+TEST(FadeKernels, TheChosenKernelIsTheWidestSupported)
+{
+    for (const FadeKernelInfo& kernel : fade_kernels())
+        if (kernel.supported) {
+            EXPECT_EQ(best_fade_kernel(), kernel.run) << kernel.name;
+            break;
+        }
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+#include "jpeg_writer.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+
+namespace {
+
+// Encoding into memory fails only when memory runs out; then there is nothing sensible to do.
+void on_encode_error(j_common_ptr object)
+{
+    (*object->err->output_message)(object);
+    std::abort();
+}
+
+std::vector<std::uint8_t> take_output(unsigned char* buffer, unsigned long size)
+{
+    std::vector<std::uint8_t> bytes(buffer, buffer + size);
+    std::free(buffer);
+    return bytes;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> encode_jpeg(const std::uint8_t* samples, int width, int height,
+                                      int components, const JpegSettings& settings)
+{
+    jpeg_compress_struct compressor;
+    jpeg_error_mgr errors;
+    compressor.err = jpeg_std_error(&errors);
+    errors.error_exit = on_encode_error;
+    jpeg_create_compress(&compressor);
+
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&compressor, &buffer, &size);
+
+    compressor.image_width = static_cast<JDIMENSION>(width);
+    compressor.image_height = static_cast<JDIMENSION>(height);
+    compressor.input_components = components;
+    compressor.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&compressor);
+    jpeg_set_quality(&compressor, settings.quality, TRUE);
+    if (settings.progressive)
+        jpeg_simple_progression(&compressor);
+
+    jpeg_start_compress(&compressor, TRUE);
+    const std::size_t stride = static_cast<std::size_t>(width) * components;
+    while (compressor.next_scanline < compressor.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(samples + compressor.next_scanline * stride);
+        jpeg_write_scanlines(&compressor, &row, 1);
+    }
+    jpeg_finish_compress(&compressor);
+    jpeg_destroy_compress(&compressor);
+    return take_output(buffer, size);
+}
+
+std::vector<std::uint8_t> encode_jpeg_tables_only()
+{
+    jpeg_compress_struct compressor;
+    jpeg_error_mgr errors;
+    compressor.err = jpeg_std_error(&errors);
+    errors.error_exit = on_encode_error;
+    jpeg_create_compress(&compressor);
+
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&compressor, &buffer, &size);
+    compressor.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&compressor);
+    jpeg_write_tables(&compressor);
+    jpeg_destroy_compress(&compressor);
+    return take_output(buffer, size);
+}
+
+bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// JPEG encoding for the programs beside the show (data generator, tests, benchmarks), through
+// libjpeg's compression side.
+
+struct JpegSettings {
+    int quality = 90;
+    bool progressive = false;
+};
+
+// Encodes width x height samples, rows back to back, with 1 (gray), 3 (RGB) or 4 (CMYK, stored
+// inverted as Adobe applications write it) components per pixel.
+std::vector<std::uint8_t> encode_jpeg(const std::uint8_t* samples, int width, int height,
+                                      int components, const JpegSettings& settings = {});
+
+// A stream holding only the quantisation and Huffman tables, no image.
+std::vector<std::uint8_t> encode_jpeg_tables_only();
+
+// Writes bytes to a new file at path; false, with errno set, when the file cannot be written whole.
+bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes);
