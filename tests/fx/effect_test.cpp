@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "fx/effect.h"
+#include "fx/frame.h"
+#include "temp_dir.h"
+
+namespace {
+
+void write_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    std::fclose(file);
+}
+
+// Runs in a directory of its own holding data/lumo.raw, with a fresh virtual backbuffer.
+class EffectTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(getcwd(previous_directory_, sizeof previous_directory_), nullptr);
+        ASSERT_EQ(chdir(directory_.path().c_str()), 0);
+        ASSERT_EQ(mkdir("data", 0755), 0);
+        g_virtual_backbuffer = allocate_frame();
+        ASSERT_NE(g_virtual_backbuffer, nullptr);
+    }
+    void TearDown() override
+    {
+        std::free(g_polar_table);
+        g_polar_table = nullptr;
+        std::free(g_virtual_backbuffer);
+        g_virtual_backbuffer = nullptr;
+        ASSERT_EQ(chdir(previous_directory_), 0);
+    }
+
+    // A texture whose texel i is 3 * i bytes into the file: red, green, blue = i, i >> 8, 7.
+    void init_with_counting_texture()
+    {
+        std::vector<std::uint8_t> bytes;
+        for (int i = 0; i < k_texture_texels; ++i)
+            bytes.insert(bytes.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8), 7});
+        write_bytes(k_texture_path, bytes);
+        effect_init(640, 480);
+    }
+
+    // (distance code, angle code) of the plane point (x, y).
+    static std::pair<int, int> codes(int x, int y)
+    {
+        const std::uint16_t entry = g_polar_table[(480 - y) * 1280 + (x + 640)];
+        return {entry & 0xFF, entry >> 8};
+    }
+
+    static std::uint32_t* pixels() { return g_virtual_backbuffer->pixels; }
+
+    TempDir directory_;
+    char previous_directory_[4096];
+};
+
+TEST_F(EffectTest, InitStoresTheGeometry)
+{
+    init_with_counting_texture();
+    EXPECT_EQ(g_effect_width, 640);
+    EXPECT_EQ(g_effect_height, 480);
+    EXPECT_EQ(g_effect_centre_x, 320);
+    EXPECT_EQ(g_effect_centre_y, 240);
+    EXPECT_EQ(g_polar_stride, 1280);
+    EXPECT_EQ(g_effect_scroll, 0);
+    EXPECT_EQ(g_effect_texture[0], 0x00000007u);
+    EXPECT_EQ(g_effect_texture[0x1234], 0x00341207u) << "red, green, blue in file order";
+}
+
+TEST_F(EffectTest, TableEntries)
+{
+    init_with_counting_texture();
+    using Codes = std::pair<int, int>;
+    EXPECT_EQ(codes(0, 0), Codes(0, 0));
+    EXPECT_EQ(codes(100, 0), Codes(213, 0));
+    EXPECT_EQ(codes(-100, 0), Codes(213, 0)) << "on the negative x axis the angle wraps to 0";
+    EXPECT_EQ(codes(0, 100), Codes(251, 128));
+    EXPECT_EQ(codes(0, 1), Codes(0, 128));
+    EXPECT_EQ(codes(0, -1), Codes(0, 128)) << "s is negative";
+    EXPECT_EQ(codes(0, -100), Codes(0, 128)) << "s is negative";
+    EXPECT_EQ(codes(10, 10), Codes(252, 37));
+    EXPECT_EQ(codes(-1, -1), Codes(0, 38));
+    EXPECT_EQ(codes(-640, 480), Codes(232, 226)) << "the first entry";
+    EXPECT_EQ(g_polar_table[0], 232 | 226 << 8);
+    EXPECT_EQ(codes(639, -479), Codes(233, 227)) << "the last entry";
+    EXPECT_EQ(g_polar_table[1280 * 960 - 1], 233 | 227 << 8);
+}
+
+TEST_F(EffectTest, DistanceIsZeroWhereverSIsNegative)
+{
+    init_with_counting_texture();
+    int negative = 0;
+    for (int y = -479; y <= 480; ++y)
+        for (int x = -640; x <= 639; ++x)
+            if (2 * x * x + 3 * y < 0) {
+                ++negative;
+                ASSERT_EQ(codes(x, y).first, 0) << "x " << x << " y " << y;
+            }
+    EXPECT_EQ(negative, 17143);
+}
+
+TEST_F(EffectTest, IndexIsOneSixteenBitSubtraction)
+{
+    init_with_counting_texture();
+    // Window A over a region of 0x25FC entries, window B over one of 0x80D5, scroll 1,281:
+    // index 0x80D5 - 0x25FC - 0x0501 = 0x55D8, texture row 85, column 216.
+    for (int r = 0; r < 960; ++r)
+        for (int k = 0; k < 1280; ++k)
+            g_polar_table[r * 1280 + k] = r < 480 && k < 640 ? 0x25FC : 0x80D5;
+    g_effect_scroll = 1281;
+    render_interference(0, 0, 640, 480);
+    EXPECT_EQ(g_effect_texture[0x55D8], 0x00D85507u);
+    EXPECT_EQ(pixels()[0], blend_half(0, 0x00D85507u));
+    EXPECT_EQ(pixels()[477 * 640 + 639], blend_half(0, 0x00D85507u));
+    EXPECT_EQ(g_effect_scroll, 2562);
+}
+
+TEST_F(EffectTest, ScrollAdvancesByOneStepPerRender)
+{
+    init_with_counting_texture();
+    // Identical windows: every touched pixel takes texel (0 - scroll) mod 65,536.
+    for (int n = 1; n <= 60; ++n) {
+        std::memset(pixels(), 0, k_frame_bytes);
+        const std::uint16_t scroll = static_cast<std::uint16_t>(1281 * (n - 1));
+        ASSERT_EQ(g_effect_scroll, scroll) << "render " << n;
+        render_interference(200, 100, 200, 100);
+        const std::uint16_t index = static_cast<std::uint16_t>(0 - scroll);
+        ASSERT_EQ(pixels()[3 * 640 + 3], blend_half(0, g_effect_texture[index])) << "render " << n;
+    }
+    EXPECT_EQ(g_effect_scroll, static_cast<std::uint16_t>(1281 * 60));
+}
+
+TEST_F(EffectTest, BlendsOnlyEveryThirdPixelOfEveryThirdRow)
+{
+    init_with_counting_texture();
+    for (std::size_t i = 0; i < k_frame_pixels; ++i)
+        pixels()[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8);
+    std::vector<std::uint32_t> before(pixels(), pixels() + k_frame_pixels);
+    render_interference(320, 240, 404, 330);
+
+    int touched = 0;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * 640 + x;
+            if (y % 3 != 0 || x % 3 != 0) {
+                ASSERT_EQ(pixels()[i], before[i]) << "x " << x << " y " << y;
+                continue;
+            }
+            ++touched;
+            const std::uint16_t a = g_polar_table[(240 + y) * 1280 + 320 + x];
+            const std::uint16_t b = g_polar_table[(330 + y) * 1280 + 404 + x];
+            const std::uint16_t index = static_cast<std::uint16_t>(b - a);
+            ASSERT_EQ(pixels()[i], blend_half(before[i], g_effect_texture[index])) << "x " << x << " y " << y;
+        }
+    EXPECT_EQ(touched, 34240);
+}
+
+TEST_F(EffectTest, DrawPlacesTheWindowsFromTheAngle)
+{
+    init_with_counting_texture();
+    auto frame_of = [&](auto draw) {
+        std::memset(pixels(), 0, k_frame_bytes);
+        g_effect_scroll = 0;
+        draw();
+        return std::vector<std::uint32_t>(pixels(), pixels() + k_frame_pixels);
+    };
+    const auto drawn_at_0 = frame_of([] { draw_effect(0.0); });
+    EXPECT_EQ(drawn_at_0, frame_of([] { render_interference(320, 241, 404, 330); }));
+    EXPECT_NE(drawn_at_0, frame_of([] { render_interference(320, 240, 404, 330); })) << "the comparison is sensitive";
+
+    const auto drawn_at_half_pi = frame_of([] { draw_effect(std::numbers::pi / 2); });
+    EXPECT_EQ(drawn_at_half_pi, frame_of([] { render_interference(420, 339, 374, 198); }));
+    EXPECT_NE(drawn_at_half_pi, frame_of([] { render_interference(420, 339, 374, 199); }));
+}
+
+TEST(EffectTexture, MissingBytesReadAsWhite)
+{
+    std::vector<std::uint8_t> bytes(196607, 0x10);
+    std::FILE* short_file = fmemopen(bytes.data(), bytes.size(), "rb");
+    ASSERT_NE(short_file, nullptr);
+    read_effect_texture(short_file);
+    std::fclose(short_file);
+    EXPECT_EQ(g_effect_texture[65534], 0x00101010u);
+    EXPECT_EQ(g_effect_texture[65535], 0x001010FFu) << "the last blue byte is missing";
+
+    char nothing = 0;
+    std::FILE* empty = fmemopen(&nothing, 0, "rb");
+    ASSERT_NE(empty, nullptr);
+    read_effect_texture(empty);
+    std::fclose(empty);
+    for (std::uint32_t texel : g_effect_texture)
+        ASSERT_EQ(texel, 0x00FFFFFFu);
+}
+
+TEST(EffectTexture, ReadsNoMoreThanTheTexture)
+{
+    std::vector<std::uint8_t> bytes(196608 + 10, 0x20);
+    std::FILE* file = fmemopen(bytes.data(), bytes.size(), "rb");
+    ASSERT_NE(file, nullptr);
+    read_effect_texture(file);
+    EXPECT_EQ(std::ftell(file), 196608);
+    std::fclose(file);
+}
+
+TEST_F(EffectTest, MissingTextureEndsWithItsPath)
+{
+    EXPECT_EXIT(effect_init(640, 480), testing::ExitedWithCode(2), "ERROR LOCATING\\.\\.\\. data/lumo\\.raw");
+}
+
+}  // namespace
