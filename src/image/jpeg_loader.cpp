@@ -37,8 +37,14 @@ struct DecodeErrorManager {
 void on_decode_progress(j_common_ptr object)
 {
     const auto* decompressor = reinterpret_cast<j_decompress_ptr>(object);
-    if (decompressor->input_scan_number > k_max_scans) {
-        std::fprintf(stderr, "JPEG file has more than %d scans\n", k_max_scans);
+    const long long scans = decompressor->input_scan_number;
+    long long blocks = 0;
+    for (int c = 0; c < decompressor->num_components; ++c)
+        blocks += static_cast<long long>(decompressor->comp_info[c].width_in_blocks) *
+                  decompressor->comp_info[c].height_in_blocks;
+    if (scans > k_max_scans || scans * blocks > k_max_scan_blocks) {
+        std::fprintf(stderr, "JPEG file has too many scans for its size (%lld scans of %lld blocks)\n",
+                     scans, blocks);
         abandon_decode(object);
     }
 }

@@ -1,0 +1,334 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "fx/frame.h"
+#include "image/jpeg_loader.h"
+#include "jpeg_reference.h"
+#include "jpeg_writer.h"
+#include "temp_dir.h"
+
+namespace {
+
+constexpr std::uint32_t k_untouched = 0x12345678;
+
+// A picture with structure in every channel, so that a shifted or swapped sample shows.
+std::vector<std::uint8_t> test_samples(int width, int height, int components)
+{
+    std::vector<std::uint8_t> samples;
+    samples.reserve(static_cast<std::size_t>(width) * height * components);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < components; ++c)
+                samples.push_back(static_cast<std::uint8_t>((x * (c + 1) + y * (3 - c) + (x ^ y) * c) & 0xFF));
+    return samples;
+}
+
+std::vector<std::uint8_t> solid_samples(int width, int height, std::vector<std::uint8_t> colour)
+{
+    std::vector<std::uint8_t> samples;
+    for (int i = 0; i < width * height; ++i)
+        samples.insert(samples.end(), colour.begin(), colour.end());
+    return samples;
+}
+
+std::vector<std::uint8_t> test_jpeg(int width, int height, int components = 3, JpegSettings settings = {})
+{
+    return encode_jpeg(test_samples(width, height, components).data(), width, height, components, settings);
+}
+
+// A frame with guard words after it, to see that nothing is written past the 307,200 pixels.
+struct GuardedFrame {
+    Frame32 frame;
+    std::uint32_t guard[4096];
+};
+
+class JpegLoaderTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        destination_ = static_cast<GuardedFrame*>(std::aligned_alloc(64, sizeof(GuardedFrame)));
+        ASSERT_NE(destination_, nullptr);
+        std::fill(std::begin(destination_->frame.pixels), std::end(destination_->frame.pixels), k_untouched);
+        std::fill(std::begin(destination_->guard), std::end(destination_->guard), k_untouched);
+    }
+    void TearDown() override { std::free(destination_); }
+
+    std::string save(const std::vector<std::uint8_t>& bytes, const char* name = "picture.jpg")
+    {
+        const std::string path = directory_.file(name);
+        EXPECT_TRUE(write_file(path, bytes));
+        return path;
+    }
+
+    std::uint32_t* pixels() { return destination_->frame.pixels; }
+
+    bool guard_intact() const
+    {
+        return std::all_of(std::begin(destination_->guard), std::end(destination_->guard),
+                           [](std::uint32_t word) { return word == k_untouched; });
+    }
+
+    // The loader's pixel for a reference sample triple.
+    static std::uint32_t packed(const std::uint8_t* rgb)
+    {
+        return 0xFF000000u | std::uint32_t{rgb[0]} << 16 | std::uint32_t{rgb[1]} << 8 | rgb[2];
+    }
+
+    TempDir directory_;
+    GuardedFrame* destination_ = nullptr;
+};
+
+TEST_F(JpegLoaderTest, ColourPictureFillsTheFrameWithLibjpegsSamples)
+{
+    const auto jpeg = test_jpeg(640, 480);
+    const ReferenceImage reference = decode_reference(jpeg);
+    ASSERT_EQ(reference.components, 3);
+    load_picture(save(jpeg).c_str(), &destination_->frame);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x)
+            ASSERT_EQ(pixels()[y * 640 + x], packed(reference.at(x, y))) << "x " << x << " y " << y;
+    EXPECT_TRUE(guard_intact());
+    EXPECT_EQ(g_decoded_width, 640u);
+    EXPECT_EQ(g_decoded_height, 480u);
+}
+
+TEST_F(JpegLoaderTest, PureColoursKeepTheirSamples)
+{
+    const JpegSettings exact{.quality = 100, .store_rgb = true};
+    load_picture(save(encode_jpeg(solid_samples(640, 480, {255, 0, 0}).data(), 640, 480, 3, exact)).c_str(),
+                 &destination_->frame);
+    EXPECT_EQ(pixels()[0], 0xFFFF0000u);
+    EXPECT_EQ(pixels()[k_frame_pixels - 1], 0xFFFF0000u);
+
+    load_picture(save(encode_jpeg(solid_samples(640, 480, {0, 0, 0}).data(), 640, 480, 3, exact)).c_str(),
+                 &destination_->frame);
+    EXPECT_EQ(pixels()[12345], 0xFF000000u);
+}
+
+TEST_F(JpegLoaderTest, SmallerPictureLandsRowsBackToBack)
+{
+    const auto jpeg = test_jpeg(320, 240);
+    const ReferenceImage reference = decode_reference(jpeg);
+    load_picture(save(jpeg).c_str(), &destination_->frame);
+    // Frame row 0 holds picture rows 0 and 1, and so on to frame row 119.
+    EXPECT_EQ(pixels()[0], packed(reference.at(0, 0)));
+    EXPECT_EQ(pixels()[320], packed(reference.at(0, 1)));
+    EXPECT_EQ(pixels()[640 + 5], packed(reference.at(5, 2)));
+    EXPECT_EQ(pixels()[76799], packed(reference.at(319, 239)));
+    for (std::size_t i = 76800; i < k_frame_pixels; ++i)
+        ASSERT_EQ(pixels()[i], k_untouched) << "pixel " << i;
+}
+
+TEST_F(JpegLoaderTest, ProgressiveFileDecodesLikeLibjpeg)
+{
+    const auto jpeg = test_jpeg(640, 480, 3, {.quality = 85, .progressive = true});
+    const ReferenceImage reference = decode_reference(jpeg);
+    load_picture(save(jpeg).c_str(), &destination_->frame);
+    for (int i = 0; i < 640 * 480; i += 997)
+        ASSERT_EQ(pixels()[i], packed(reference.at(i % 640, i / 640))) << "pixel " << i;
+    EXPECT_EQ(pixels()[k_frame_pixels - 1], packed(reference.at(639, 479)));
+}
+
+TEST_F(JpegLoaderTest, GrayscaleFileShowsAsGray)
+{
+    const auto jpeg = test_jpeg(640, 480, 1);
+    const ReferenceImage reference = decode_reference(jpeg);
+    ASSERT_EQ(reference.components, 1);
+    load_picture(save(jpeg).c_str(), &destination_->frame);
+    for (int i = 0; i < 640 * 480; i += 101) {
+        const std::uint32_t g = *reference.at(i % 640, i / 640);
+        ASSERT_EQ(pixels()[i], 0xFF000000u | g << 16 | g << 8 | g) << "pixel " << i;
+    }
+}
+
+TEST_F(JpegLoaderTest, AdobeCmykFileShowsInColour)
+{
+    // Inverted CMYK as Adobe applications store it: red (C 0, M 100%, Y 100%, K 0) is stored
+    // as the samples 255, 0, 0, 255.
+    load_picture(save(encode_jpeg(solid_samples(640, 480, {255, 0, 0, 255}).data(), 640, 480, 4)).c_str(),
+                 &destination_->frame);
+    EXPECT_EQ(pixels()[0], 0xFFFF0000u);
+    EXPECT_EQ(pixels()[k_frame_pixels - 1], 0xFFFF0000u);
+
+    const auto jpeg = test_jpeg(640, 480, 4);
+    const ReferenceImage reference = decode_reference(jpeg);
+    ASSERT_EQ(reference.components, 4);
+    load_picture(save(jpeg).c_str(), &destination_->frame);
+    for (int i = 0; i < 640 * 480; i += 101) {
+        const std::uint8_t* cmyk = reference.at(i % 640, i / 640);
+        const std::uint8_t rgb[3] = {static_cast<std::uint8_t>((cmyk[0] * cmyk[3] + 127) / 255),
+                                     static_cast<std::uint8_t>((cmyk[1] * cmyk[3] + 127) / 255),
+                                     static_cast<std::uint8_t>((cmyk[2] * cmyk[3] + 127) / 255)};
+        ASSERT_EQ(pixels()[i], packed(rgb)) << "pixel " << i;
+    }
+}
+
+TEST_F(JpegLoaderTest, LargerPictureIsCroppedToTheFrame)
+{
+    const auto jpeg = test_jpeg(800, 600);
+    const ReferenceImage reference = decode_reference(jpeg);
+    load_picture(save(jpeg).c_str(), &destination_->frame);
+    for (int y = 0; y < 480; y += 7)
+        for (int x = 0; x < 640; x += 3)
+            ASSERT_EQ(pixels()[y * 640 + x], packed(reference.at(x, y))) << "x " << x << " y " << y;
+    EXPECT_EQ(pixels()[k_frame_pixels - 1], packed(reference.at(639, 479)));
+    EXPECT_TRUE(guard_intact()) << "nothing written past the frame";
+    EXPECT_EQ(g_decoded_width, 640u);
+    EXPECT_EQ(g_decoded_height, 480u);
+
+    // Taller than the frame but narrower: at most 480 rows, back to back.
+    const auto tall = test_jpeg(600, 1000);
+    const ReferenceImage tall_reference = decode_reference(tall);
+    load_picture(save(tall).c_str(), &destination_->frame);
+    EXPECT_EQ(pixels()[600 * 479 + 599], packed(tall_reference.at(599, 479)));
+    EXPECT_EQ(pixels()[600 * 480], packed(reference.at(0, 450))) << "the previous picture's pixels stay";
+    EXPECT_TRUE(guard_intact());
+}
+
+TEST_F(JpegLoaderTest, TruncatedFileLoadsWhole)
+{
+    auto jpeg = test_jpeg(640, 480);
+    jpeg.resize(jpeg.size() * 6 / 10);
+    const ReferenceImage reference = decode_reference(jpeg);
+    ASSERT_EQ(reference.width, 640);
+    load_picture(save(jpeg).c_str(), &destination_->frame);
+    EXPECT_EQ(pixels()[0], packed(reference.at(0, 0)));
+    EXPECT_EQ(pixels()[k_frame_pixels - 1], packed(reference.at(639, 479)));
+    EXPECT_EQ(pixels()[k_frame_pixels - 1] >> 24, 0xFFu);
+}
+
+TEST_F(JpegLoaderTest, LoadingTwiceGivesTheSamePixels)
+{
+    const std::string path = save(test_jpeg(640, 480));
+    load_picture(path.c_str(), &destination_->frame);
+    const std::vector<std::uint32_t> first(pixels(), pixels() + k_frame_pixels);
+    std::fill(pixels(), pixels() + k_frame_pixels, 0);
+    load_picture(path.c_str(), &destination_->frame);
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), pixels()));
+}
+
+// A memory stream that counts how often it is closed.
+struct CountedStream {
+    std::vector<std::uint8_t> bytes;
+    std::size_t position = 0;
+    int closes = 0;
+};
+
+std::FILE* open_counted(CountedStream& stream)
+{
+    cookie_io_functions_t functions{};
+    functions.read = [](void* cookie, char* buffer, std::size_t size) -> ssize_t {
+        auto* s = static_cast<CountedStream*>(cookie);
+        const std::size_t n = std::min(size, s->bytes.size() - s->position);
+        std::memcpy(buffer, s->bytes.data() + s->position, n);
+        s->position += n;
+        return static_cast<ssize_t>(n);
+    };
+    functions.close = [](void* cookie) {
+        ++static_cast<CountedStream*>(cookie)->closes;
+        return 0;
+    };
+    return fopencookie(&stream, "rb", functions);
+}
+
+TEST(JpegDecode, ClosesTheFileOnceOnSuccess)
+{
+    CountedStream stream{test_jpeg(64, 48)};
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint8_t* rgb = read_jpeg_pixels(open_counted(stream), &width, &height);
+    ASSERT_NE(rgb, nullptr);
+    EXPECT_EQ(width, 64u);
+    EXPECT_EQ(height, 48u);
+    EXPECT_EQ(stream.closes, 1);
+    std::free(rgb);
+}
+
+// A progressive stream with 316 scans: DC, then every AC coefficient on its own in five steps
+// of successive approximation. Valid, but more scans than any encoder writes.
+std::vector<std::uint8_t> many_scan_jpeg()
+{
+    std::vector<jpeg_scan_info> scans;
+    scans.push_back({1, {0}, 0, 0, 0, 0});
+    for (int k = 1; k < 64; ++k) {
+        scans.push_back({1, {0}, k, k, 0, 4});
+        for (int al = 3; al >= 0; --al)
+            scans.push_back({1, {0}, k, k, al + 1, al});
+    }
+    const int width = 64;
+    const int height = 64;
+    const std::vector<std::uint8_t> samples = test_samples(width, height, 1);
+    jpeg_compress_struct compressor;
+    jpeg_error_mgr errors;
+    compressor.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&compressor);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&compressor, &buffer, &size);
+    compressor.image_width = width;
+    compressor.image_height = height;
+    compressor.input_components = 1;
+    compressor.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&compressor);
+    compressor.scan_info = scans.data();
+    compressor.num_scans = static_cast<int>(scans.size());
+    jpeg_start_compress(&compressor, TRUE);
+    while (compressor.next_scanline < compressor.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(samples.data() + compressor.next_scanline * width);
+        jpeg_write_scanlines(&compressor, &row, 1);
+    }
+    jpeg_finish_compress(&compressor);
+    jpeg_destroy_compress(&compressor);
+    std::vector<std::uint8_t> bytes(buffer, buffer + size);
+    std::free(buffer);
+    return bytes;
+}
+
+TEST(JpegDecode, RefusedStreamsLeaveNothingBehind)
+{
+    std::vector<std::uint8_t> huge_progressive;
+    {
+        // 6,400 x 6,400 progressive needs 80 MB of coefficients: over the decoder's cap.
+        const std::vector<std::uint8_t> gray(6400u * 6400u, 128);
+        huge_progressive = encode_jpeg(gray.data(), 6400, 6400, 1, {.quality = 50, .progressive = true});
+    }
+    const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> refused = {
+        {"garbage", std::vector<std::uint8_t>(1000, 0x5A)},
+        {"empty", {}},
+        {"tables only", encode_jpeg_tables_only()},
+        {"too many scans", many_scan_jpeg()},
+        {"over the memory cap", huge_progressive},
+    };
+    for (const auto& [name, bytes] : refused) {
+        CountedStream stream{bytes};
+        std::uint32_t width = 777;
+        std::uint32_t height = 777;
+        EXPECT_EQ(read_jpeg_pixels(open_counted(stream), &width, &height), nullptr) << name;
+        EXPECT_EQ(width, 777u) << name;
+        EXPECT_EQ(height, 777u) << name;
+        EXPECT_EQ(stream.closes, 1) << name;
+    }
+    EXPECT_EQ(decode_reference(many_scan_jpeg()).width, 64) << "the many-scan stream is itself valid";
+}
+
+TEST_F(JpegLoaderTest, UndecodableFileEndsWithItsPath)
+{
+    const std::string path = save(std::vector<std::uint8_t>(100, 0x00), "broken.jpg");
+    EXPECT_EXIT(load_picture(path.c_str(), &destination_->frame), testing::ExitedWithCode(2),
+                "ERROR DECODING\\.\\.\\. .*broken\\.jpg");
+}
+
+TEST_F(JpegLoaderTest, MissingFileEndsWithItsPath)
+{
+    const std::string path = directory_.file("missing.jpg");
+    EXPECT_EXIT(load_picture(path.c_str(), &destination_->frame), testing::ExitedWithCode(2),
+                "ERROR LOCATING\\.\\.\\. .*missing\\.jpg");
+}
+
+}  // namespace

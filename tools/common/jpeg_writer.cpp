@@ -42,6 +42,8 @@ std::vector<std::uint8_t> encode_jpeg(const std::uint8_t* samples, int width, in
     compressor.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&compressor);
     jpeg_set_quality(&compressor, settings.quality, TRUE);
+    if (settings.store_rgb && components == 3)
+        jpeg_set_colorspace(&compressor, JCS_RGB);
     if (settings.progressive)
         jpeg_simple_progression(&compressor);
 

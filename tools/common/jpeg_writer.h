@@ -10,6 +10,7 @@
 struct JpegSettings {
     int quality = 90;
     bool progressive = false;
+    bool store_rgb = false;  // colour files without the YCbCr transform: flat colours survive exactly
 };
 
 // Encodes width x height samples, rows back to back, with 1 (gray), 3 (RGB) or 4 (CMYK, stored
