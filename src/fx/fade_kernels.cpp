@@ -55,18 +55,12 @@ __attribute__((target("avx2"))) void fade_avx2(std::uint32_t* pixels, std::size_
     fade_scalar(pixels + i, count - i, level);
 }
 
-bool has_avx2()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
 }  // namespace
 
 std::span<const FadeKernelInfo> fade_kernels()
 {
     static const FadeKernelInfo kernels[] = {
-        {"avx2", fade_avx2, has_avx2()},
+        {"avx2", fade_avx2, cpu_has_avx2()},
         {"sse2", fade_sse2, true},
         {"scalar", fade_scalar, true},
     };
@@ -75,11 +69,6 @@ std::span<const FadeKernelInfo> fade_kernels()
 
 FadeKernel best_fade_kernel()
 {
-    static const FadeKernel best = [] {
-        for (const FadeKernelInfo& kernel : fade_kernels())
-            if (kernel.supported)
-                return kernel.run;
-        return fade_scalar;
-    }();
+    static const FadeKernel best = widest_supported(fade_kernels());
     return best;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <span>
 
+#include "fx/kernels.h"
+
 // The whole-frame fade, in one variant per instruction set. All give exactly the result of
 // fade_pixel for every pixel; fade_to_black runs the widest one the processor has.
 
@@ -19,12 +21,7 @@ constexpr std::uint32_t fade_pixel(std::uint32_t pixel, std::uint8_t level)
 }
 
 using FadeKernel = void (*)(std::uint32_t* pixels, std::size_t count, std::uint8_t level);
-
-struct FadeKernelInfo {
-    const char* name;
-    FadeKernel run;
-    bool supported;  // the processor running this can execute it
-};
+using FadeKernelInfo = Kernel<FadeKernel>;
 
 // Every variant built in, widest first.
 std::span<const FadeKernelInfo> fade_kernels();

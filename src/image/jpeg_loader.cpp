@@ -8,6 +8,7 @@
 #include <jpeglib.h>
 
 #include "fx/frame.h"
+#include "image/rgb_repack.h"
 #include "platform/fatal.h"
 
 std::uint32_t g_decoded_width = 0;
@@ -50,8 +51,10 @@ void on_decode_progress(j_common_ptr object)
 }
 
 // One decoded row into the RGB buffer: colour rows as they are, grayscale spread over the three
-// channels, and Adobe-style (inverted) CMYK as libjpeg delivers it multiplied out.
-void store_row(const JSAMPLE* row, std::uint8_t* rgb, JDIMENSION width, int components)
+// channels, and Adobe-style (inverted) CMYK as libjpeg delivers it multiplied out. Kept out of
+// line: inlined, the compiler sees the row's bound and copies it with a slow rep movsq instead of
+// calling memcpy.
+[[gnu::noinline]] void store_row(const JSAMPLE* row, std::uint8_t* rgb, JDIMENSION width, int components)
 {
     switch (components) {
     case 3:
@@ -162,10 +165,6 @@ void load_picture(const char* path, Frame32* destination)
     if (rgb == nullptr)
         fatal_error("ERROR DECODING...", path);
 
-    const std::size_t count = std::size_t{width} * height;
-    const std::uint8_t* sample = rgb;
-    std::uint32_t* pixel = destination->pixels;
-    for (std::size_t i = 0; i < count; ++i, sample += 3)
-        pixel[i] = 0xFF000000u | std::uint32_t{sample[0]} << 16 | std::uint32_t{sample[1]} << 8 | sample[2];
+    repack_rgb(rgb, destination->pixels, std::size_t{width} * height);
     std::free(rgb);
 }

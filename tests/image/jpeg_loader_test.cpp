@@ -9,6 +9,7 @@
 
 #include "fx/frame.h"
 #include "image/jpeg_loader.h"
+#include "image/rgb_repack.h"
 #include "jpeg_reference.h"
 #include "jpeg_writer.h"
 #include "temp_dir.h"
@@ -329,6 +330,31 @@ TEST_F(JpegLoaderTest, MissingFileEndsWithItsPath)
     const std::string path = directory_.file("missing.jpg");
     EXPECT_EXIT(load_picture(path.c_str(), &destination_->frame), testing::ExitedWithCode(2),
                 "ERROR LOCATING\\.\\.\\. .*missing\\.jpg");
+}
+
+TEST(RgbRepack, EveryKernelPacksEveryTriple)
+{
+    // Lengths around the vector widths reach every tail.
+    std::vector<std::uint8_t> rgb(3 * 1000);
+    for (std::size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = static_cast<std::uint8_t>(i * 37 + (i >> 8));
+    int tested = 0;
+    for (const RepackKernelInfo& kernel : repack_kernels()) {
+        if (!kernel.supported)
+            continue;
+        ++tested;
+        for (std::size_t count : {0u, 1u, 5u, 6u, 7u, 9u, 10u, 11u, 16u, 17u, 999u, 1000u}) {
+            std::vector<std::uint32_t> pixels(count + 1, k_untouched);
+            kernel.run(rgb.data(), pixels.data(), count);
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::uint32_t expected = 0xFF000000u | std::uint32_t{rgb[3 * i]} << 16 |
+                                               std::uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
+                ASSERT_EQ(pixels[i], expected) << kernel.name << " count " << count << " pixel " << i;
+            }
+            ASSERT_EQ(pixels[count], k_untouched) << kernel.name << " wrote past " << count;
+        }
+    }
+    EXPECT_GE(tested, 2);
 }
 
 }  // namespace

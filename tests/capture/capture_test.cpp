@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fx/frame.h"
+#include "jpeg_reference.h"
+#include "jpeg_writer.h"
+#include "temp_dir.h"
+
+namespace {
+
+// A small data set made here: twelve pictures that differ in colour and structure, and a texture.
+class CaptureTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        directory_ = new TempDir;
+        const std::string data = directory_->file("data");
+        for (const char* sub : {"", "/gfx", "/gfx/misc", "/gfx/1", "/gfx/2"})
+            ASSERT_EQ(mkdir((data + sub).c_str(), 0755), 0);
+        write_picture(data + "/gfx/misc/tzback.jpg", 0);
+        for (int k = 1; k <= 5; ++k)
+            write_picture(data + "/gfx/1/" + std::to_string(k) + ".jpg", k);
+        for (int k = 1; k <= 6; ++k)
+            write_picture(data + "/gfx/2/" + std::to_string(k) + ".jpg", 10 + k);
+        std::vector<std::uint8_t> texture(196608);
+        for (std::size_t i = 0; i < texture.size(); ++i)
+            texture[i] = static_cast<std::uint8_t>(i * 7 / 3);
+        ASSERT_TRUE(write_file(data + "/lumo.raw", texture));
+    }
+    static void TearDownTestSuite() { delete directory_; }
+
+    static std::vector<std::uint8_t> picture(int seed)
+    {
+        std::vector<std::uint8_t> samples;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x) {
+                samples.push_back(static_cast<std::uint8_t>(x * seed / 3 + y));
+                samples.push_back(static_cast<std::uint8_t>(y * (seed + 1) / 2));
+                samples.push_back(static_cast<std::uint8_t>((x ^ y) + seed * 20));
+            }
+        return encode_jpeg(samples.data(), 640, 480, 3);
+    }
+    static void write_picture(const std::string& path, int seed) { ASSERT_TRUE(write_file(path, picture(seed))); }
+
+    // Runs the capture tool on the data set; its standard output (frames or the count) as bytes.
+    static std::vector<std::uint8_t> capture(const std::string& arguments, int* status)
+    {
+        const std::string command =
+            std::string(VELMORASTIK_CAPTURE) + " -C " + directory_->path() + " " + arguments;
+        std::FILE* pipe = popen(command.c_str(), "r");
+        std::vector<std::uint8_t> output;
+        std::vector<std::uint8_t> chunk(1 << 20);
+        std::size_t n;
+        while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+            output.insert(output.end(), chunk.begin(), chunk.begin() + static_cast<long>(n));
+        *status = pclose(pipe);
+        return output;
+    }
+
+    static const std::uint32_t* frame(const std::vector<std::uint8_t>& bytes, std::size_t n)
+    {
+        return reinterpret_cast<const std::uint32_t*>(bytes.data() + n * k_frame_bytes);
+    }
+
+    static TempDir* directory_;
+};
+
+TempDir* CaptureTest::directory_ = nullptr;
+
+// The frame count from the clock rule alone: frame n at floor(n * 1000 / fps) ms; each phase
+// starts at the clock of the frame after the last one (the start held in single precision) and
+// draws until the level, held in single precision, reaches 255.
+long expected_frames(long fps)
+{
+    long n = 0;
+    auto clock = [&] { return static_cast<double>(n * 1000 / fps); };
+    for (int phase = 0; phase < 23; ++phase) {
+        const float start = static_cast<float>(clock() * 0.05);
+        float level = 0;
+        while (level < 255.0f) {
+            level = static_cast<float>(std::fmin(255.0, std::fmax(0.0, clock() * 0.05 - start)));
+            ++n;
+        }
+    }
+    return n;
+}
+
+TEST_F(CaptureTest, PlaysTheWholeShowAndReportsItsFrameCount)
+{
+    int status = -1;
+    const auto output = capture("", &status);
+    EXPECT_EQ(status, 0);
+    const long frames = expected_frames(60);
+    EXPECT_EQ(std::string(output.begin(), output.end()), "frames: " + std::to_string(frames) + "\n");
+    EXPECT_NEAR(frames, 23 * 307, 23) << "about 5.1 s a phase at 60 frames a second";
+
+    capture("--fps 25", &status);
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(CaptureTest, FirstFrameIsBlackAndLastIsTheFinalPicture)
+{
+    const long last = expected_frames(60) - 1;
+    int status = -1;
+    const auto output = capture("--raw - --frames 0," + std::to_string(last) + " 2>/dev/null", &status);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(output.size(), 2 * k_frame_bytes);
+
+    for (std::size_t i = 0; i < k_frame_pixels; ++i)
+        ASSERT_EQ(frame(output, 0)[i], 0u) << "pixel " << i;
+
+    const ReferenceImage final_picture = decode_reference(picture(16));
+    for (std::size_t i = 0; i < k_frame_pixels; ++i) {
+        const std::uint8_t* rgb = final_picture.samples.data() + 3 * i;
+        const std::uint32_t expected = std::uint32_t{rgb[0]} << 16 | std::uint32_t{rgb[1]} << 8 | rgb[2];
+        ASSERT_EQ(frame(output, 1)[i], expected) << "pixel " << i << ": picture 6 of set 2 with a zero top byte";
+    }
+}
+
+TEST_F(CaptureTest, TwoRunsGiveIdenticalBytes)
+{
+    // Every 40th frame, effect frames included.
+    std::string list = "0";
+    for (int n = 40; n < 7000; n += 40) {
+        list += ',';
+        list += std::to_string(n);
+    }
+    int status = -1;
+    const auto first = capture("--raw - --frames " + list + " 2>/dev/null", &status);
+    EXPECT_EQ(status, 0);
+    const auto second = capture("--raw - --frames " + list + " 2>/dev/null", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(first.size(), 175 * k_frame_bytes);
+    EXPECT_TRUE(first == second);
+}
+
+TEST_F(CaptureTest, FailuresEndWithTheirMessageAndStatus)
+{
+    int status = -1;
+    capture("--fps 0 2>/dev/null", &status);
+    EXPECT_EQ(WEXITSTATUS(status), 64) << "bad option";
+    capture("--bogus 2>/dev/null", &status);
+    EXPECT_EQ(WEXITSTATUS(status), 64) << "unknown option";
+
+    const std::string missing = "-C " + directory_->file("data/gfx") + " 2>&1";
+    const auto output = capture(missing, &status);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_EQ(std::string(output.begin(), output.end()), "ERROR LOCATING... data/lumo.raw\n");
+}
+
+}  // namespace
