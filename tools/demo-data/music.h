@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// The default soundtrack, composed and played procedurally: 44,100 Hz stereo, 48 bars of 2.55 s
+// (two bars to each fade of the show), sections following the intro and the two picture sets,
+// ending with a fade.
+
+inline constexpr int k_sample_rate = 44100;
+inline constexpr int k_bitrate_kbps = 160;
+
+// Interleaved 16-bit stereo samples.
+std::vector<std::int16_t> compose_soundtrack();
+
+// The samples as a constant-bit-rate MP3 stream with a LAME tag; empty when LAME fails.
+std::vector<std::uint8_t> encode_mp3(const std::vector<std::int16_t>& interleaved);
