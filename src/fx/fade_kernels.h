@@ -7,7 +7,7 @@
 #include "fx/kernels.h"
 
 // The whole-frame fade, in one variant per instruction set. All give exactly the result of
-// fade_pixel for every pixel; fade_to_black runs the widest one the processor has.
+// fade_pixel for every pixel; the frame operations run the widest one the processor has.
 
 // The definition: each colour byte minus level, floored at 0; the top byte becomes 0.
 constexpr std::uint32_t fade_pixel(std::uint32_t pixel, std::uint8_t level)
@@ -20,7 +20,9 @@ constexpr std::uint32_t fade_pixel(std::uint32_t pixel, std::uint8_t level)
     return result;
 }
 
-using FadeKernel = void (*)(std::uint32_t* pixels, std::size_t count, std::uint8_t level);
+// Writes fade_pixel(source[i], level) to target[i]; source and target are the same or apart.
+using FadeKernel = void (*)(const std::uint32_t* source, std::uint32_t* target, std::size_t count,
+                            std::uint8_t level);
 using FadeKernelInfo = Kernel<FadeKernel>;
 
 // Every variant built in, widest first.

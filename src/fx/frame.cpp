@@ -25,6 +25,12 @@ void copy_frame(const Frame32& source)
 
 void fade_to_black(std::uint32_t amount)
 {
-    best_fade_kernel()(g_virtual_backbuffer->pixels, k_frame_pixels,
+    best_fade_kernel()(g_virtual_backbuffer->pixels, g_virtual_backbuffer->pixels, k_frame_pixels,
+                       static_cast<std::uint8_t>(amount & 0xFFu));
+}
+
+void copy_faded_frame(const Frame32& source, std::uint32_t amount)
+{
+    best_fade_kernel()(source.pixels, g_virtual_backbuffer->pixels, k_frame_pixels,
                        static_cast<std::uint8_t>(amount & 0xFFu));
 }

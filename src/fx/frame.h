@@ -32,6 +32,10 @@ void copy_frame(const Frame32& source);
 // pixel of the virtual backbuffer with a floor at 0, and clears the top byte.
 void fade_to_black(std::uint32_t amount);
 
+// copy_frame(source) then fade_to_black(amount) in one pass, for frames that draw nothing
+// between the two: the same pixels for half the memory traffic.
+void copy_faded_frame(const Frame32& source, std::uint32_t amount);
+
 // The per-byte half sum of two pixels, all four bytes alike; no byte carries into the next.
 constexpr std::uint32_t blend_half(std::uint32_t a, std::uint32_t b)
 {

@@ -52,13 +52,19 @@ void run_phase(const ShowOperations& operations, const ShowClock& clock, float e
     while (level < 255.0f) {
         const double now = clock.elapsed();
         level = clamp_level(now * k_level_per_ms - phase_start);
-        copy_frame(source);
-        if (kind.effect)
+        const double amount = kind.direction == Direction::out ? level : 255.0 - level;
+        // Without the effect nothing touches the frame between the copy and the fade, so they
+        // run as one pass; the pixels are the same.
+        if (kind.effect) {
+            copy_frame(source);
             operations.draw_effect((now - effect_origin) * k_angle_per_ms);
+        }
         if (!kind.is_intro)
             operations.pump_messages();
-        const double amount = kind.direction == Direction::out ? level : 255.0 - level;
-        fade_to_black(static_cast<std::uint32_t>(amount));
+        if (kind.effect)
+            fade_to_black(static_cast<std::uint32_t>(amount));
+        else
+            copy_faded_frame(source, static_cast<std::uint32_t>(amount));
         operations.show_frame();
         operations.pump_messages();
     }

@@ -87,6 +87,23 @@ TEST_F(FrameTest, CopyIsExactIncludingTheTopByte)
     EXPECT_EQ(pixels()[k_frame_pixels - 1] >> 24, 0xFFu);
 }
 
+TEST_F(FrameTest, CopyFadedFrameEqualsACopyThenAFade)
+{
+    static Frame32 source;
+    for (std::size_t i = 0; i < k_frame_pixels; ++i)
+        source.pixels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8);
+    const Frame32 original = source;
+    for (std::uint32_t amount : {0u, 1u, 100u, 254u, 255u, 356u}) {
+        copy_frame(source);
+        fade_to_black(amount);
+        const std::vector<std::uint32_t> expected(pixels(), pixels() + k_frame_pixels);
+        fill(0xABCDEF01);
+        copy_faded_frame(source, amount);
+        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), pixels())) << "amount " << amount;
+    }
+    EXPECT_EQ(std::memcmp(source.pixels, original.pixels, k_frame_bytes), 0) << "the picture is never drawn on";
+}
+
 TEST(BlendHalf, HalvesEveryByteWithoutCarry)
 {
     EXPECT_EQ(blend_half(0xFF804020, 0x00204080), 0x7F504050u);
@@ -128,19 +145,28 @@ TEST(FadeKernels, EveryKernelMatchesTheDefinitionForEveryLevel)
         }
         ++tested;
         for (int level = 0; level < 256; ++level) {
-            // Odd offsets and lengths reach the unaligned starts and the scalar tails.
-            for (std::size_t offset : {0u, 1u, 3u}) {
-                std::vector<std::uint32_t> data = input;
-                const std::size_t count = data.size() - offset - (level % 29);
-                kernel.run(data.data() + offset, count, static_cast<std::uint8_t>(level));
-                for (std::size_t i = 0; i < data.size(); ++i) {
-                    const bool inside = i >= offset && i < offset + count;
-                    const std::uint32_t expected =
-                        inside ? fade_pixel(input[i], static_cast<std::uint8_t>(level)) : input[i];
-                    ASSERT_EQ(data[i], expected) << kernel.name << " level " << level << " offset "
-                                                 << offset << " pixel " << i << " was 0x" << std::hex << input[i];
+            // Odd offsets and lengths reach the unaligned starts and the scalar tails; the kernel
+            // runs in place and from a separate source.
+            for (std::size_t offset : {0u, 1u, 3u})
+                for (bool in_place : {true, false}) {
+                    std::vector<std::uint32_t> data = input;
+                    std::vector<std::uint32_t> target(input.size(), 0xDEADBEEF);
+                    std::vector<std::uint32_t>& out = in_place ? data : target;
+                    const std::size_t count = data.size() - offset - (level % 29);
+                    kernel.run(data.data() + offset, out.data() + offset, count, static_cast<std::uint8_t>(level));
+                    for (std::size_t i = 0; i < data.size(); ++i) {
+                        const bool inside = i >= offset && i < offset + count;
+                        const std::uint32_t outside = in_place ? input[i] : 0xDEADBEEF;
+                        const std::uint32_t expected =
+                            inside ? fade_pixel(input[i], static_cast<std::uint8_t>(level)) : outside;
+                        ASSERT_EQ(out[i], expected) << kernel.name << (in_place ? " in place" : " apart")
+                                                    << " level " << level << " offset " << offset << " pixel " << i
+                                                    << " was 0x" << std::hex << input[i];
+                    }
+                    if (!in_place) {
+                        ASSERT_EQ(data, input) << kernel.name << ": the source is left alone";
+                    }
                 }
-            }
         }
     }
     EXPECT_GE(tested, 2) << "at least the portable and the SSE2 kernels run everywhere";

@@ -11,6 +11,9 @@
 
 namespace {
 
+// The picture buffer a frame was made from.
+enum Source { unknown, outgoing, incoming };
+
 // What the fakes saw, in order.
 struct Event {
     enum Kind { load, effect, pump, show } kind = load;
@@ -20,6 +23,7 @@ struct Event {
     int picture = 0;                 // effect, pump, show: the picture in the virtual backbuffer
                                      // before the fade, 0 once the fade has run
     int amount = 0;                  // show: the fade amount applied
+    Source source = unknown;         // show: the buffer the frame was made from, unless black
     std::uint32_t clock = 0;         // show: the clock when the frame was presented
 };
 
@@ -45,18 +49,27 @@ int picture_number(const std::string& path)
     return set * 10 + k;
 }
 
-// Pixel 0 is white, so the fade amount can be read back from it; pixel 1 carries the picture's
-// number in its blue byte. The top byte tells whether the frame has been faded yet.
+// Pixel 0 is white, so the fade amount can be read back from it; pixel 1 tells the two buffers
+// apart (red in the outgoing one, blue in the incoming one) until a fade blacks it out; pixel 2
+// carries the picture's number in its blue byte, and its top byte tells whether the frame has
+// been faded yet.
 void fill_picture(Frame32* buffer, int number)
 {
     buffer->pixels[0] = 0xFFFFFFFF;
-    buffer->pixels[1] = 0xFF000000u | static_cast<std::uint32_t>(number);
+    buffer->pixels[1] = buffer == &g_outgoing_picture ? 0xFFFF0000 : 0xFF0000FF;
+    buffer->pixels[2] = 0xFF000000u | static_cast<std::uint32_t>(number);
 }
 
 int picture_in_backbuffer()
 {
-    const std::uint32_t pixel = g_virtual_backbuffer->pixels[1];
+    const std::uint32_t pixel = g_virtual_backbuffer->pixels[2];
     return pixel >> 24 == 0xFF ? static_cast<int>(pixel & 0xFF) : 0;
+}
+
+Source source_in_backbuffer()
+{
+    const std::uint32_t pixel = g_virtual_backbuffer->pixels[1];
+    return pixel & 0xFF0000 ? outgoing : pixel & 0xFF ? incoming : unknown;
 }
 
 void fake_load(const char* path, Frame32* buffer)
@@ -94,6 +107,7 @@ void fake_show()
     event.kind = Event::show;
     event.picture = picture_in_backbuffer();
     event.amount = 255 - static_cast<int>(g_virtual_backbuffer->pixels[0] & 0xFF);
+    event.source = source_in_backbuffer();
     event.clock = g_recording.clock;
     EXPECT_EQ(g_virtual_backbuffer->pixels[0] >> 24, 0u) << "every presented frame has been faded";
     g_recording.events.push_back(event);
@@ -139,36 +153,64 @@ protected:
         return g_recording.events;
     }
 
-    // Splits the presented frames into phases: a new phase starts after a load and whenever
-    // the picture in the frame changes.
+    // Splits the presented frames into phases: a phase is a run of frames made from one buffer
+    // with no load in between. A black frame shows no buffer: it ends a fade-out whose previous
+    // frame was not yet black, and otherwise belongs with the frames after it.
     static std::vector<Phase> phases(const std::vector<Event>& events)
     {
-        std::vector<Phase> result(1);
-        result[0].picture = 1;
-        bool boundary = false;
-        int current = 1;
-        for (std::size_t i = 0; i < events.size(); ++i) {
-            const Event& event = events[i];
-            if (event.kind == Event::load) {
-                boundary = true;
+        std::vector<Source> sources;
+        std::vector<std::size_t> shows;
+        for (std::size_t i = 0; i < events.size(); ++i)
+            if (events[i].kind == Event::show) {
+                shows.push_back(i);
+                sources.push_back(events[i].source);
+            }
+        auto load_between = [&](std::size_t from, std::size_t to) {
+            return std::any_of(events.begin() + static_cast<long>(from), events.begin() + static_cast<long>(to),
+                               [](const Event& e) { return e.kind == Event::load; });
+        };
+        for (std::size_t f = 0; f < sources.size(); ++f) {
+            if (sources[f] != unknown)
+                continue;
+            const bool continues = f > 0 && !load_between(shows[f - 1], shows[f]);
+            if (continues && sources[f - 1] == outgoing && events[shows[f - 1]].amount < 255) {
+                sources[f] = outgoing;
                 continue;
             }
-            const bool mid_frame = event.kind != Event::show && event.picture != 0;
-            if (mid_frame && event.picture != current) {
-                current = event.picture;
-                boundary = true;
-            }
-            if (boundary && mid_frame) {
-                result.emplace_back();
-                result.back().picture = current;
-                boundary = false;
-            }
+            std::size_t next = f + 1;
+            while (next < sources.size() && sources[next] == unknown && !load_between(shows[f], shows[next]))
+                ++next;
+            sources[f] = next < sources.size() && !load_between(shows[f], shows[next]) ? sources[next] : incoming;
+        }
+
+        std::vector<Phase> result;
+        int in_buffer[3] = {0, 1, 0};  // the intro background starts in the outgoing buffer
+        std::size_t previous_show = 0;
+        std::size_t f = 0;
+        bool effect = false;
+        std::vector<double> angles;
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            const Event& event = events[i];
+            if (event.kind == Event::load)
+                in_buffer[event.buffer == &g_outgoing_picture ? outgoing : incoming] = picture_number(event.path);
             if (event.kind == Event::effect) {
-                result.back().effect = true;
-                result.back().angles.push_back(event.angle);
+                effect = true;
+                angles.push_back(event.angle);
             }
-            if (event.kind == Event::show)
-                result.back().amounts.push_back(event.amount);
+            if (event.kind != Event::show)
+                continue;
+            if (f == 0 || sources[f] != sources[f - 1] || load_between(previous_show, i)) {
+                result.emplace_back();
+                result.back().picture = in_buffer[sources[f]];
+            }
+            Phase& phase = result.back();
+            phase.amounts.push_back(event.amount);
+            phase.effect = phase.effect || effect;
+            phase.angles.insert(phase.angles.end(), angles.begin(), angles.end());
+            effect = false;
+            angles.clear();
+            previous_show = i;
+            ++f;
         }
         return result;
     }
