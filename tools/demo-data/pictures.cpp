@@ -105,30 +105,38 @@ double ridge(double x, double base, double height, double scale, std::uint32_t s
 // Set 1, 3: mountain ranges at dawn above a still lake.
 Rgb mountains(double x, double y)
 {
-    constexpr double horizon = 330;
+    constexpr double horizon = 340;
     const bool water = y > horizon;
-    const double sy = water ? 2 * horizon - y + 3 * dm::sin(y * 0.9) * (y - horizon) / 150 : y;
-    const double sx = water ? x + 4 * dm::sin(y * 0.35 + x * 0.01) * (y - horizon) / 150 : x;
+    const double depth = water ? (y - horizon) / 140 : 0;
+    const double sy = water ? 2 * horizon - y + 3 * dm::sin(y * 0.9) * depth : y;
+    const double sx = water ? x + 5 * dm::sin(y * 0.35 + x * 0.01) * depth : x;
 
     const double sky_t = dm::clamp(sy / horizon, 0.0, 1.0);
-    Rgb c = mix(Rgb{0.12, 0.2, 0.45}, Rgb{1.0, 0.62, 0.35}, dm::pow(sky_t, 2.2));
-    const double sun_d = std::sqrt((sx - 420) * (sx - 420) + (sy - 255) * (sy - 255));
-    c = c + Rgb{1.0, 0.8, 0.5} * (sun_d < 34 ? 1.0 : dm::exp(-(sun_d - 34) / 40) * 0.6);
+    Rgb c = mix(Rgb{0.1, 0.15, 0.42}, Rgb{0.85, 0.45, 0.55}, dm::smoothstep(0.1, 0.75, sky_t));
+    c = mix(c, Rgb{1.0, 0.7, 0.35}, dm::smoothstep(0.6, 1.0, sky_t));
+    // Long pink clouds lit from below.
+    const double cloud = dm::smoothstep(0.55, 0.75, dm::fbm(sx / 180, sy / 25, 44, 5)) * (1 - sky_t * 0.5);
+    c = mix(c, Rgb{1.0, 0.6, 0.65}, cloud * 0.7);
+    const double sun_d = std::sqrt((sx - 430) * (sx - 430) + (sy - 175) * (sy - 175));
+    c = c + Rgb{1.0, 0.85, 0.55} * (sun_d < 26 ? 1.0 : dm::exp(-(sun_d - 26) / 35) * 0.7);
 
-    const Rgb layers[3] = {{0.55, 0.45, 0.6}, {0.35, 0.28, 0.45}, {0.16, 0.13, 0.24}};
-    const double heights[3][3] = {{250, 170, 230}, {300, 140, 160}, {335, 110, 110}};
+    const Rgb layers[3] = {{0.5, 0.42, 0.62}, {0.32, 0.26, 0.46}, {0.14, 0.12, 0.24}};
+    const double ridges[3][3] = {{275, 120, 230}, {310, 95, 160}, {340, 60, 110}};
     for (int i = 0; i < 3; ++i) {
-        const double top = ridge(sx, heights[i][0], heights[i][1], heights[i][2], 40 + i);
+        const double top = ridge(sx, ridges[i][0], ridges[i][1], ridges[i][2], 40 + i);
         if (sy > top) {
-            const double depth = dm::clamp((sy - top) / 80, 0.0, 1.0);
-            Rgb rock = mix(layers[i], layers[i] * 0.6, depth);
-            if (i == 0 && sy - top < 18 * dm::fbm(sx / 20, sy / 20, 50, 3))
-                rock = mix(rock, Rgb{0.95, 0.9, 0.95}, 0.8);
+            const double below = dm::clamp((sy - top) / 90, 0.0, 1.0);
+            Rgb rock = mix(layers[i], layers[i] * 0.55, below);
+            // The sunward slopes catch the light.
+            const double slope = ridge(sx + 3, ridges[i][0], ridges[i][1], ridges[i][2], 40 + i) - top;
+            rock = rock + Rgb{0.35, 0.2, 0.1} * dm::clamp(slope * 0.15, 0.0, 1.0) * (1 - below) * (0.6 - 0.2 * i);
+            if (i == 0 && sy - top < 14 * dm::fbm(sx / 20, sy / 20, 50, 3) + 4)
+                rock = mix(rock, Rgb{1.0, 0.9, 0.92}, 0.85);
             c = rock;
         }
     }
     if (water)
-        c = c * Rgb{0.7, 0.8, 0.9} + Rgb{0.02, 0.04, 0.08};
+        c = c * Rgb{0.75, 0.82, 0.92} * (1 - 0.25 * depth) + Rgb{0.02, 0.04, 0.09};
     return c;
 }
 
@@ -247,8 +255,10 @@ Rgb aurora(double x, double y)
     }
     const double peak = 330 - 140 * dm::fbm(x / 160, 3.5, 36, 6) - 40 * dm::exp(-(x - 430) * (x - 430) / 9000);
     if (y > peak) {
-        const double snow = dm::smoothstep(0.4, 0.6, dm::fbm(x / 25, y / 25, 37, 4) + (peak + 60 - y) / 120);
-        c = mix(Rgb{0.05, 0.07, 0.12}, Rgb{0.7, 0.8, 0.9}, snow * 0.9);
+        const double snow = dm::smoothstep(0.45, 0.55, 0.6 * dm::fbm(x / 25, y / 25, 37, 4) + (peak + 40 - y) / 90);
+        const Rgb rock = mix(Rgb{0.08, 0.1, 0.16}, Rgb{0.02, 0.03, 0.06}, dm::clamp((y - peak) / 150, 0.0, 1.0));
+        // The aurora's green light on the snow.
+        c = mix(rock, Rgb{0.55, 0.75, 0.75}, snow * 0.9);
     }
     return c;
 }
@@ -277,8 +287,8 @@ Rgb truchet(double x, double y)
 // Set 2, 5: Newton's method on z^3 = 1, its three basins in three hues.
 Rgb newton(double x, double y)
 {
-    double zr = (x - 320) / 180;
-    double zi = (y - 240) / 180;
+    double zr = (x - 320) / 260;
+    double zi = (y - 240) / 260;
     int n = 0;
     for (; n < 60; ++n) {
         // z -= (z^3 - 1) / (3 z^2)
@@ -299,9 +309,10 @@ Rgb newton(double x, double y)
             break;
     }
     const int root = zr > 0 ? 0 : zi > 0 ? 1 : 2;
-    const Rgb hues[3] = {{0.95, 0.35, 0.25}, {0.25, 0.75, 0.45}, {0.3, 0.4, 0.95}};
-    const double shade = dm::exp(-n * 0.09);
-    return hues[root] * (0.25 + 0.75 * shade) + Rgb{1, 0.95, 0.8} * (0.15 * dm::smoothstep(0.2, 0.0, shade));
+    const Rgb hues[3] = {{0.95, 0.35, 0.25}, {0.25, 0.8, 0.45}, {0.3, 0.45, 1.0}};
+    const double shade = dm::exp(-n * 0.1);
+    const double bands = 0.5 + 0.5 * dm::cos(n * 1.1);
+    return hues[root] * (0.2 + 0.6 * shade + 0.2 * bands) + Rgb{1, 0.95, 0.8} * (0.25 * dm::smoothstep(0.25, 0.0, shade));
 }
 
 // Set 2, 6: a ringed planet over a starfield, the show's closing picture.
