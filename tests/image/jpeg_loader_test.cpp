@@ -227,7 +227,8 @@ std::FILE* open_counted(CountedStream& stream)
     functions.read = [](void* cookie, char* buffer, std::size_t size) -> ssize_t {
         auto* s = static_cast<CountedStream*>(cookie);
         const std::size_t n = std::min(size, s->bytes.size() - s->position);
-        std::memcpy(buffer, s->bytes.data() + s->position, n);
+        if (n > 0)
+            std::memcpy(buffer, s->bytes.data() + s->position, n);
         s->position += n;
         return static_cast<ssize_t>(n);
     };
