@@ -14,8 +14,20 @@ void on_encode_error(j_common_ptr object)
     std::abort();
 }
 
-std::vector<std::uint8_t> take_output(unsigned char* buffer, unsigned long size)
+// One compression into memory: body sets the parameters and writes what it writes.
+template <typename Body>
+std::vector<std::uint8_t> compress_to_memory(Body body)
 {
+    jpeg_compress_struct compressor;
+    jpeg_error_mgr errors;
+    compressor.err = jpeg_std_error(&errors);
+    errors.error_exit = on_encode_error;
+    jpeg_create_compress(&compressor);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&compressor, &buffer, &size);
+    body(compressor);
+    jpeg_destroy_compress(&compressor);
     std::vector<std::uint8_t> bytes(buffer, buffer + size);
     std::free(buffer);
     return bytes;
@@ -26,54 +38,35 @@ std::vector<std::uint8_t> take_output(unsigned char* buffer, unsigned long size)
 std::vector<std::uint8_t> encode_jpeg(const std::uint8_t* samples, int width, int height,
                                       int components, const JpegSettings& settings)
 {
-    jpeg_compress_struct compressor;
-    jpeg_error_mgr errors;
-    compressor.err = jpeg_std_error(&errors);
-    errors.error_exit = on_encode_error;
-    jpeg_create_compress(&compressor);
+    return compress_to_memory([&](jpeg_compress_struct& compressor) {
+        compressor.image_width = static_cast<JDIMENSION>(width);
+        compressor.image_height = static_cast<JDIMENSION>(height);
+        compressor.input_components = components;
+        compressor.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
+        jpeg_set_defaults(&compressor);
+        jpeg_set_quality(&compressor, settings.quality, TRUE);
+        if (settings.store_rgb && components == 3)
+            jpeg_set_colorspace(&compressor, JCS_RGB);
+        if (settings.progressive)
+            jpeg_simple_progression(&compressor);
 
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&compressor, &buffer, &size);
-
-    compressor.image_width = static_cast<JDIMENSION>(width);
-    compressor.image_height = static_cast<JDIMENSION>(height);
-    compressor.input_components = components;
-    compressor.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&compressor);
-    jpeg_set_quality(&compressor, settings.quality, TRUE);
-    if (settings.store_rgb && components == 3)
-        jpeg_set_colorspace(&compressor, JCS_RGB);
-    if (settings.progressive)
-        jpeg_simple_progression(&compressor);
-
-    jpeg_start_compress(&compressor, TRUE);
-    const std::size_t stride = static_cast<std::size_t>(width) * components;
-    while (compressor.next_scanline < compressor.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(samples + compressor.next_scanline * stride);
-        jpeg_write_scanlines(&compressor, &row, 1);
-    }
-    jpeg_finish_compress(&compressor);
-    jpeg_destroy_compress(&compressor);
-    return take_output(buffer, size);
+        jpeg_start_compress(&compressor, TRUE);
+        const std::size_t stride = static_cast<std::size_t>(width) * components;
+        while (compressor.next_scanline < compressor.image_height) {
+            JSAMPROW row = const_cast<JSAMPROW>(samples + compressor.next_scanline * stride);
+            jpeg_write_scanlines(&compressor, &row, 1);
+        }
+        jpeg_finish_compress(&compressor);
+    });
 }
 
 std::vector<std::uint8_t> encode_jpeg_tables_only()
 {
-    jpeg_compress_struct compressor;
-    jpeg_error_mgr errors;
-    compressor.err = jpeg_std_error(&errors);
-    errors.error_exit = on_encode_error;
-    jpeg_create_compress(&compressor);
-
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&compressor, &buffer, &size);
-    compressor.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&compressor);
-    jpeg_write_tables(&compressor);
-    jpeg_destroy_compress(&compressor);
-    return take_output(buffer, size);
+    return compress_to_memory([](jpeg_compress_struct& compressor) {
+        compressor.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&compressor);
+        jpeg_write_tables(&compressor);
+    });
 }
 
 bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
