@@ -9,6 +9,32 @@ Frame32* g_virtual_backbuffer = nullptr;
 Frame32 g_outgoing_picture;
 Frame32 g_incoming_picture;
 
+namespace {
+
+constexpr std::size_t k_pass_block = 4096;  // pixels: 16 KB
+static_assert(k_frame_pixels % k_pass_block == 0);
+
+// A picture and the backbuffer together are larger than the processor's second-level cache, so
+// passes that all ran front to back would find nothing of the previous pass there. Each pass
+// runs over the frame in blocks, in the opposite order to the pass before it, and starts where
+// the previous one ended, on lines it has just touched.
+template <typename Block>
+void whole_frame_pass(Block block)
+{
+    static bool backward = false;
+    backward = !backward;
+    constexpr std::size_t blocks = k_frame_pixels / k_pass_block;
+    for (std::size_t n = 0; n < blocks; ++n)
+        block((backward ? blocks - 1 - n : n) * k_pass_block);
+}
+
+std::uint8_t fade_level(std::uint32_t amount)
+{
+    return static_cast<std::uint8_t>(amount & 0xFFu);
+}
+
+}  // namespace
+
 Frame32* allocate_frame()
 {
     void* memory = std::aligned_alloc(alignof(Frame32), sizeof(Frame32));
@@ -20,17 +46,23 @@ Frame32* allocate_frame()
 
 void copy_frame(const Frame32& source)
 {
-    std::memcpy(g_virtual_backbuffer->pixels, source.pixels, k_frame_bytes);
+    std::uint32_t* target = g_virtual_backbuffer->pixels;
+    whole_frame_pass([&](std::size_t first) {
+        std::memcpy(target + first, source.pixels + first, k_pass_block * sizeof(std::uint32_t));
+    });
 }
 
 void fade_to_black(std::uint32_t amount)
 {
-    best_fade_kernel()(g_virtual_backbuffer->pixels, g_virtual_backbuffer->pixels, k_frame_pixels,
-                       static_cast<std::uint8_t>(amount & 0xFFu));
+    const FadeKernel kernel = best_fade_kernel();
+    std::uint32_t* pixels = g_virtual_backbuffer->pixels;
+    whole_frame_pass([&](std::size_t first) { kernel(pixels + first, pixels + first, k_pass_block, fade_level(amount)); });
 }
 
 void copy_faded_frame(const Frame32& source, std::uint32_t amount)
 {
-    best_fade_kernel()(source.pixels, g_virtual_backbuffer->pixels, k_frame_pixels,
-                       static_cast<std::uint8_t>(amount & 0xFFu));
+    const FadeKernel kernel = best_fade_kernel();
+    std::uint32_t* target = g_virtual_backbuffer->pixels;
+    whole_frame_pass(
+        [&](std::size_t first) { kernel(source.pixels + first, target + first, k_pass_block, fade_level(amount)); });
 }
