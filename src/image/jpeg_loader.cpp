@@ -96,10 +96,13 @@ int decode_jpeg_file(std::FILE* file, std::uint8_t** rgb)
 
     jpeg_create_decompress(&decompressor);
     decompressor.mem->max_memory_to_use = k_decoder_memory_limit;
-    progress.progress_monitor = on_decode_progress;
-    decompressor.progress = &progress;
     jpeg_stdio_src(&decompressor, file);
     jpeg_read_header(&decompressor, TRUE);
+    // Only files of several scans are read whole before the first row: watch those.
+    if (jpeg_has_multiple_scans(&decompressor)) {
+        progress.progress_monitor = on_decode_progress;
+        decompressor.progress = &progress;
+    }
     jpeg_start_decompress(&decompressor);
 
     const int components = decompressor.output_components;

@@ -16,7 +16,7 @@ inline constexpr long k_decoder_memory_limit = 64L << 20;
 // at most this many scans, and at most this many 8x8 blocks decoded over all scans (a tenth of
 // a microsecond or so each), so that any file is loaded or refused within half a second.
 inline constexpr int k_max_scans = 300;
-inline constexpr long long k_max_scan_blocks = 25'000'000;
+inline constexpr long long k_max_scan_blocks = 20'000'000;
 
 // Called between fades and at start-up: decodes the JPEG file at path into destination as
 // 0xFFRRGGBB pixels, rows back to back from the first pixel; pixels past the picture keep what
