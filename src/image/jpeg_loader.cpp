@@ -51,10 +51,8 @@ void on_decode_progress(j_common_ptr object)
 }
 
 // One decoded row into the RGB buffer: colour rows as they are, grayscale spread over the three
-// channels, and Adobe-style (inverted) CMYK as libjpeg delivers it multiplied out. Kept out of
-// line: inlined, the compiler sees the row's bound and copies it with a slow rep movsq instead of
-// calling memcpy.
-[[gnu::noinline]] void store_row(const JSAMPLE* row, std::uint8_t* rgb, JDIMENSION width, int components)
+// channels, and Adobe-style (inverted) CMYK as libjpeg delivers it multiplied out.
+void store_row(const JSAMPLE* row, std::uint8_t* rgb, JDIMENSION width, int components)
 {
     switch (components) {
     case 3:
