@@ -134,13 +134,14 @@ int decode_jpeg_file(std::FILE* file, std::uint8_t** rgb)
         write += std::size_t{width} * 3;
     }
 
-    *rgb = buffer;
     if (decompressor.output_scanline < decompressor.output_height)
         jpeg_abort_decompress(&decompressor);  // rows below the frame are never decoded
     else
         jpeg_finish_decompress(&decompressor);
     jpeg_destroy_decompress(&decompressor);
     std::fclose(file);
+    // Handed out only now: finishing can still fail, and a failure must leave *rgb alone.
+    *rgb = buffer;
     return 1;
 }
 

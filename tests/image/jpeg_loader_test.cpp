@@ -319,6 +319,21 @@ TEST(JpegDecode, RefusedStreamsLeaveNothingBehind)
     EXPECT_EQ(decode_reference(many_scan_jpeg()).width, 64) << "the many-scan stream is itself valid";
 }
 
+TEST(JpegDecode, AFailureWhileFinishingHandsNothingOut)
+{
+    // Every row decodes, then a second frame header stands where the end marker should be.
+    std::vector<std::uint8_t> jpeg = test_jpeg(64, 48);
+    const std::vector<std::uint8_t> second_header = {0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x30, 0x00, 0x40, 0x03,
+                                                     0x01, 0x22, 0x00, 0x02, 0x11, 0x01, 0x03, 0x11, 0x01};
+    jpeg.insert(jpeg.end() - 2, second_header.begin(), second_header.end());
+    CountedStream stream{jpeg};
+    std::uint8_t sentinel = 0;
+    std::uint8_t* rgb = &sentinel;
+    EXPECT_EQ(decode_jpeg_file(open_counted(stream), &rgb), 0);
+    EXPECT_EQ(rgb, &sentinel);
+    EXPECT_EQ(stream.closes, 1);
+}
+
 TEST_F(JpegLoaderTest, UndecodableFileEndsWithItsPath)
 {
     const std::string path = save(std::vector<std::uint8_t>(100, 0x00), "broken.jpg");
