@@ -13,8 +13,8 @@ extern std::uint32_t g_decoded_height;
 // The decoder's own memory (whole-image buffers of progressive files included) stays below this.
 inline constexpr long k_decoder_memory_limit = 64L << 20;
 // Progressive files with more scans than any encoder writes are refused before they eat time:
-// at most this many scans, and at most this many 8x8 blocks decoded over all scans (a tenth of
-// a microsecond or so each), so that any file is loaded or refused within half a second.
+// at most this many scans, and at most this many 8x8 blocks decoded over all scans (some 20 ns
+// each on dense data), so that any file is loaded or refused within about half a second.
 inline constexpr int k_max_scans = 300;
 inline constexpr long long k_max_scan_blocks = 20'000'000;
 

@@ -39,7 +39,7 @@ void make_directory(const std::string& path)
         fail("cannot create", path);
 }
 
-void write(const std::string& path, const std::vector<std::uint8_t>& bytes, const char* what)
+void save(const std::string& path, const std::vector<std::uint8_t>& bytes, const char* what)
 {
     if (!write_file(path, bytes))
         fail("cannot write", path);
@@ -83,16 +83,16 @@ int main(int argc, char** argv)
     for (int i = 0; i < k_picture_count; ++i) {
         const PictureInfo& info = picture_info(i);
         const std::vector<std::uint8_t> samples = draw_picture(i);
-        write(data + "/" + info.path, encode_jpeg(samples.data(), k_picture_width, k_picture_height, 3, {.quality = 90}),
+        save(data + "/" + info.path, encode_jpeg(samples.data(), k_picture_width, k_picture_height, 3, {.quality = 90}),
               info.title);
     }
-    write(data + "/lumo.raw", draw_texture(), "the effect's texture");
+    save(data + "/lumo.raw", draw_texture(), "the effect's texture");
 
     const std::vector<std::uint8_t> mp3 = encode_mp3(compose_soundtrack());
     if (mp3.empty()) {
         std::fprintf(stderr, "velmorastik-demo-data: the MP3 encoder failed\n");
         return k_failure_status;
     }
-    write(data + "/sfx/lumo.mp3", mp3, "the soundtrack");
+    save(data + "/sfx/lumo.mp3", mp3, "the soundtrack");
     return 0;
 }
