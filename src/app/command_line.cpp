@@ -1,0 +1,23 @@
+#include "app/command_line.h"
+
+#include "display/display_mode.h"
+
+std::string command_line_text(int argc, const char* const* argv)
+{
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            text += ' ';
+        text += argv[i];
+    }
+    // The blanks and control characters between the program's name and its first argument.
+    std::size_t start = 0;
+    while (start < text.size() && static_cast<unsigned char>(text[start]) - 1u < 0x20u)
+        ++start;
+    return text.substr(start);
+}
+
+std::uint8_t display_mode_for(const char* command_line)
+{
+    return command_line[0] == '-' && command_line[1] == 'w' ? k_mode_windowed : k_mode_fullscreen;
+}

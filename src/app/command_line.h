@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The command line as the show's entry point sees it: the arguments after the program's name,
+// joined by single blanks, with every leading character from 0x01 to 0x20 skipped.
+std::string command_line_text(int argc, const char* const* argv);
+
+// The mode rule: k_mode_windowed when the text starts with "-w", k_mode_fullscreen otherwise.
+// Only the first two characters are looked at, so "-wfoo" is windowed too.
+std::uint8_t display_mode_for(const char* command_line);
