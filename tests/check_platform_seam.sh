@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fails when code outside src/platform includes an SDL header: the portable subsystems reach the
-# machine only through platform/platform.h.
+# machine only through the headers of src/platform.
 set -euo pipefail
 src=$1
 leaks=$(grep -rlE '#[[:space:]]*include[[:space:]]*[<"]SDL' "$src" --include='*.h' --include='*.cpp' \

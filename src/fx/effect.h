@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "show/data_set.h"
+
 // The interference effect: a 256x256 texture sampled through the difference of two windows into
 // a table of distance and angle codes, blended into every third pixel of every third row.
 
-inline constexpr const char* k_texture_path = "data/lumo.raw";
+inline constexpr const char* k_texture_path = k_texture_file_path;
 inline constexpr int k_texture_texels = 65536;
 // Added to the scroll after every render: one texture column and five texture rows.
 inline constexpr std::uint16_t k_scroll_step = 0x0501;

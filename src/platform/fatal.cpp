@@ -3,12 +3,16 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/platform.h"
+#include "platform/message_box.h"
 
-void fatal_error(const char* text, const char* caption)
+void fatal_error(const char* text, const char* caption, PlatformWindow* owner)
 {
-    std::fprintf(stderr, "%s %s\n", text, caption);
+    const char* reason = platform_failure_reason();
+    if (reason[0] != '\0')
+        std::fprintf(stderr, "%s %s (%s)\n", text, caption, reason);
+    else
+        std::fprintf(stderr, "%s %s\n", text, caption);
     std::fflush(stderr);
-    platform_show_message(text, caption);
+    message_box_show(owner, text, caption);
     std::exit(k_fatal_exit_status);
 }

@@ -1,9 +1,13 @@
 #pragma once
 
+struct PlatformWindow;
+
 // Exit status of every fatal end: a failure must never look like the success (1) or the user's
 // own stop (0).
 inline constexpr int k_fatal_exit_status = 2;
 
-// The one way a fatal failure ends the process: writes "text caption" to stderr, shows the
-// message box where a display exists, and exits with k_fatal_exit_status. Releases nothing first.
-[[noreturn]] void fatal_error(const char* text, const char* caption);
+// The one way a fatal failure ends the process: writes "text caption" to stderr, followed by the
+// platform's reason when it has one, shows the message box (owned by owner when given) where a
+// screen exists, and exits with k_fatal_exit_status. Releases nothing first; the platform puts
+// the desktop's display mode back on the way out.
+[[noreturn]] void fatal_error(const char* text, const char* caption, PlatformWindow* owner = nullptr);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "fx/frame.h"
+#include "show/data_set.h"
 
 namespace {
 
@@ -87,8 +88,8 @@ void run_show(const ShowOperations& operations)
               {Direction::in, false, true}, intro_start);
 
     static constexpr PictureSet sets[] = {
-        {"data/gfx/1/%d.jpg", k_first_set_count, k_effect_transitions},
-        {"data/gfx/2/%d.jpg", k_second_set_count, 0},
+        {k_first_set_format, k_first_set_count, k_effect_transitions},
+        {k_second_set_format, k_second_set_count, 0},
     };
 
     // The picture on screen, reloaded before each fade-out so that every fade-out starts where

@@ -8,11 +8,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/shell.h"
 #include "frame_selection.h"
 #include "fx/effect.h"
 #include "fx/frame.h"
 #include "image/jpeg_loader.h"
+#include "platform/clock.h"
 #include "platform/fatal.h"
+#include "platform/headless/headless.h"
 #include "show/timeline.h"
 
 namespace {
@@ -20,8 +23,6 @@ namespace {
 constexpr int k_usage_status = 64;
 
 struct Capture {
-    std::uint64_t fps = 60;
-    std::uint64_t presented = 0;
     FrameSelection selection;
     std::FILE* output = nullptr;
     const char* output_name = nullptr;
@@ -29,19 +30,12 @@ struct Capture {
 
 Capture g_capture;
 
-// Frame n is drawn at floor(n * 1000 / fps) ms: every reading between two presented frames gives
-// the same value, so picture loads take no clock time.
-std::uint32_t capture_clock()
-{
-    return static_cast<std::uint32_t>(g_capture.presented * 1000 / g_capture.fps);
-}
-
 void capture_frame()
 {
-    if (g_capture.output != nullptr && g_capture.selection.contains(g_capture.presented) &&
+    if (g_capture.output != nullptr && g_capture.selection.contains(g_headless.frames) &&
         std::fwrite(g_virtual_backbuffer->pixels, 1, k_frame_bytes, g_capture.output) != k_frame_bytes)
         fatal_error("ERROR WRITING...", g_capture.output_name);
-    ++g_capture.presented;
+    headless_advance_frame();
 }
 
 void no_messages() {}
@@ -89,7 +83,7 @@ void parse_arguments(int argc, char** argv)
             const unsigned long long fps = std::strtoull(optarg, &end, 10);
             if (*optarg < '0' || *optarg > '9' || *end != '\0' || fps == 0 || fps > 100000)
                 usage_error();
-            g_capture.fps = fps;
+            g_headless.fps = fps;
             break;
         }
         case opt_raw:
@@ -130,18 +124,14 @@ int main(int argc, char** argv)
 {
     parse_arguments(argc, argv);
 
-    effect_init(k_frame_width, k_frame_height);
-    g_virtual_backbuffer = allocate_frame();
-    if (g_virtual_backbuffer == nullptr)
-        fatal_error("Not enough memory for virtual backbuffer", "error");
-    load_picture("data/gfx/misc/tzback.jpg", &g_outgoing_picture);
+    prepare_show([](Frame32*) {});
 
-    run_show({load_picture, draw_effect, capture_frame, no_messages, capture_clock});
+    run_show({load_picture, draw_effect, capture_frame, no_messages, clock_now_ms});
 
     if (g_capture.output != nullptr && std::fflush(g_capture.output) != 0)
         fatal_error("ERROR WRITING...", g_capture.output_name);
     // Frames on standard output must not be mixed with the count.
     std::FILE* report = g_capture.output == stdout ? stderr : stdout;
-    std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(g_capture.presented));
+    std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(g_headless.frames));
     return 0;
 }

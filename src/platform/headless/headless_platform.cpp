@@ -1,4 +1,90 @@
-#include "platform/platform.h"
+// No screen, no sound: the window is a record, the clock is virtual, events come from a script.
 
-// No display: the message has already gone to stderr.
-void platform_show_message(const char*, const char*) {}
+#include <algorithm>
+
+#include "platform/audio.h"
+#include "platform/clock.h"
+#include "platform/events.h"
+#include "platform/headless/headless.h"
+#include "platform/message_box.h"
+#include "platform/window.h"
+
+HeadlessState g_headless;
+
+struct PlatformWindow {};
+
+namespace {
+
+PlatformWindow g_window;
+
+}  // namespace
+
+void message_box_show(PlatformWindow*, const char* text, const char*)
+{
+    // No one to show it to: the message has already gone to stderr.
+    g_headless.last_message = text;
+}
+
+const char* platform_failure_reason() { return ""; }
+
+std::uint32_t clock_now_ms()
+{
+    return static_cast<std::uint32_t>(g_headless.frames * 1000 / g_headless.fps);
+}
+
+bool display_connect() { return true; }
+
+ScreenSize display_screen_size() { return g_headless.screen; }
+
+PlatformWindow* window_create(const char*, int width, int height)
+{
+    g_headless.client_on_screen = {0, 0, width, height};
+    g_headless.window_on_screen = g_headless.client_on_screen;
+    return &g_window;
+}
+
+Rect window_client_rect_on_screen(PlatformWindow*) { return g_headless.client_on_screen; }
+
+Rect window_screen_rect(PlatformWindow*) { return g_headless.window_on_screen; }
+
+void window_resize(PlatformWindow*, std::int32_t width, std::int32_t height)
+{
+    g_headless.window_calls.push_back({WindowCall::resize, width, height});
+    Rect& r = g_headless.window_on_screen;
+    r.right = r.left + std::max(width, 1);
+    r.bottom = r.top + std::max(height, 1);
+}
+
+void window_move(PlatformWindow*, std::int32_t x, std::int32_t y)
+{
+    g_headless.window_calls.push_back({WindowCall::move, x, y});
+    Rect& r = g_headless.window_on_screen;
+    r = {x, y, x + (r.right - r.left), y + (r.bottom - r.top)};
+}
+
+void window_capture_pointer(PlatformWindow*)
+{
+    g_headless.window_calls.push_back({WindowCall::capture});
+}
+
+void window_release_pointer()
+{
+    g_headless.window_calls.push_back({WindowCall::release_capture});
+}
+
+bool events_poll(PlatformEvent* event)
+{
+    if (g_headless.pending_events.empty())
+        return false;
+    *event = g_headless.pending_events.front();
+    g_headless.pending_events.erase(g_headless.pending_events.begin());
+    return true;
+}
+
+bool audio_open_device(int) { return false; }
+
+PlatformMusic* audio_load_music(const char*) { return nullptr; }
+
+void audio_play_music(PlatformMusic*) {}
+
+void audio_stop(PlatformMusic*) {}

@@ -1,0 +1,22 @@
+#pragma once
+
+struct PlatformMusic;
+struct PlatformWindow;
+
+// The soundtrack stream from music_open until music_stop; null when there is none. Every failure
+// of the music layer is silent: the show goes on without sound.
+extern PlatformMusic* g_music_stream;
+
+// Called once at start-up: opens the default output device at 44,100 Hz. 1 when it is open, else 0;
+// the caller ignores it.
+int music_init(PlatformWindow* window);
+
+// Prepares the file at path for streaming from disk; null when there is no device or the file
+// cannot be read or decoded.
+PlatformMusic* music_open(const char* path);
+
+// Plays g_music_stream once from its beginning.
+void music_play();
+
+// Called once, at the show's end or from shutdown_now: frees the stream and stops output.
+void music_stop();

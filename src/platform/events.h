@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+
+// Virtual-key codes of the keys the show looks at; every other key arrives with its own code.
+inline constexpr std::int32_t k_key_escape = 27;
+inline constexpr std::int32_t k_key_left = 37;
+inline constexpr std::int32_t k_key_up = 38;
+inline constexpr std::int32_t k_key_right = 39;
+inline constexpr std::int32_t k_key_down = 40;
+
+enum class EventKind {
+    key_down,        // key: a virtual-key code
+    pointer_move,    // x, y: the pointer in window coordinates, negative left of or above it
+    button_down,     // left button; x, y as for pointer_move
+    button_up,       // left button
+    window_closed,   // the window is being destroyed (closed by the user or the desktop)
+    quit_requested,  // the process was asked to end (SIGINT, SIGTERM, the session ending)
+};
+
+struct PlatformEvent {
+    EventKind kind;
+    std::int32_t key;
+    std::int32_t x;
+    std::int32_t y;
+};
+
+// Takes the oldest pending event without waiting; false when there is none.
+bool events_poll(PlatformEvent* event);

@@ -1,0 +1,60 @@
+#pragma once
+
+// The headless platform's own controls, for the tools and the tests that run the show without a
+// screen: a virtual clock, scripted presentation results, and a record of what was asked of the
+// window and the screen.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/events.h"
+#include "platform/presentation.h"
+#include "platform/window.h"
+
+enum class PresentOp {
+    open, take_display, set_mode, create_flip_chain, back_buffer, share_desktop, create_primary,
+    create_offscreen, clip_to_window, desktop_bits, describe, lock, unlock, flip, blit, restore,
+    release_surface, release,
+};
+
+// A call to the window, as the window procedure's tests read it back.
+struct WindowCall {
+    enum Kind { resize, move, capture, release_capture } kind;
+    std::int32_t a = 0;  // width or x
+    std::int32_t b = 0;  // height or y
+    bool operator==(const WindowCall&) const = default;
+};
+
+struct HeadlessState {
+    // The virtual clock: frame n is shown at floor(n * 1000 / fps) ms, so every reading between
+    // two frames gives the same value and picture loads take no clock time.
+    std::uint64_t fps = 60;
+    std::uint64_t frames = 0;
+
+    ScreenSize screen = {640, 480};
+    Rect client_on_screen = {0, 0, 640, 480};
+    Rect window_on_screen = {0, 0, 640, 480};
+
+    // Presentation: the back surface's row pitch in bytes (0: four bytes a pixel), the desktop's
+    // bits per pixel, and results to hand out once each, in order, per operation.
+    std::int32_t back_pitch_bytes = 0;
+    std::uint32_t desktop_bits = 32;
+    std::vector<std::pair<PresentOp, PresentResult>> scripted;
+
+    // What happened.
+    std::vector<PresentOp> present_calls;
+    std::vector<std::uint8_t> back_memory;  // the back surface, pitch * height bytes
+    SurfaceDescription back_desc = {};
+    Rect last_blit = {};
+    bool last_flip_wait = false;
+    std::vector<WindowCall> window_calls;
+    std::vector<PlatformEvent> pending_events;
+    std::string last_message;
+};
+
+// Everything the headless platform knows; tests reset it with g_headless = {} and script it.
+extern HeadlessState g_headless;
+
+// Called by the capture tool once per presented frame: the virtual clock moves on one frame.
+inline void headless_advance_frame() { ++g_headless.frames; }

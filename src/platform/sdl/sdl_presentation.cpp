@@ -1,0 +1,305 @@
+// The presentation layer over an SDL_Renderer: the visible surface is the renderer, the back
+// surface a streaming texture of 0x00RRGGBB pixels.
+
+#include <time.h>
+
+#include <new>
+
+#include "platform/presentation.h"
+#include "platform/sdl/sdl_internal.h"
+
+struct PresentSurface {
+    PresentDevice* device;
+};
+
+struct PresentDevice {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    int texture_width = 0;
+    int texture_height = 0;
+    bool fullscreen = false;
+    bool lost = false;  // set by SDL's reset events, cleared by restore
+
+    // Pacing, for renderers that do not wait for the refresh themselves.
+    bool pace = false;
+    int quick_presents = 0;
+    std::uint64_t period_ns = 0;
+    std::uint64_t next_present_ns = 0;
+    std::uint64_t last_present_ns = 0;
+
+    PresentSurface primary = {this};
+    PresentSurface back = {this};
+};
+
+namespace {
+
+constexpr int k_default_refresh_hz = 60;
+// A renderer that claims to wait for the refresh but presents this many frames in under half a
+// period (a virtual X server, a driver that ignores the request) is paced by us from then on.
+constexpr int k_quick_presents_to_pace = 8;
+
+PresentResult failure(const char* what, PresentResult result = DDERR_GENERIC)
+{
+    sdl_record_failure(what);
+    return result;
+}
+
+std::uint64_t monotonic_ns()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+void sleep_until_ns(std::uint64_t deadline)
+{
+    const timespec until = {static_cast<time_t>(deadline / 1'000'000'000u),
+                            static_cast<long>(deadline % 1'000'000'000u)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != 0) {
+    }
+}
+
+int refresh_rate(SDL_Window* window)
+{
+    SDL_DisplayMode mode;
+    const int display = SDL_GetWindowDisplayIndex(window);
+    if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0 || mode.refresh_rate <= 0)
+        return k_default_refresh_hz;
+    return mode.refresh_rate;
+}
+
+// Lost device or lost render targets: the texture's contents are gone until restore.
+int watch_for_loss(void* data, SDL_Event* event)
+{
+    if (event->type == SDL_RENDER_DEVICE_RESET || event->type == SDL_RENDER_TARGETS_RESET)
+        static_cast<PresentDevice*>(data)->lost = true;
+    return 0;
+}
+
+PresentResult create_renderer(PresentDevice* device)
+{
+    device->renderer = SDL_CreateRenderer(device->window, -1,
+                                          SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (device->renderer == nullptr)
+        device->renderer = SDL_CreateRenderer(device->window, -1, SDL_RENDERER_SOFTWARE);
+    if (device->renderer == nullptr)
+        return failure("cannot create a renderer");
+
+    SDL_RendererInfo info;
+    SDL_GetRendererInfo(device->renderer, &info);
+    device->pace = (info.flags & SDL_RENDERER_SOFTWARE) != 0 || (info.flags & SDL_RENDERER_PRESENTVSYNC) == 0;
+    device->period_ns = 1'000'000'000u / static_cast<std::uint64_t>(refresh_rate(device->window));
+    return DD_OK;
+}
+
+PresentResult create_texture(PresentDevice* device, int width, int height)
+{
+    if (device->texture != nullptr)
+        SDL_DestroyTexture(device->texture);
+    device->texture = SDL_CreateTexture(device->renderer, SDL_PIXELFORMAT_RGB888,
+                                        SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (device->texture == nullptr)
+        return failure("cannot create the back surface", DDERR_OUTOFMEMORY);
+    SDL_SetTextureBlendMode(device->texture, SDL_BLENDMODE_NONE);
+    device->texture_width = width;
+    device->texture_height = height;
+    return DD_OK;
+}
+
+// Waits out the rest of the refresh period where the renderer does not, so that the show never
+// spins at hundreds of frames a second.
+void pace(PresentDevice* device)
+{
+    std::uint64_t now = monotonic_ns();
+    if (!device->pace && device->last_present_ns != 0 &&
+        now - device->last_present_ns < device->period_ns / 2 &&
+        ++device->quick_presents >= k_quick_presents_to_pace)
+        device->pace = true;
+    device->last_present_ns = now;
+    if (!device->pace)
+        return;
+    if (now < device->next_present_ns) {
+        sleep_until_ns(device->next_present_ns);
+        now = device->next_present_ns;
+    }
+    device->next_present_ns = now + device->period_ns;
+}
+
+PresentResult show(PresentDevice* device, const SDL_Rect* destination)
+{
+    if (device->lost)
+        return DDERR_SURFACELOST;
+    // Full-screen on an output other than 640x480 leaves bars around the picture.
+    if (device->fullscreen && SDL_RenderClear(device->renderer) != 0)
+        return failure("cannot clear the screen");
+    if (SDL_RenderCopy(device->renderer, device->texture, nullptr, destination) != 0)
+        return failure("cannot draw the frame");
+    SDL_RenderPresent(device->renderer);
+    pace(device);
+    return DD_OK;
+}
+
+}  // namespace
+
+PresentResult present_open(PlatformWindow* window, PresentDevice** device)
+{
+    PresentDevice* created = new (std::nothrow) PresentDevice;
+    if (created == nullptr)
+        return DDERR_OUTOFMEMORY;
+    created->window = window->sdl;
+    SDL_AddEventWatch(watch_for_loss, created);
+    *device = created;
+    return DD_OK;
+}
+
+PresentResult present_take_display(PresentDevice* device)
+{
+    device->fullscreen = true;
+    SDL_RaiseWindow(device->window);
+    return DD_OK;
+}
+
+PresentResult present_set_mode(PresentDevice* device, int width, int height, int)
+{
+    const int display = SDL_GetWindowDisplayIndex(device->window);
+    SDL_DisplayMode wanted = {SDL_PIXELFORMAT_RGB888, width, height, 0, nullptr};
+    SDL_DisplayMode mode;
+    // No mode as large as asked for: stay at the desktop's and scale.
+    if (SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &wanted, &mode) == nullptr &&
+        SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &mode) != 0)
+        return failure("no display mode", DDERR_UNSUPPORTEDMODE);
+    if (SDL_SetWindowDisplayMode(device->window, &mode) != 0 ||
+        SDL_SetWindowFullscreen(device->window, SDL_WINDOW_FULLSCREEN) != 0)
+        return failure("cannot take the display", DDERR_UNSUPPORTEDMODE);
+    return DD_OK;
+}
+
+PresentResult present_create_flip_chain(PresentDevice* device, PresentSurface** primary)
+{
+    const PresentResult result = create_renderer(device);
+    if (result != DD_OK)
+        return result;
+    // Whatever output size the mode gave, the frame keeps its shape, centred.
+    SDL_RenderSetLogicalSize(device->renderer, 640, 480);
+    *primary = &device->primary;
+    return DD_OK;
+}
+
+PresentResult present_back_buffer(PresentSurface* primary, PresentSurface** back)
+{
+    PresentDevice* device = primary->device;
+    const PresentResult result = create_texture(device, 640, 480);
+    if (result != DD_OK)
+        return result;
+    *back = &device->back;
+    return DD_OK;
+}
+
+PresentResult present_share_desktop(PresentDevice*) { return DD_OK; }
+
+PresentResult present_create_primary(PresentDevice* device, PresentSurface** primary)
+{
+    const PresentResult result = create_renderer(device);
+    if (result != DD_OK)
+        return result;
+    *primary = &device->primary;
+    return DD_OK;
+}
+
+PresentResult present_create_offscreen(PresentDevice* device, int width, int height, PresentSurface** back)
+{
+    const PresentResult result = create_texture(device, width, height);
+    if (result != DD_OK)
+        return result;
+    *back = &device->back;
+    return DD_OK;
+}
+
+// Drawing through the renderer never leaves the window.
+PresentResult present_clip_to_window(PresentDevice*, PresentSurface*) { return DD_OK; }
+
+PresentResult present_desktop_bits(PresentDevice* device, std::uint32_t* bits)
+{
+    SDL_DisplayMode mode;
+    const int display = SDL_GetWindowDisplayIndex(device->window);
+    if (SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &mode) != 0)
+        return failure("cannot read the desktop's mode");
+    // X11 at depth 24 keeps pixels in four bytes: that is a 32-bit desktop.
+    const bool rgb8 = SDL_BYTESPERPIXEL(mode.format) == 4 && SDL_BITSPERPIXEL(mode.format) >= 24 &&
+                      !SDL_ISPIXELFORMAT_INDEXED(mode.format);
+    *bits = rgb8 ? 32 : SDL_BITSPERPIXEL(mode.format);
+    return DD_OK;
+}
+
+PresentResult present_describe(PresentSurface* surface, SurfaceDescription* description)
+{
+    PresentDevice* device = surface->device;
+    if (surface == &device->primary) {
+        int width = 0, height = 0;
+        if (SDL_GetRendererOutputSize(device->renderer, &width, &height) != 0)
+            return failure("cannot describe the screen");
+        *description = {width, height, width * 4};
+        return DD_OK;
+    }
+    // The pitch of a streaming texture is known only from a lock.
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(device->texture, nullptr, &pixels, &pitch) != 0)
+        return failure("cannot lock the back surface");
+    SDL_UnlockTexture(device->texture);
+    *description = {device->texture_width, device->texture_height, pitch};
+    return DD_OK;
+}
+
+PresentResult present_lock(PresentSurface* surface, std::uint32_t** pixels)
+{
+    void* address = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(surface->device->texture, nullptr, &address, &pitch) != 0)
+        return failure("cannot lock the back surface");
+    *pixels = static_cast<std::uint32_t*>(address);
+    return DD_OK;
+}
+
+PresentResult present_unlock(PresentSurface* surface)
+{
+    SDL_UnlockTexture(surface->device->texture);
+    return DD_OK;
+}
+
+PresentResult present_flip(PresentSurface* primary, bool)
+{
+    return show(primary->device, nullptr);
+}
+
+PresentResult present_blit(PresentSurface* primary, const Rect& destination, PresentSurface*)
+{
+    // The renderer draws in window coordinates: the rectangle's size at the window's origin.
+    const SDL_Rect area = {0, 0, destination.right - destination.left, destination.bottom - destination.top};
+    return show(primary->device, &area);
+}
+
+PresentResult present_restore(PresentSurface* surface)
+{
+    PresentDevice* device = surface->device;
+    if (!device->lost)
+        return DD_OK;
+    const PresentResult result = create_texture(device, device->texture_width, device->texture_height);
+    if (result == DD_OK)
+        device->lost = false;
+    return result;
+}
+
+// The surfaces live as long as their device.
+void present_release_surface(PresentSurface*) {}
+
+void present_release(PresentDevice* device)
+{
+    SDL_DelEventWatch(watch_for_loss, device);
+    if (device->texture != nullptr)
+        SDL_DestroyTexture(device->texture);
+    if (device->renderer != nullptr)
+        SDL_DestroyRenderer(device->renderer);
+    delete device;
+}
