@@ -3,6 +3,7 @@
 
 #include <time.h>
 
+#include <cstring>
 #include <new>
 
 #include "platform/presentation.h"
@@ -77,10 +78,32 @@ int watch_for_loss(void* data, SDL_Event* event)
     return 0;
 }
 
+// OpenGL done by the processor (Mesa's llvmpipe and its kin, as on a virtual X server) claims to be
+// accelerated yet costs several times what SDL's own software renderer does for the same frames.
+bool is_software_opengl(SDL_Renderer* renderer)
+{
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0)
+        return false;
+    using GetString = const unsigned char* (*)(unsigned int);
+    const auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    constexpr unsigned int k_gl_renderer = 0x1F01;
+    const unsigned char* name = get_string != nullptr ? get_string(k_gl_renderer) : nullptr;
+    if (name == nullptr)
+        return false;
+    const char* text = reinterpret_cast<const char*>(name);
+    return std::strstr(text, "llvmpipe") != nullptr || std::strstr(text, "softpipe") != nullptr ||
+           std::strstr(text, "swrast") != nullptr;
+}
+
 PresentResult create_renderer(PresentDevice* device)
 {
     device->renderer = SDL_CreateRenderer(device->window, -1,
                                           SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (device->renderer != nullptr && is_software_opengl(device->renderer)) {
+        SDL_DestroyRenderer(device->renderer);
+        device->renderer = nullptr;
+    }
     if (device->renderer == nullptr)
         device->renderer = SDL_CreateRenderer(device->window, -1, SDL_RENDERER_SOFTWARE);
     if (device->renderer == nullptr)

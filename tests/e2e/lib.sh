@@ -1,0 +1,108 @@
+# Shared set-up of the end-to-end tests: a private X server, a copy of the generated data set, the
+# show started in the background, and helpers to find its windows, look at them and end it.
+# Sourced by each scenario; the environment gives VELMORASTIK_BIN (the programs' folder) and
+# E2E_DATA (a data set made by the generator).
+set -euo pipefail
+
+skip() { echo "SKIPPED: $*"; exit 77; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+for tool in Xvfb xdotool xwininfo import convert; do
+  command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps adds it)"
+done
+
+work=$(mktemp -d)
+xvfb_pid=""
+show_pid=""
+cleanup() {
+  [ -n "$show_pid" ] && kill -9 "$show_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# start_x WxHxDEPTH: a fresh X server on a free display number, without a window manager.
+start_x() {
+  local n
+  for n in $(seq 100 199); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  Xvfb ":$n" -screen 0 "$1" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 100); do
+    xwininfo -root >/dev/null 2>&1 && return 0
+    sleep 0.05
+  done
+  fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+}
+
+# use_data: the generated data set, copied so that a scenario may break it.
+use_data() {
+  cp -r "$E2E_DATA/data" "$work/data"
+}
+
+# start_show ARGS...: the show in $work, its sound written to $work/audio.raw in real time.
+start_show() {
+  (cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" \
+    exec "$VELMORASTIK_BIN/velmorastik" "$@" >"$work/out.log" 2>"$work/err.log") &
+  show_pid=$!
+}
+
+# wait_window NAME [SECONDS]: prints the id of the top-level window named NAME once it exists.
+wait_window() {
+  local name=$1 tries=$(( ${2:-10} * 20 )) id
+  for _ in $(seq "$tries"); do
+    id=$(xwininfo -root -tree 2>/dev/null | awk -v q="\"$name\":" '$2 == q { print $1; exit }')
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    kill -0 "$show_pid" 2>/dev/null || fail "the show ended before window '$name' appeared: $(cat "$work/err.log")"
+    sleep 0.05
+  done
+  fail "no window '$name' after ${2:-10} s"
+}
+
+# geometry ID: "WxH+X+Y" of a window.
+geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+    /Width:/ {w=$2} /Height:/ {h=$2} END { printf "%sx%s+%s+%s\n", w, h, x, y }'
+}
+
+# shot FILE WxH+X+Y: that part of the screen as a binary PPM.
+shot() {
+  import -window root -crop "$2" +repage "$work/shot.png"
+  convert "$work/shot.png" -depth 8 "ppm:$1"
+}
+
+# matches SHOT PICTURE [AMOUNT]: the screenshot shows the picture, faded by AMOUNT or by any amount.
+matches() {
+  local extra=()
+  [ $# -ge 3 ] && extra=(--amount "$3")
+  "$VELMORASTIK_BIN/frame_match" "$1" "$2" "${extra[@]}" || fail "$(basename "$1") does not show $2"
+}
+
+# wait_exit SECONDS STATUS: the show ends within SECONDS with STATUS.
+wait_exit() {
+  local tries=$(( $1 * 20 ))
+  for _ in $(seq "$tries"); do
+    if ! kill -0 "$show_pid" 2>/dev/null; then
+      local status=0
+      wait "$show_pid" || status=$?
+      show_pid=""
+      expect_status "$status" "$2"
+      return 0
+    fi
+    sleep 0.05
+  done
+  fail "the show still runs after $1 s"
+}
+
+# dismiss_box NAME [SECONDS]: finds the message box named NAME and presses Return in it.
+dismiss_box() {
+  local id
+  id=$(wait_window "$1" "${2:-10}")
+  xdotool key --window "$id" Return
+}
+
+expect_status() {
+  [ "$1" = "$2" ] || fail "exit status $1, expected $2; stderr: $(cat "$work/err.log")"
+}
