@@ -31,4 +31,10 @@ sleep 0.3
 
 xdotool mousemove 300 300 key Escape
 wait_exit 1 0
-echo "windowed show: window, picture, resize, drag and Escape as expected"
+
+# Asked to quit (Ctrl-C, SIGTERM): status 0 at the next frame.
+start_show -w
+wait_window BWAHAHHAHAHAHAHHAHAHAHAHAH >/dev/null
+kill -TERM "$show_pid"
+wait_exit 1 0
+echo "windowed show: window, picture, resize, drag, Escape and SIGTERM as expected"
