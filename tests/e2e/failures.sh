@@ -28,7 +28,7 @@ for soundtrack in missing broken; do
   else head -c 20000 /dev/urandom >"$work/data/sfx/lumo.mp3"; fi
   start_show -w
   wait_window BWAHAHHAHAHAHAHHAHAHAHAHAH >/dev/null
-  sleep 2
+  sleep 3
   kill -0 "$show_pid" || fail "the show ended with a $soundtrack soundtrack"
   shot "$work/silent.ppm" 640x480+0+0
   matches "$work/silent.ppm" "$work/data/gfx/misc/tzback.jpg"

@@ -5,7 +5,8 @@
 //
 //   frame_match SHOT.ppm PICTURE.jpg [--amount N]
 //
-// Prints "amount N" and exits 0 on a match (with --amount, only that amount matches), 1 otherwise.
+// Prints "amount N" and exits 0 on a match (with --amount, only that amount matches), 1 otherwise;
+// a shot with less than a quarter of its pixels lit matches nothing.
 
 #include <cstdio>
 #include <cstdlib>
@@ -101,6 +102,15 @@ int main(int argc, char** argv)
         return 2;
     }
     load_picture(argv[2], &g_picture);
+
+    // A black screen would match any picture faded all the way out.
+    std::size_t lit = 0;
+    for (std::size_t i = 0; i < shot.rgb.size(); i += 3)
+        lit += (shot.rgb[i] | shot.rgb[i + 1] | shot.rgb[i + 2]) != 0;
+    if (lit * 4 < shot.rgb.size() / 3) {
+        std::printf("no match: only %zu of %zu pixels of the shot are lit\n", lit, shot.rgb.size() / 3);
+        return 1;
+    }
 
     // The top-left pixel shows the top-left source pixel at every scale: it tells the amount.
     int first = 0, last = 255;

@@ -6,7 +6,7 @@ use_data
 start_show
 id=$(wait_window BWAHAHAHAHAHAHAH)
 [ "$(geometry "$id")" = "640x480+0+0" ] || fail "window at $(geometry "$id")"
-sleep 1
+sleep 3  # the intro about 60% faded in
 shot "$work/screen.ppm" 640x480+0+0
 matches "$work/screen.ppm" "$work/data/gfx/misc/tzback.jpg"
 xdotool mousemove 320 240 key Escape
