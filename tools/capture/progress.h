@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+
+// The capture's progress on stderr: on a terminal a bar redrawn in place (percentage, frame, frames
+// per second, time left); otherwise a line every ten percent. Nothing when quiet.
+void progress_start(std::uint64_t expected_frames, bool quiet);
+
+// Called after every frame with the number of frames made so far.
+void progress_update(std::uint64_t frames);
+
+// Ends the bar; then a summary: frames, show duration, output size (negative: none), speed as a
+// multiple of real time.
+void progress_finish(std::uint64_t frames, double show_seconds, long long output_bytes);

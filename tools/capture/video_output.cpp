@@ -1,0 +1,365 @@
+#include "video_output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+#include "fx/frame.h"
+
+namespace {
+
+struct Video {
+    std::string path;
+    std::string temporary;
+    AVFormatContext* output = nullptr;
+    AVCodecContext* encoder = nullptr;
+    AVStream* video_stream = nullptr;
+    SwsContext* scaler = nullptr;
+    AVFrame* picture = nullptr;
+    AVPacket* packet = nullptr;
+
+    // The soundtrack, copied packet by packet as the video's time passes.
+    AVFormatContext* input = nullptr;
+    AVStream* input_audio = nullptr;
+    AVStream* audio_stream = nullptr;
+    AVPacket* audio_packet = nullptr;
+    bool audio_held = false;                     // audio_packet waits for the video to reach it
+    std::int64_t audio_origin = AV_NOPTS_VALUE;  // the first packet's time: the video's 0
+    bool audio_done = true;
+    std::string audio_note;
+
+    std::int64_t next_index = 0;  // one past the last frame added
+};
+
+Video g_video;
+
+std::string av_reason(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = "";
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+bool failed(std::string* error, const std::string& what, int code)
+{
+    *error = what + ": " + av_reason(code);
+    return false;
+}
+
+const char* container_for(const std::string& path)
+{
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
+        return nullptr;
+    const char* extension = path.c_str() + dot + 1;
+    if (strcasecmp(extension, "mkv") == 0)
+        return "matroska";
+    if (strcasecmp(extension, "mp4") == 0)
+        return "mp4";
+    return nullptr;
+}
+
+// A name beside path that no one else uses: the file exists, empty, when this returns true.
+bool make_temporary(const std::string& path, std::string* temporary, std::string* error)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string pattern = folder + "." + name + ".partial-XXXXXX";
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) {
+        *error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    close(fd);
+    *temporary = pattern;
+    return true;
+}
+
+void open_soundtrack(const std::string& soundtrack)
+{
+    Video& v = g_video;
+    if (soundtrack.empty())
+        return;
+    int code = avformat_open_input(&v.input, soundtrack.c_str(), nullptr, nullptr);
+    if (code >= 0)
+        code = avformat_find_stream_info(v.input, nullptr);
+    const int index = code >= 0 ? av_find_best_stream(v.input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) : code;
+    if (index < 0) {
+        v.audio_note = soundtrack + ": " + av_reason(index);
+        avformat_close_input(&v.input);
+        return;
+    }
+    v.input_audio = v.input->streams[index];
+    const AVCodecID codec = v.input_audio->codecpar->codec_id;
+    if (avformat_query_codec(v.output->oformat, codec, FF_COMPLIANCE_NORMAL) != 1) {
+        v.audio_note = soundtrack + ": " + avcodec_get_name(codec) + " cannot be copied into this container";
+        avformat_close_input(&v.input);
+        return;
+    }
+    v.audio_stream = avformat_new_stream(v.output, nullptr);
+    if (v.audio_stream == nullptr || avcodec_parameters_copy(v.audio_stream->codecpar, v.input_audio->codecpar) < 0) {
+        v.audio_note = soundtrack + ": cannot add the audio stream";
+        avformat_close_input(&v.input);
+        v.audio_stream = nullptr;
+        return;
+    }
+    v.audio_stream->codecpar->codec_tag = 0;
+    v.audio_stream->time_base = v.input_audio->time_base;
+    v.audio_packet = av_packet_alloc();
+    v.audio_done = v.audio_packet == nullptr;
+}
+
+bool open_encoder(const VideoSettings& settings, std::string* error)
+{
+    Video& v = g_video;
+    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+    if (codec == nullptr) {
+        *error = "this FFmpeg has no H.264 encoder (libx264)";
+        return false;
+    }
+    const AVPixelFormat format = av_get_pix_fmt(settings.pixel_format.c_str());
+    if (format != AV_PIX_FMT_YUV420P && format != AV_PIX_FMT_YUV444P) {
+        *error = "--pix-fmt must be yuv420p or yuv444p, not '" + settings.pixel_format + "'";
+        return false;
+    }
+    v.encoder = avcodec_alloc_context3(codec);
+    if (v.encoder == nullptr)
+        return failed(error, "cannot set up the encoder", AVERROR(ENOMEM));
+    AVCodecContext* e = v.encoder;
+    e->width = k_frame_width;
+    e->height = k_frame_height;
+    e->pix_fmt = format;
+    e->time_base = {1, settings.fps};
+    e->framerate = {settings.fps, 1};
+    e->color_range = AVCOL_RANGE_MPEG;
+    e->colorspace = AVCOL_SPC_BT709;
+    e->color_primaries = AVCOL_PRI_BT709;
+    e->color_trc = AVCOL_TRC_BT709;
+    if ((v.output->oformat->flags & AVFMT_GLOBALHEADER) != 0)
+        e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    int code = av_opt_set(e->priv_data, "preset", settings.preset.c_str(), 0);
+    if (code >= 0)
+        code = av_opt_set_double(e->priv_data, "crf", settings.crf, 0);
+    if (code < 0)
+        return failed(error, "cannot set the encoder's preset '" + settings.preset + "'", code);
+    code = avcodec_open2(e, codec, nullptr);
+    if (code < 0)
+        return failed(error, "cannot open the H.264 encoder (preset '" + settings.preset + "')", code);
+
+    v.video_stream = avformat_new_stream(v.output, nullptr);
+    if (v.video_stream == nullptr)
+        return failed(error, "cannot add the video stream", AVERROR(ENOMEM));
+    v.video_stream->time_base = e->time_base;
+    v.video_stream->avg_frame_rate = e->framerate;
+    code = avcodec_parameters_from_context(v.video_stream->codecpar, e);
+    if (code < 0)
+        return failed(error, "cannot describe the video stream", code);
+
+    // The frame's bytes are blue, green, red, unused: BGR0, full range, converted with BT.709.
+    v.scaler = sws_getContext(k_frame_width, k_frame_height, AV_PIX_FMT_BGR0, k_frame_width, k_frame_height,
+                              format, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
+                              nullptr);
+    v.picture = av_frame_alloc();
+    v.packet = av_packet_alloc();
+    if (v.scaler == nullptr || v.picture == nullptr || v.packet == nullptr)
+        return failed(error, "cannot set up the colour conversion", AVERROR(ENOMEM));
+    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+    sws_setColorspaceDetails(v.scaler, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+    v.picture->format = format;
+    v.picture->width = k_frame_width;
+    v.picture->height = k_frame_height;
+    v.picture->color_range = AVCOL_RANGE_MPEG;
+    v.picture->colorspace = AVCOL_SPC_BT709;
+    code = av_frame_get_buffer(v.picture, 0);
+    if (code < 0)
+        return failed(error, "cannot allocate the picture", code);
+    return true;
+}
+
+// Writes every packet the encoder has ready (all of them once it has been flushed).
+bool drain_encoder(std::string* error)
+{
+    Video& v = g_video;
+    for (;;) {
+        int code = avcodec_receive_packet(v.encoder, v.packet);
+        if (code == AVERROR(EAGAIN) || code == AVERROR_EOF)
+            return true;
+        if (code < 0)
+            return failed(error, "the H.264 encoder failed", code);
+        av_packet_rescale_ts(v.packet, v.encoder->time_base, v.video_stream->time_base);
+        v.packet->stream_index = v.video_stream->index;
+        code = av_interleaved_write_frame(v.output, v.packet);
+        if (code < 0)
+            return failed(error, "cannot write " + v.path, code);
+    }
+}
+
+// Copies the soundtrack's packets that start before until (in the video stream's time base); the
+// first one that does not waits for the video to catch up, and is dropped if it never does.
+bool copy_audio_until(std::int64_t until, std::string* error)
+{
+    Video& v = g_video;
+    while (!v.audio_done) {
+        if (!v.audio_held) {
+            if (av_read_frame(v.input, v.audio_packet) < 0) {
+                v.audio_done = true;  // the end of the soundtrack, or a damaged tail: silence after it
+                break;
+            }
+            AVPacket* p = v.audio_packet;
+            if (p->stream_index != v.input_audio->index) {
+                av_packet_unref(p);
+                continue;
+            }
+            if (v.audio_origin == AV_NOPTS_VALUE)
+                v.audio_origin = p->pts != AV_NOPTS_VALUE ? p->pts : 0;
+            if (p->pts != AV_NOPTS_VALUE)
+                p->pts -= v.audio_origin;
+            if (p->dts != AV_NOPTS_VALUE)
+                p->dts -= v.audio_origin;
+            av_packet_rescale_ts(p, v.input_audio->time_base, v.audio_stream->time_base);
+            p->stream_index = v.audio_stream->index;
+            p->pos = -1;
+            v.audio_held = true;
+        }
+        if (av_compare_ts(v.audio_packet->pts, v.audio_stream->time_base, until, v.video_stream->time_base) >= 0)
+            return true;
+        v.audio_held = false;
+        const int code = av_interleaved_write_frame(v.output, v.audio_packet);
+        if (code < 0)
+            return failed(error, "cannot write " + v.path, code);
+    }
+    return true;
+}
+
+void close_all()
+{
+    Video& v = g_video;
+    av_packet_free(&v.packet);
+    av_packet_free(&v.audio_packet);
+    av_frame_free(&v.picture);
+    sws_freeContext(v.scaler);
+    v.scaler = nullptr;
+    avcodec_free_context(&v.encoder);
+    avformat_close_input(&v.input);
+    if (v.output != nullptr) {
+        avio_closep(&v.output->pb);
+        avformat_free_context(v.output);
+        v.output = nullptr;
+    }
+}
+
+}  // namespace
+
+bool video_open(const char* path, const VideoSettings& settings, std::string* error)
+{
+    Video& v = g_video;
+    v = Video{};
+    v.path = path;
+    const char* container = container_for(v.path);
+    if (container == nullptr) {
+        *error = "cannot tell the video format of " + v.path + ": the name must end in .mkv or .mp4";
+        return false;
+    }
+    if (!make_temporary(v.path, &v.temporary, error))
+        return false;
+    int code = avformat_alloc_output_context2(&v.output, nullptr, container, v.temporary.c_str());
+    if (code < 0) {
+        video_discard();
+        return failed(error, "cannot set up " + v.path, code);
+    }
+    if (!open_encoder(settings, error)) {
+        video_discard();
+        return false;
+    }
+    open_soundtrack(settings.soundtrack);
+    code = avio_open(&v.output->pb, v.temporary.c_str(), AVIO_FLAG_WRITE);
+    if (code >= 0)
+        code = avformat_write_header(v.output, nullptr);
+    if (code < 0) {
+        video_discard();
+        return failed(error, "cannot write " + v.path, code);
+    }
+    return true;
+}
+
+bool video_add_frame(const Frame32& frame, std::int64_t index, std::string* error)
+{
+    Video& v = g_video;
+    int code = av_frame_make_writable(v.picture);
+    if (code < 0)
+        return failed(error, "cannot prepare a picture", code);
+    const std::uint8_t* source[1] = {reinterpret_cast<const std::uint8_t*>(frame.pixels)};
+    const int stride[1] = {static_cast<int>(k_frame_row_bytes)};
+    sws_scale(v.scaler, source, stride, 0, k_frame_height, v.picture->data, v.picture->linesize);
+    v.picture->pts = index;
+    code = avcodec_send_frame(v.encoder, v.picture);
+    if (code < 0)
+        return failed(error, "the H.264 encoder refused a frame", code);
+    v.next_index = index + 1;
+    return drain_encoder(error) && copy_audio_until(v.next_index, error);
+}
+
+bool video_finish(std::string* error, std::int64_t* bytes)
+{
+    Video& v = g_video;
+    int code = avcodec_send_frame(v.encoder, nullptr);
+    if (code < 0 || !drain_encoder(error)) {
+        if (code < 0)
+            failed(error, "the H.264 encoder failed", code);
+        video_discard();
+        return false;
+    }
+    if (!copy_audio_until(v.next_index, error)) {
+        video_discard();
+        return false;
+    }
+    code = av_write_trailer(v.output);
+    if (code >= 0)
+        code = avio_closep(&v.output->pb);
+    if (code < 0) {
+        failed(error, "cannot write " + v.path, code);
+        video_discard();
+        return false;
+    }
+    // On disk before it takes the name.
+    const int fd = open(v.temporary.c_str(), O_RDONLY);
+    const bool synced = fd >= 0 && fsync(fd) == 0;
+    if (fd >= 0)
+        close(fd);
+    if (!synced || std::rename(v.temporary.c_str(), v.path.c_str()) != 0) {
+        *error = "cannot write " + v.path + ": " + std::strerror(errno);
+        video_discard();
+        return false;
+    }
+    struct stat written;
+    *bytes = stat(v.path.c_str(), &written) == 0 ? written.st_size : 0;
+    v.temporary.clear();
+    close_all();
+    return true;
+}
+
+void video_discard()
+{
+    Video& v = g_video;
+    close_all();
+    if (!v.temporary.empty()) {
+        unlink(v.temporary.c_str());
+        v.temporary.clear();
+    }
+}
+
+const std::string& video_audio_note() { return g_video.audio_note; }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct Frame32;
+
+struct VideoSettings {
+    int fps = 60;
+    int crf = 16;                         // H.264 quality: 0 lossless .. 51 worst
+    std::string preset = "medium";        // x264's speed/size trade-off
+    std::string pixel_format = "yuv420p"; // or yuv444p, which keeps single-pixel detail crisp
+    std::string soundtrack;               // copied in as the audio stream; empty: none
+};
+
+// Opens the video file for writing: the container follows the extension of path (.mkv, .mp4),
+// the frames are encoded as H.264 in BT.709 limited range, and the soundtrack (if it can be read)
+// is copied in without re-encoding. Everything goes to a temporary file beside path, renamed to
+// path only by video_finish. False with *error set when anything fails; nothing is left behind.
+bool video_open(const char* path, const VideoSettings& settings, std::string* error);
+
+// Encodes frame as frame number index of the show (its time is index / fps).
+bool video_add_frame(const Frame32& frame, std::int64_t index, std::string* error);
+
+// Flushes the encoder, copies the soundtrack up to the end of the last frame, completes the file,
+// and renames it into place. Returns the final size through *bytes.
+bool video_finish(std::string* error, std::int64_t* bytes);
+
+// Removes the temporary file of an unfinished video; harmless when none is open. Safe to call
+// from a signal handler's path to exit.
+void video_discard();
+
+// Why the soundtrack was left out, or "" when it is in (or none was asked for).
+const std::string& video_audio_note();
