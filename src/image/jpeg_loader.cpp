@@ -1,6 +1,9 @@
 #include "image/jpeg_loader.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -159,7 +162,14 @@ void load_picture(const char* path, Frame32* destination)
 {
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr)
-        fatal_error("ERROR LOCATING...", path);
+        fatal_system_error("ERROR LOCATING...", "open", path);
+    // A folder opens like a file but every read fails, which the library would take for an
+    // empty file.
+    struct stat status;
+    if (fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        errno = EISDIR;
+        fatal_system_error("ERROR LOCATING...", "read", path);
+    }
 
     std::uint32_t width = 0;
     std::uint32_t height = 0;

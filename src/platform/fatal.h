@@ -7,3 +7,7 @@ inline constexpr int k_fatal_exit_status = 2;
 // The one way a fatal failure ends the process: writes "text caption" to stderr, shows the
 // message box where a display exists, and exits with k_fatal_exit_status. Releases nothing first.
 [[noreturn]] void fatal_error(const char* text, const char* caption);
+
+// fatal_error(text, path) for a failure the system reported in errno: first writes
+// "cannot <action> <path>: <the system's reason>" to stderr.
+[[noreturn]] void fatal_system_error(const char* text, const char* action, const char* path);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <cstdio>
@@ -345,7 +347,15 @@ TEST_F(JpegLoaderTest, MissingFileEndsWithItsPath)
 {
     const std::string path = directory_.file("missing.jpg");
     EXPECT_EXIT(load_picture(path.c_str(), &destination_->frame), testing::ExitedWithCode(2),
-                "ERROR LOCATING\\.\\.\\. .*missing\\.jpg");
+                "cannot open .*missing\\.jpg: No such file or directory\nERROR LOCATING\\.\\.\\. .*missing\\.jpg");
+}
+
+TEST_F(JpegLoaderTest, UnreadablePictureEndsWithItsPathAndReason)
+{
+    const std::string path = directory_.file("folder.jpg");
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    EXPECT_EXIT(load_picture(path.c_str(), &destination_->frame), testing::ExitedWithCode(2),
+                "cannot read .*folder\\.jpg: Is a directory\nERROR LOCATING\\.\\.\\. .*folder\\.jpg");
 }
 
 TEST(RgbRepack, EveryKernelPacksEveryTriple)
