@@ -4,14 +4,18 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "fps_option.h"
 #include "frame_selection.h"
 #include "fx/effect.h"
 #include "fx/frame.h"
 #include "image/jpeg_loader.h"
+#include "output_file.h"
 #include "platform/fatal.h"
 #include "show/timeline.h"
 
@@ -23,7 +27,7 @@ struct Capture {
     std::uint64_t fps = 60;
     std::uint64_t presented = 0;
     FrameSelection selection;
-    std::FILE* output = nullptr;
+    OutputFile output;
     const char* output_name = nullptr;
 };
 
@@ -38,9 +42,9 @@ std::uint32_t capture_clock()
 
 void capture_frame()
 {
-    if (g_capture.output != nullptr && g_capture.selection.contains(g_capture.presented) &&
-        std::fwrite(g_virtual_backbuffer->pixels, 1, k_frame_bytes, g_capture.output) != k_frame_bytes)
-        fatal_error("ERROR WRITING...", g_capture.output_name);
+    if (g_capture.output.stream != nullptr && g_capture.selection.contains(g_capture.presented) &&
+        std::fwrite(g_virtual_backbuffer->pixels, 1, k_frame_bytes, g_capture.output.stream) != k_frame_bytes)
+        fatal_system_error("ERROR WRITING...", "write", g_capture.output_name);
     ++g_capture.presented;
 }
 
@@ -60,8 +64,11 @@ void print_usage(std::FILE* stream)
                stream);
 }
 
-[[noreturn]] void usage_error()
+// what: the mistake, or null when getopt has already named it.
+[[noreturn]] void usage_error(const char* what)
 {
+    if (what != nullptr)
+        std::fprintf(stderr, "velmorastik-capture: %s\n", what);
     print_usage(stderr);
     std::exit(k_usage_status);
 }
@@ -85,11 +92,10 @@ void parse_arguments(int argc, char** argv)
             directory = optarg;
             break;
         case opt_fps: {
-            char* end = nullptr;
-            const unsigned long long fps = std::strtoull(optarg, &end, 10);
-            if (*optarg < '0' || *optarg > '9' || *end != '\0' || fps == 0 || fps > 100000)
-                usage_error();
-            g_capture.fps = fps;
+            const auto fps = parse_fps(optarg);
+            if (!fps)
+                usage_error("--fps must be 1 to 100000");
+            g_capture.fps = *fps;
             break;
         }
         case opt_raw:
@@ -98,7 +104,8 @@ void parse_arguments(int argc, char** argv)
         case opt_frames: {
             const auto selection = FrameSelection::parse(optarg);
             if (!selection)
-                usage_error();
+                usage_error(("--frames takes numbers and ranges A-B (A <= B), comma-separated, not '" +
+                             std::string(optarg) + "'").c_str());
             g_capture.selection = *selection;
             break;
         }
@@ -106,28 +113,55 @@ void parse_arguments(int argc, char** argv)
             print_usage(stdout);
             std::exit(0);
         default:
-            usage_error();
+            usage_error(nullptr);
         }
     }
     if (optind != argc)
-        usage_error();
+        usage_error(("unexpected argument '" + std::string(argv[optind]) + "'").c_str());
 
     // The output is opened before changing directory, so a relative FILE names a file where
     // the user stands.
     if (raw != nullptr) {
         g_capture.output_name = raw;
-        g_capture.output = std::strcmp(raw, "-") == 0 ? stdout : std::fopen(raw, "wb");
-        if (g_capture.output == nullptr)
-            fatal_error("ERROR WRITING...", raw);
+        if (!open_output(raw, &g_capture.output))
+            fatal_system_error("ERROR WRITING...", "write", raw);
     }
     if (directory != nullptr && chdir(directory) != 0)
-        fatal_error("ERROR LOCATING...", directory);
+        fatal_system_error("ERROR LOCATING...", "enter", directory);
+}
+
+// Whatever way the capture ends before its output is complete, no partial file is left.
+void discard_partial_output()
+{
+    discard_output(&g_capture.output);
+}
+
+void on_stop_signal(int signal)
+{
+    discard_output(&g_capture.output);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void finish_output()
+{
+    const std::string missing = g_capture.selection.past_end(g_capture.presented);
+    if (!missing.empty()) {
+        std::fprintf(stderr, "velmorastik-capture: the show has %llu frames; there are no frames %s\n",
+                     static_cast<unsigned long long>(g_capture.presented), missing.c_str());
+        std::exit(k_fatal_exit_status);
+    }
+    if (g_capture.output.stream != nullptr && !commit_output(&g_capture.output))
+        fatal_system_error("ERROR WRITING...", "write", g_capture.output_name);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    std::atexit(discard_partial_output);
+    std::signal(SIGINT, on_stop_signal);
+    std::signal(SIGTERM, on_stop_signal);
     parse_arguments(argc, argv);
 
     effect_init(k_frame_width, k_frame_height);
@@ -138,10 +172,11 @@ int main(int argc, char** argv)
 
     run_show({load_picture, draw_effect, capture_frame, no_messages, capture_clock});
 
-    if (g_capture.output != nullptr && std::fflush(g_capture.output) != 0)
-        fatal_error("ERROR WRITING...", g_capture.output_name);
+    finish_output();
     // Frames on standard output must not be mixed with the count.
-    std::FILE* report = g_capture.output == stdout ? stderr : stdout;
-    std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(g_capture.presented));
+    std::FILE* report = g_capture.output.stream == stdout ? stderr : stdout;
+    if (std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(g_capture.presented)) < 0 ||
+        std::fflush(report) != 0)
+        fatal_system_error("ERROR WRITING...", "write", report == stdout ? "standard output" : "standard error");
     return 0;
 }
