@@ -188,6 +188,12 @@ TEST_F(EffectTest, DrawPlacesTheWindowsFromTheAngle)
     const auto drawn_at_half_pi = frame_of([] { draw_effect(std::numbers::pi / 2); });
     EXPECT_EQ(drawn_at_half_pi, frame_of([] { render_interference(420, 339, 374, 198); }));
     EXPECT_NE(drawn_at_half_pi, frame_of([] { render_interference(420, 339, 374, 199); }));
+
+    // At 0.39383 window B's row is 307.99999... with angle + 2 rounded to single precision
+    // first, 308.0000014 without: the rounding decides the row.
+    const auto drawn_on_the_edge = frame_of([] { draw_effect(0.39383); });
+    EXPECT_EQ(drawn_on_the_edge, frame_of([] { render_interference(358, 280, 418, 307); }));
+    EXPECT_NE(drawn_on_the_edge, frame_of([] { render_interference(358, 280, 418, 308); }));
 }
 
 TEST(EffectTexture, MissingBytesReadAsWhite)
