@@ -169,16 +169,6 @@ std::string read_text(const std::string& path)
     return content;
 }
 
-// The names in a folder, so that a left-over temporary file shows.
-std::vector<std::string> names_in(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST_F(CaptureTest, UsageErrorsSayWhatWasWrong)
 {
     int status = -1;

@@ -278,15 +278,6 @@ private:
     std::string all_;
 };
 
-std::vector<std::string> names_in(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(DemoDataSafety, AnInterruptLeavesNoDataSet)
 {
     TempDir directory;
