@@ -41,16 +41,19 @@ std::uint16_t polar_entry(int x, int y)
 
 }  // namespace
 
-void read_effect_texture(std::FILE* file)
+bool read_effect_texture(std::FILE* file)
 {
     for (std::uint32_t& texel : g_effect_texture) {
         std::uint32_t rgb = 0;
         for (int byte = 0; byte < 3; ++byte) {
             const int c = std::fgetc(file);
+            if (c == EOF && std::ferror(file))
+                return false;
             rgb = rgb << 8 | (c == EOF ? 0xFFu : static_cast<std::uint32_t>(c));
         }
         texel = rgb;
     }
+    return true;
 }
 
 void effect_init(int width, int height)
@@ -63,8 +66,9 @@ void effect_init(int width, int height)
 
     std::FILE* file = std::fopen(k_texture_path, "rb");
     if (file == nullptr)
-        fatal_error("ERROR LOCATING...", k_texture_path);
-    read_effect_texture(file);
+        fatal_system_error("ERROR LOCATING...", "open", k_texture_path);
+    if (!read_effect_texture(file))
+        fatal_system_error("ERROR LOCATING...", "read", k_texture_path);
     std::fclose(file);
 
     const std::size_t entries = static_cast<std::size_t>(2 * width) * static_cast<std::size_t>(2 * height);

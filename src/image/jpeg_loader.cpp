@@ -1,6 +1,9 @@
 #include "image/jpeg_loader.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +16,7 @@
 
 std::uint32_t g_decoded_width = 0;
 std::uint32_t g_decoded_height = 0;
+DecodeLimits g_decode_limits = k_decode_limits;
 
 namespace {
 
@@ -35,19 +39,85 @@ struct DecodeErrorManager {
     abandon_decode(object);
 }
 
+// The progress monitor of one decode, with what the decode has cost so far.
+struct DecodeProgress {
+    jpeg_progress_mgr base;
+    boolean (*fill_input_buffer)(j_decompress_ptr);  // the stdio source's own
+    bool multiple_scans;
+    int scan;
+    long long scan_work;  // charged for whole scans as they start
+    long long bytes;      // of the file read so far
+};
+
+// The block work of the scan now starting (see DecodeLimits::work).
+long long scan_work(const jpeg_decompress_struct& decompressor)
+{
+    const long long band = decompressor.progressive_mode
+                               ? std::clamp(decompressor.Se - decompressor.Ss + 1, 1, 64)
+                               : 64;
+    long long blocks = 0;
+    for (int c = 0; c < decompressor.comps_in_scan; ++c)
+        blocks += static_cast<long long>(decompressor.cur_comp_info[c]->width_in_blocks) *
+                  decompressor.cur_comp_info[c]->height_in_blocks;
+    return blocks * (band + k_block_work);
+}
+
+boolean fill_and_count(j_decompress_ptr decompressor)
+{
+    auto* progress = reinterpret_cast<DecodeProgress*>(decompressor->progress);
+    const boolean filled = progress->fill_input_buffer(decompressor);
+    progress->bytes += static_cast<long long>(decompressor->src->bytes_in_buffer);
+    return filled;
+}
+
+// Called by the library before each step of reading the file and each row it delivers: refuses
+// the file as soon as it needs more than the limits allow. A file of several scans is read
+// whole before the first row, and each of its scans is charged as it starts, before its work;
+// a file of one scan is decoded only down to the rows the frame shows, and costs the bytes read.
 void on_decode_progress(j_common_ptr object)
 {
     const auto* decompressor = reinterpret_cast<j_decompress_ptr>(object);
-    const long long scans = decompressor->input_scan_number;
-    long long blocks = 0;
-    for (int c = 0; c < decompressor->num_components; ++c)
-        blocks += static_cast<long long>(decompressor->comp_info[c].width_in_blocks) *
-                  decompressor->comp_info[c].height_in_blocks;
-    if (scans > k_max_scans || scans * blocks > k_max_scan_blocks) {
-        std::fprintf(stderr, "JPEG file has too many scans for its size (%lld scans of %lld blocks)\n",
-                     scans, blocks);
+    auto* progress = reinterpret_cast<DecodeProgress*>(decompressor->progress);
+    if (progress->multiple_scans && decompressor->input_scan_number != progress->scan) {
+        progress->scan = decompressor->input_scan_number;
+        if (progress->scan > g_decode_limits.scans) {
+            std::fprintf(stderr, "too many scans: more than %d\n", g_decode_limits.scans);
+            abandon_decode(object);
+        }
+        progress->scan_work += scan_work(*decompressor);
+    }
+    const long long byte_work = decompressor->arith_code ? k_arithmetic_byte_work : k_byte_work;
+    if (progress->scan_work + progress->bytes * byte_work > g_decode_limits.work) {
+        std::fprintf(stderr, "picture takes too long to decode: %ux%u, %d scans in %lld bytes so far\n",
+                     decompressor->image_width, decompressor->image_height, std::max(progress->scan, 1),
+                     progress->bytes);
         abandon_decode(object);
     }
+}
+
+// The whole-image coefficient buffer the library allocates for a file of several scans: 64
+// coefficients of 2 bytes per block, each component padded to whole units of its sampling.
+long long coefficient_bytes(const jpeg_decompress_struct& decompressor)
+{
+    long long blocks = 0;
+    for (int c = 0; c < decompressor.num_components; ++c) {
+        const jpeg_component_info& component = decompressor.comp_info[c];
+        const long long h = component.h_samp_factor;
+        const long long v = component.v_samp_factor;
+        blocks += (component.width_in_blocks + h - 1) / h * h * ((component.height_in_blocks + v - 1) / v * v);
+    }
+    return blocks * 128;
+}
+
+// A regular file larger than the limit is refused unread; memory streams have no size to check.
+bool file_within_limit(std::FILE* file)
+{
+    struct stat status;
+    if (fileno(file) < 0 || fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size <= g_decode_limits.file_bytes)
+        return true;
+    std::fprintf(stderr, "picture file too large: %lld bytes\n", static_cast<long long>(status.st_size));
+    return false;
 }
 
 // One decoded row into the RGB buffer: colour rows as they are, grayscale spread over the three
@@ -80,9 +150,13 @@ int decode_jpeg_file(std::FILE* file, std::uint8_t** rgb)
 {
     jpeg_decompress_struct decompressor;
     DecodeErrorManager errors;
-    jpeg_progress_mgr progress;
+    DecodeProgress progress{};
     std::uint8_t* volatile buffer = nullptr;  // written after setjmp, freed after the jump
 
+    if (!file_within_limit(file)) {
+        std::fclose(file);
+        return 0;
+    }
     decompressor.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = on_decode_error;
     if (setjmp(errors.recovery_point)) {
@@ -93,21 +167,28 @@ int decode_jpeg_file(std::FILE* file, std::uint8_t** rgb)
     }
 
     jpeg_create_decompress(&decompressor);
-    decompressor.mem->max_memory_to_use = k_decoder_memory_limit;
+    // A backstop only: the checks below refuse, in plain words, whatever would come near it.
+    decompressor.mem->max_memory_to_use = g_decode_limits.coefficient_bytes + (16L << 20);
     jpeg_stdio_src(&decompressor, file);
     jpeg_read_header(&decompressor, TRUE);
-    // Only files of several scans are read whole before the first row: watch those.
-    if (jpeg_has_multiple_scans(&decompressor)) {
-        progress.progress_monitor = on_decode_progress;
-        decompressor.progress = &progress;
-    }
-    jpeg_start_decompress(&decompressor);
-
+    jpeg_calc_output_dimensions(&decompressor);
     const int components = decompressor.output_components;
     if (components != 1 && components != 3 && components != 4) {
         std::fprintf(stderr, "JPEG file has %d colour components\n", components);
         abandon_decode(reinterpret_cast<j_common_ptr>(&decompressor));
     }
+    // Only files of several scans keep every coefficient of the picture.
+    progress.multiple_scans = jpeg_has_multiple_scans(&decompressor);
+    if (progress.multiple_scans && coefficient_bytes(decompressor) > g_decode_limits.coefficient_bytes) {
+        std::fprintf(stderr, "picture too large to decode: %ux%u %s\n", decompressor.image_width,
+                     decompressor.image_height, decompressor.progressive_mode ? "progressive" : "in several scans");
+        abandon_decode(reinterpret_cast<j_common_ptr>(&decompressor));
+    }
+    progress.base.progress_monitor = on_decode_progress;
+    progress.fill_input_buffer = decompressor.src->fill_input_buffer;
+    decompressor.src->fill_input_buffer = fill_and_count;
+    decompressor.progress = &progress.base;
+    jpeg_start_decompress(&decompressor);
 
     // The frame shows at most its own size; the rest is never read.
     const JDIMENSION width = std::min<JDIMENSION>(decompressor.output_width, k_frame_width);
@@ -159,7 +240,14 @@ void load_picture(const char* path, Frame32* destination)
 {
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr)
-        fatal_error("ERROR LOCATING...", path);
+        fatal_system_error("ERROR LOCATING...", "open", path);
+    // A folder opens like a file but every read fails, which the library would take for an
+    // empty file.
+    struct stat status;
+    if (fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        errno = EISDIR;
+        fatal_system_error("ERROR LOCATING...", "read", path);
+    }
 
     std::uint32_t width = 0;
     std::uint32_t height = 0;

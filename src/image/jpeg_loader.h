@@ -10,13 +10,28 @@ struct Frame32;
 extern std::uint32_t g_decoded_width;
 extern std::uint32_t g_decoded_height;
 
-// The decoder's own memory (whole-image buffers of progressive files included) stays below this.
-inline constexpr long k_decoder_memory_limit = 64L << 20;
-// Progressive files with more scans than any encoder writes are refused before they eat time:
-// at most this many scans, and at most this many 8x8 blocks decoded over all scans (some 20 ns
-// each on dense data), so that any file is loaded or refused within about half a second.
-inline constexpr int k_max_scans = 300;
-inline constexpr long long k_max_scan_blocks = 20'000'000;
+// What one decode may take, so that any file whatever is loaded or refused within a second or so
+// and well under 200 MB, while photos up to 24 megapixels, baseline or progressive, still load.
+struct DecodeLimits {
+    long long file_bytes;         // the file's size, when it is a regular file
+    long long coefficient_bytes;  // the whole-image buffer that files of several scans need
+    int scans;
+    // Decoding time, in units of about 1.5 ns: for every scan, its blocks x (coefficients in its
+    // band + k_block_work), and for every byte of the file read k_byte_work, or
+    // k_arithmetic_byte_work in arithmetic-coded files, which take four times as long per byte.
+    long long work;
+};
+inline constexpr long long k_block_work = 8;
+inline constexpr long long k_byte_work = 24;
+inline constexpr long long k_arithmetic_byte_work = 96;
+inline constexpr DecodeLimits k_decode_limits = {
+    .file_bytes = 100LL << 20,
+    .coefficient_bytes = 150LL << 20,
+    .scans = 100,
+    .work = 600'000'000,
+};
+// k_decode_limits unless lowered (as the fuzzer does, whose sanitizers slow every step).
+extern DecodeLimits g_decode_limits;
 
 // Called between fades and at start-up: decodes the JPEG file at path into destination as
 // 0xFFRRGGBB pixels, rows back to back from the first pixel; pixels past the picture keep what
@@ -30,6 +45,6 @@ void load_picture(const char* path, Frame32* destination);
 std::uint8_t* read_jpeg_pixels(std::FILE* file, std::uint32_t* width, std::uint32_t* height);
 
 // The libjpeg part of read_jpeg_pixels: 1 with *rgb set, or 0 with *rgb untouched and the
-// library's message on stderr. Grayscale and CMYK files come out as RGB; pictures larger than
+// reason (the library's message, or which of g_decode_limits the file exceeds) on stderr. Grayscale and CMYK files come out as RGB; pictures larger than
 // the frame keep their top-left 640x480. Closes the file on both paths.
 int decode_jpeg_file(std::FILE* file, std::uint8_t** rgb);

@@ -1,7 +1,9 @@
 #include "platform/fatal.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/message_box.h"
 
@@ -15,4 +17,10 @@ void fatal_error(const char* text, const char* caption, PlatformWindow* owner)
     std::fflush(stderr);
     message_box_show(owner, text, caption);
     std::exit(k_fatal_exit_status);
+}
+
+void fatal_system_error(const char* text, const char* action, const char* path)
+{
+    std::fprintf(stderr, "cannot %s %s: %s\n", action, path, std::strerror(errno));
+    fatal_error(text, path);
 }

@@ -11,3 +11,7 @@ inline constexpr int k_fatal_exit_status = 2;
 // screen exists, and exits with k_fatal_exit_status. Releases nothing first; the platform puts
 // the desktop's display mode back on the way out.
 [[noreturn]] void fatal_error(const char* text, const char* caption, PlatformWindow* owner = nullptr);
+
+// fatal_error(text, path) for a failure the system reported in errno: first writes
+// "cannot <action> <path>: <the system's reason>" to stderr.
+[[noreturn]] void fatal_system_error(const char* text, const char* action, const char* path);

@@ -27,6 +27,8 @@ inline constexpr int k_show_phases = 1 + 2 * k_first_set_count + 2 * k_second_se
 
 // Fade speed: the level rises by 0.05 per millisecond, 255 in 5,100 ms.
 inline constexpr double k_level_per_ms = 0.05;
+inline constexpr std::uint64_t k_fade_ms = 5100;  // 255 levels
+static_assert(k_fade_ms * k_level_per_ms > 254.999 && k_fade_ms * k_level_per_ms < 255.001);
 // Effect angle speed: 2 radians per second.
 inline constexpr double k_angle_per_ms = 0.002;
 

@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -76,6 +79,13 @@ TempDir* CaptureTest::directory_ = nullptr;
 // The frame count from the clock rule alone: frame n at floor(n * 1000 / fps) ms; each phase
 // starts at the clock of the frame after the last one (the start held in single precision) and
 // draws until the level, held in single precision, reaches 255.
+mode_t current_umask()
+{
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
 long expected_frames(long fps)
 {
     long n = 0;
@@ -140,18 +150,103 @@ TEST_F(CaptureTest, TwoRunsGiveIdenticalBytes)
     EXPECT_TRUE(first == second);
 }
 
-TEST_F(CaptureTest, FailuresEndWithTheirMessageAndStatus)
+std::string text(const std::vector<std::uint8_t>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string read_text(const std::string& path)
+{
+    std::string content;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return "(none)";
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        content.append(buffer, n);
+    std::fclose(file);
+    return content;
+}
+
+TEST_F(CaptureTest, UsageErrorsSayWhatWasWrong)
 {
     int status = -1;
-    capture("--fps 0 2>/dev/null", &status);
-    EXPECT_EQ(WEXITSTATUS(status), 64) << "bad option";
-    capture("--bogus 2>/dev/null", &status);
-    EXPECT_EQ(WEXITSTATUS(status), 64) << "unknown option";
-
-    const std::string missing = "-C " + directory_->file("data/gfx") + " 2>&1";
-    const auto output = capture(missing, &status);
+    EXPECT_EQ(text(capture("--fps 0 2>&1", &status)).substr(0, 47), "velmorastik-capture: --fps must be 1 to 100000\n");
+    EXPECT_EQ(WEXITSTATUS(status), 64);
+    EXPECT_EQ(text(capture("--fps 100001 2>&1", &status)).substr(0, 47), "velmorastik-capture: --fps must be 1 to 100000\n");
+    EXPECT_EQ(WEXITSTATUS(status), 64);
+    EXPECT_NE(text(capture("--frames 5-3 2>&1", &status)).find("not '5-3'\nusage:"), std::string::npos);
+    EXPECT_EQ(WEXITSTATUS(status), 64);
+    EXPECT_NE(text(capture("--bogus 2>&1", &status)).find("unrecognized option '--bogus'"), std::string::npos);
+    EXPECT_EQ(WEXITSTATUS(status), 64);
+    EXPECT_NE(text(capture("show.mkv stray 2>&1", &status)).find("unexpected argument 'stray'\nusage:"), std::string::npos);
+    EXPECT_EQ(WEXITSTATUS(status), 64);
+    // One name is the video's; it must say which container.
+    EXPECT_NE(text(capture("stray.avi 2>&1", &status)).find("stray.avi: the name must end in .mkv or .mp4"),
+              std::string::npos);
     EXPECT_EQ(WEXITSTATUS(status), 2);
-    EXPECT_EQ(std::string(output.begin(), output.end()), "ERROR LOCATING... data/lumo.raw\n");
+}
+
+TEST_F(CaptureTest, SystemFailuresNameThePathAndTheReason)
+{
+    int status = -1;
+    const std::string missing = "-C " + directory_->file("data/gfx") + " 2>&1";
+    EXPECT_EQ(text(capture(missing, &status)),
+              "cannot open data/lumo.raw: No such file or directory\nERROR LOCATING... data/lumo.raw\n");
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+
+    EXPECT_EQ(text(capture("--frames 0 --raw /dev/full 2>&1", &status)),
+              "cannot write /dev/full: No space left on device\nERROR WRITING... /dev/full\n");
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
+TEST_F(CaptureTest, AFailedCountLineIsAFailure)
+{
+    int status = -1;
+    EXPECT_EQ(text(capture("--fps 5 2>&1 >/dev/full", &status)),
+              "cannot write standard output: No space left on device\nERROR WRITING... standard output\n");
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    capture("--fps 5 2>/dev/null >&-", &status);
+    EXPECT_EQ(WEXITSTATUS(status), 2) << "standard output closed";
+}
+
+TEST_F(CaptureTest, RawFileAppearsOnlyWhenComplete)
+{
+    TempDir out;
+    const std::string kept = out.file("k.raw");
+    ASSERT_TRUE(write_file(kept, {'o', 'l', 'd'}));
+    int status = -1;
+    capture("-C /nonexistent --raw " + kept + " 2>/dev/null", &status);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_EQ(read_text(kept), "old") << "a failed capture leaves the file as it was";
+    EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"k.raw"});
+
+    capture("--fps 10 --frames 3,5 --raw " + kept + " >/dev/null", &status);
+    EXPECT_EQ(status, 0);
+    struct stat written;
+    ASSERT_EQ(stat(kept.c_str(), &written), 0);
+    EXPECT_EQ(written.st_size, static_cast<off_t>(2 * k_frame_bytes));
+    EXPECT_EQ(written.st_mode & 0777, 0666 & ~current_umask()) << "the permissions of a file made by fopen";
+    EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"k.raw"});
+}
+
+TEST_F(CaptureTest, FramesPastTheEndAreNamedAndNothingIsWritten)
+{
+    TempDir out;
+    const long frames = expected_frames(60);
+    int status = -1;
+    const std::string raw = out.file("f.raw");
+    const auto output = capture("--frames 0,5," + std::to_string(frames - 1) + "-" + std::to_string(frames + 9) +
+                                    ",99999 --raw " + raw + " 2>&1",
+                                &status);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_EQ(text(output), "velmorastik-capture: the show has " + std::to_string(frames) + " frames; there are no frames " +
+                                std::to_string(frames) + "-" + std::to_string(frames + 9) + ",99999\n");
+    EXPECT_TRUE(names_in(out.path()).empty()) << "no output file, no temporary one";
+
+    capture("--frames 99999 >/dev/null 2>&1", &status);
+    EXPECT_EQ(WEXITSTATUS(status), 2) << "without --raw too";
 }
 
 }  // namespace

@@ -1,16 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <mpg123.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "demo_data_sets.h"
 #include "jpeg_reference.h"
+#include "jpeg_writer.h"
 #include "temp_dir.h"
 
 namespace {
@@ -49,44 +57,27 @@ const char* const k_pictures[] = {"gfx/misc/tzback.jpg", "gfx/1/1.jpg", "gfx/1/2
                                   "gfx/1/4.jpg",         "gfx/1/5.jpg", "gfx/2/1.jpg", "gfx/2/2.jpg",
                                   "gfx/2/3.jpg",         "gfx/2/4.jpg", "gfx/2/5.jpg", "gfx/2/6.jpg"};
 
-// Two data sets made by two runs, shared by the tests.
+// The two data sets of two runs, made once per test run and only read here.
 class DemoDataTest : public testing::Test {
 protected:
-    static void SetUpTestSuite()
+    static std::string sets() { return demo_data_sets(VELMORASTIK_MAKE_SETS, VELMORASTIK_DEMO_DATA); }
+    static std::string data(const std::string& name) { return sets() + "/first/data/" + name; }
+    static std::string second_data(const std::string& name) { return sets() + "/second/data/" + name; }
+    static std::string first_output()
     {
-        first_ = new TempDir;
-        second_ = new TempDir;
-        first_status_ = generate(first_->path(), &first_output_);
-        second_status_ = generate(second_->path());
+        const std::vector<std::uint8_t> log = read_bytes(sets() + "/first.log");
+        return std::string(log.begin(), log.end());
     }
-    static void TearDownTestSuite()
-    {
-        delete first_;
-        delete second_;
-    }
-
-    static std::string data(const char* name) { return first_->file("data/") + name; }
-
-    static TempDir* first_;
-    static TempDir* second_;
-    static int first_status_;
-    static int second_status_;
-    static std::string first_output_;
 };
-
-TempDir* DemoDataTest::first_ = nullptr;
-TempDir* DemoDataTest::second_ = nullptr;
-int DemoDataTest::first_status_ = -1;
-int DemoDataTest::second_status_ = -1;
-std::string DemoDataTest::first_output_;
 
 TEST_F(DemoDataTest, WritesEveryFileAndSaysSo)
 {
-    ASSERT_EQ(first_status_, 0) << first_output_;
+    const std::string output = first_output();
     for (const char* name : k_pictures)
-        EXPECT_NE(first_output_.find(std::string("data/") + name), std::string::npos) << name;
-    EXPECT_NE(first_output_.find("data/lumo.raw"), std::string::npos);
-    EXPECT_NE(first_output_.find("data/sfx/lumo.mp3"), std::string::npos);
+        EXPECT_NE(output.find(std::string("data/") + name), std::string::npos) << name;
+    EXPECT_NE(output.find("data/lumo.raw"), std::string::npos);
+    EXPECT_NE(output.find("data/sfx/lumo.mp3"), std::string::npos);
+    EXPECT_NE(output.find("data complete\n"), std::string::npos) << output;
     EXPECT_EQ(read_bytes(data("lumo.raw")).size(), 196608u);
 }
 
@@ -190,13 +181,12 @@ TEST_F(DemoDataTest, SoundtrackIsStereoAt44100HzLastingTheShowAndFadingOut)
 
 TEST_F(DemoDataTest, TwoRunsWriteIdenticalBytes)
 {
-    ASSERT_EQ(second_status_, 0);
     std::vector<std::string> names(std::begin(k_pictures), std::end(k_pictures));
     names.push_back("lumo.raw");
     names.push_back("sfx/lumo.mp3");
     for (const std::string& name : names) {
-        const auto a = read_bytes(first_->file("data/" + name));
-        const auto b = read_bytes(second_->file("data/" + name));
+        const auto a = read_bytes(data(name));
+        const auto b = read_bytes(second_data(name));
         EXPECT_FALSE(a.empty()) << name;
         EXPECT_TRUE(a == b) << name;
     }
@@ -204,22 +194,159 @@ TEST_F(DemoDataTest, TwoRunsWriteIdenticalBytes)
 
 TEST(DemoDataArguments, RefusesToOverwriteAndReportsFailures)
 {
-    EXPECT_EQ(generate(""), 64) << "no directory";
-    EXPECT_EQ(generate("--bogus /tmp"), 64);
-    EXPECT_EQ(generate("a b"), 64) << "two directories";
+    std::string output;
+    EXPECT_EQ(generate("", &output), 64);
+    EXPECT_EQ(output.substr(0, output.find('\n')), "velmorastik-demo-data: no directory given");
+    EXPECT_EQ(generate("--bogus /tmp", &output), 64);
+    EXPECT_EQ(output.substr(0, output.find('\n')), "velmorastik-demo-data: unknown option --bogus");
+    EXPECT_EQ(generate("a b", &output), 64);
+    EXPECT_EQ(output.substr(0, output.find('\n')), "velmorastik-demo-data: one directory only, not both a and b");
 
     TempDir directory;
     ASSERT_EQ(mkdir(directory.file("data").c_str(), 0755), 0);
-    std::string output;
     EXPECT_EQ(generate(directory.path(), &output), 2);
-    EXPECT_NE(output.find("exists"), std::string::npos) << output;
+    EXPECT_NE(output.find("exists; give --force"), std::string::npos) << output;
 
     // A directory that cannot hold a data set: a plain file in its place.
     std::FILE* file = std::fopen(directory.file("plain").c_str(), "w");
     ASSERT_NE(file, nullptr);
     std::fclose(file);
     EXPECT_EQ(generate(directory.file("plain"), &output), 2);
-    EXPECT_NE(output.find("cannot create"), std::string::npos) << output;
+    EXPECT_EQ(output, "velmorastik-demo-data: cannot create a folder in " + directory.file("plain") +
+                          ": Not a directory\n");
+}
+
+// The generator started in the background, its output read line by line.
+class RunningGenerator {
+public:
+    // file_size_limit: when non-zero, writes beyond that many bytes fail as on a full disk.
+    RunningGenerator(const std::string& arguments, rlim_t file_size_limit = 0)
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+            throw std::runtime_error("pipe");
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(fds[1], 1);
+            dup2(fds[1], 2);
+            close(fds[0]);
+            if (file_size_limit != 0) {
+                const rlimit limit{file_size_limit, file_size_limit};
+                setrlimit(RLIMIT_FSIZE, &limit);
+                signal(SIGXFSZ, SIG_IGN);  // a failed write, not a killed process
+            }
+            execl("/bin/sh", "sh", "-c", (std::string("exec ") + VELMORASTIK_DEMO_DATA + " " + arguments).c_str(),
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        output_ = fdopen(fds[0], "r");
+    }
+    ~RunningGenerator()
+    {
+        if (pid_ > 0)
+            wait_for_end();
+    }
+
+    // Reads output until a line containing text; false at the end of output.
+    bool wait_for_line(const std::string& text)
+    {
+        char line[1024];
+        while (std::fgets(line, sizeof line, output_) != nullptr) {
+            all_ += line;
+            if (std::string(line).find(text) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+    void send(int signal) { kill(pid_, signal); }
+    // The wait status.
+    int wait_for_end()
+    {
+        wait_for_line("\x01never");
+        std::fclose(output_);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return status;
+    }
+    const std::string& output() const { return all_; }
+
+private:
+    pid_t pid_ = -1;
+    std::FILE* output_ = nullptr;
+    std::string all_;
+};
+
+TEST(DemoDataSafety, AnInterruptLeavesNoDataSet)
+{
+    TempDir directory;
+    {
+        RunningGenerator early(directory.path());
+        ASSERT_TRUE(early.wait_for_line("gfx/1/1.jpg")) << early.output();
+        early.send(SIGINT);
+        const int status = early.wait_for_end();
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "ends as interrupted";
+        EXPECT_TRUE(names_in(directory.path()).empty()) << "no data/, no temporary folder";
+    }
+    RunningGenerator late(directory.path());
+    ASSERT_TRUE(late.wait_for_line("lumo.raw")) << late.output();  // now composing the soundtrack
+    late.send(SIGTERM);
+    const int status = late.wait_for_end();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_TRUE(names_in(directory.path()).empty());
+}
+
+TEST(DemoDataSafety, AFailedWriteLeavesNoDataSetAndKeepsTheOldOne)
+{
+    TempDir directory;
+    RunningGenerator full_disk(directory.path(), 50'000);
+    const int status = full_disk.wait_for_end();
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_EQ(full_disk.output(), "velmorastik-demo-data: cannot write " + directory.path() +
+                                      "/data/gfx/misc/tzback.jpg: File too large\n");
+    EXPECT_TRUE(names_in(directory.path()).empty());
+
+    // With --force the old set stays until the new one is complete: here, for ever.
+    ASSERT_EQ(mkdir(directory.file("data").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(directory.file("data/mine.txt"), {'m'}));
+    RunningGenerator replacing("--force " + directory.path(), 50'000);
+    EXPECT_EQ(WEXITSTATUS(replacing.wait_for_end()), 2);
+    EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"data"});
+    EXPECT_EQ(names_in(directory.file("data")), std::vector<std::string>{"mine.txt"});
+}
+
+TEST(DemoDataSafety, ForceReplacesWithoutFollowingLinks)
+{
+    TempDir outside;
+    ASSERT_TRUE(write_file(outside.file("precious.raw"), {'p'}));
+    ASSERT_EQ(mkdir(outside.file("gfx").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(outside.file("gfx/keep.jpg"), {'k'}));
+
+    TempDir directory;
+    ASSERT_EQ(mkdir(directory.file("data").c_str(), 0755), 0);
+    ASSERT_EQ(symlink(outside.file("precious.raw").c_str(), directory.file("data/lumo.raw").c_str()), 0);
+    ASSERT_EQ(symlink(outside.file("gfx").c_str(), directory.file("data/gfx").c_str()), 0);
+    std::string output;
+    ASSERT_EQ(generate("--force " + directory.path(), &output), 0) << output;
+
+    EXPECT_EQ(read_bytes(outside.file("precious.raw")), std::vector<std::uint8_t>{'p'});
+    EXPECT_EQ(names_in(outside.file("gfx")), std::vector<std::string>{"keep.jpg"});
+    struct stat texture;
+    ASSERT_EQ(lstat(directory.file("data/lumo.raw").c_str(), &texture), 0);
+    EXPECT_TRUE(S_ISREG(texture.st_mode));
+    EXPECT_EQ(texture.st_size, 196608);
+    EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"data"}) << "the old set is gone";
+    EXPECT_EQ(names_in(directory.file("data")), (std::vector<std::string>{"gfx", "lumo.raw", "sfx"}));
+
+    // data/ itself a link: replaced by the new folder, the folder it pointed to untouched.
+    TempDir linked;
+    ASSERT_EQ(symlink(outside.path().c_str(), linked.file("data").c_str()), 0);
+    ASSERT_EQ(generate("--force " + linked.path(), &output), 0) << output;
+    EXPECT_EQ(names_in(outside.path()), (std::vector<std::string>{"gfx", "precious.raw"}));
+    struct stat data;
+    ASSERT_EQ(lstat(linked.file("data").c_str(), &data), 0);
+    EXPECT_TRUE(S_ISDIR(data.st_mode));
 }
 
 }  // namespace

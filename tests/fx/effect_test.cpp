@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +35,9 @@ protected:
         ASSERT_EQ(mkdir("data", 0755), 0);
         g_virtual_backbuffer = allocate_frame();
         ASSERT_NE(g_virtual_backbuffer, nullptr);
+        // What an earlier test left in the effect's globals must not show here.
+        g_effect_scroll = 0;
+        std::fill(std::begin(g_effect_texture), std::end(g_effect_texture), 0xDEADBEEFu);
     }
     void TearDown() override
     {
@@ -182,6 +188,12 @@ TEST_F(EffectTest, DrawPlacesTheWindowsFromTheAngle)
     const auto drawn_at_half_pi = frame_of([] { draw_effect(std::numbers::pi / 2); });
     EXPECT_EQ(drawn_at_half_pi, frame_of([] { render_interference(420, 339, 374, 198); }));
     EXPECT_NE(drawn_at_half_pi, frame_of([] { render_interference(420, 339, 374, 199); }));
+
+    // At 0.39383 window B's row is 307.99999... with angle + 2 rounded to single precision
+    // first, 308.0000014 without: the rounding decides the row.
+    const auto drawn_on_the_edge = frame_of([] { draw_effect(0.39383); });
+    EXPECT_EQ(drawn_on_the_edge, frame_of([] { render_interference(358, 280, 418, 307); }));
+    EXPECT_NE(drawn_on_the_edge, frame_of([] { render_interference(358, 280, 418, 308); }));
 }
 
 TEST(EffectTexture, MissingBytesReadAsWhite)
@@ -189,7 +201,7 @@ TEST(EffectTexture, MissingBytesReadAsWhite)
     std::vector<std::uint8_t> bytes(196607, 0x10);
     std::FILE* short_file = fmemopen(bytes.data(), bytes.size(), "rb");
     ASSERT_NE(short_file, nullptr);
-    read_effect_texture(short_file);
+    EXPECT_TRUE(read_effect_texture(short_file)) << "a short file is no error";
     std::fclose(short_file);
     EXPECT_EQ(g_effect_texture[65534], 0x00101010u);
     EXPECT_EQ(g_effect_texture[65535], 0x001010FFu) << "the last blue byte is missing";
@@ -197,7 +209,7 @@ TEST(EffectTexture, MissingBytesReadAsWhite)
     char nothing = 0;
     std::FILE* empty = fmemopen(&nothing, 0, "rb");
     ASSERT_NE(empty, nullptr);
-    read_effect_texture(empty);
+    EXPECT_TRUE(read_effect_texture(empty));
     std::fclose(empty);
     for (std::uint32_t texel : g_effect_texture)
         ASSERT_EQ(texel, 0x00FFFFFFu);
@@ -213,9 +225,40 @@ TEST(EffectTexture, ReadsNoMoreThanTheTexture)
     std::fclose(file);
 }
 
-TEST_F(EffectTest, MissingTextureEndsWithItsPath)
+TEST(EffectTexture, AReadErrorIsNotAnEndOfFile)
 {
-    EXPECT_EXIT(effect_init(640, 480), testing::ExitedWithCode(2), "ERROR LOCATING\\.\\.\\. data/lumo\\.raw");
+    // A stream that gives 1,000 bytes, then fails.
+    cookie_io_functions_t failing{};
+    failing.read = [](void* cookie, char* buffer, std::size_t size) -> ssize_t {
+        auto* left = static_cast<std::size_t*>(cookie);
+        if (*left == 0) {
+            errno = EIO;
+            return -1;
+        }
+        const std::size_t n = std::min(size, *left);
+        std::memset(buffer, 0x10, n);
+        *left -= n;
+        return static_cast<ssize_t>(n);
+    };
+    std::size_t left = 1000;
+    std::FILE* file = fopencookie(&left, "rb", failing);
+    ASSERT_NE(file, nullptr);
+    EXPECT_FALSE(read_effect_texture(file));
+    EXPECT_EQ(errno, EIO);
+    std::fclose(file);
+}
+
+TEST_F(EffectTest, MissingTextureEndsWithItsPathAndReason)
+{
+    EXPECT_EXIT(effect_init(640, 480), testing::ExitedWithCode(2),
+                "cannot open data/lumo\\.raw: No such file or directory\nERROR LOCATING\\.\\.\\. data/lumo\\.raw");
+}
+
+TEST_F(EffectTest, UnreadableTextureEndsLikeAMissingOne)
+{
+    ASSERT_EQ(mkdir(k_texture_path, 0755), 0);
+    EXPECT_EXIT(effect_init(640, 480), testing::ExitedWithCode(2),
+                "cannot read data/lumo\\.raw: Is a directory\nERROR LOCATING\\.\\.\\. data/lumo\\.raw");
 }
 
 }  // namespace

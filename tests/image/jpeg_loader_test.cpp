@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <cstdio>
@@ -11,6 +14,7 @@
 #include "image/jpeg_loader.h"
 #include "image/rgb_repack.h"
 #include "jpeg_reference.h"
+#include "jpeg_streams.h"
 #include "jpeg_writer.h"
 #include "temp_dir.h"
 
@@ -53,6 +57,10 @@ class JpegLoaderTest : public testing::Test {
 protected:
     void SetUp() override
     {
+        // Nothing an earlier test left in the loader's globals may show here.
+        g_decoded_width = 0;
+        g_decoded_height = 0;
+        g_decode_limits = k_decode_limits;
         destination_ = static_cast<GuardedFrame*>(std::aligned_alloc(64, sizeof(GuardedFrame)));
         ASSERT_NE(destination_, nullptr);
         std::fill(std::begin(destination_->frame.pixels), std::end(destination_->frame.pixels), k_untouched);
@@ -294,18 +302,12 @@ std::vector<std::uint8_t> many_scan_jpeg()
 
 TEST(JpegDecode, RefusedStreamsLeaveNothingBehind)
 {
-    std::vector<std::uint8_t> huge_progressive;
-    {
-        // 6,400 x 6,400 progressive needs 80 MB of coefficients: over the decoder's cap.
-        const std::vector<std::uint8_t> gray(6400u * 6400u, 128);
-        huge_progressive = encode_jpeg(gray.data(), 6400, 6400, 1, {.quality = 50, .progressive = true});
-    }
     const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> refused = {
         {"garbage", std::vector<std::uint8_t>(1000, 0x5A)},
         {"empty", {}},
         {"tables only", encode_jpeg_tables_only()},
         {"too many scans", many_scan_jpeg()},
-        {"over the memory cap", huge_progressive},
+        {"over the memory limit", with_size(test_jpeg(64, 64, 1, {.progressive = true}), 12000, 9000)},
     };
     for (const auto& [name, bytes] : refused) {
         CountedStream stream{bytes};
@@ -317,6 +319,71 @@ TEST(JpegDecode, RefusedStreamsLeaveNothingBehind)
         EXPECT_EQ(stream.closes, 1) << name;
     }
     EXPECT_EQ(decode_reference(many_scan_jpeg()).width, 64) << "the many-scan stream is itself valid";
+}
+
+// Each limit of the decode, as the user reads it.
+class DecodeLimitTest : public JpegLoaderTest {
+protected:
+    void expect_refused(const std::vector<std::uint8_t>& jpeg, const char* reason)
+    {
+        const std::string path = save(jpeg, "hostile.jpg");
+        EXPECT_EXIT(load_picture(path.c_str(), &destination_->frame), testing::ExitedWithCode(2),
+                    std::string(reason) + "(.|\\n)*ERROR DECODING\\.\\.\\. .*hostile\\.jpg");
+    }
+};
+
+TEST_F(DecodeLimitTest, A24MegapixelProgressivePhotoLoadsCropped)
+{
+    // 6000 x 4000, colour halved both ways, the usual ten scans: 72 MB of coefficients.
+    std::vector<std::uint8_t> samples(6000u * 4000u * 3u);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::uint8_t>((i / 3 % 6000) / 24 + (i / 18000) / 16 + (i % 3) * 80);
+    const auto jpeg = encode_jpeg(samples.data(), 6000, 4000, 3, {.quality = 90, .progressive = true});
+    samples = {};
+    const ReferenceImage reference = decode_reference(jpeg);
+    ASSERT_EQ(reference.width, 6000);
+    load_picture(save(jpeg).c_str(), &destination_->frame);
+    for (int y = 0; y < 480; y += 13)
+        for (int x = 0; x < 640; x += 7)
+            ASSERT_EQ(pixels()[y * 640 + x], packed(reference.at(x, y))) << "x " << x << " y " << y;
+    EXPECT_EQ(pixels()[k_frame_pixels - 1], packed(reference.at(639, 479)));
+    EXPECT_TRUE(guard_intact());
+}
+
+TEST_F(DecodeLimitTest, RefusalsSayWhyInPlainWords)
+{
+    expect_refused(with_size(test_jpeg(64, 64, 3, {.progressive = true}), 12000, 9000),
+                   "picture too large to decode: 12000x9000 progressive");
+    expect_refused(many_scan_jpeg(), "too many scans: more than 100");
+}
+
+TEST_F(DecodeLimitTest, ManyDenseScansAreRefusedBeforeTheyTakeLong)
+{
+    // 1,448 x 1,448 of noise with its last scan, the whole band of every block, 99 times over:
+    // some four seconds of decoding, within the scan count.
+    std::vector<std::uint8_t> noise(1448u * 1448u);
+    std::uint32_t state = 12345;
+    for (std::uint8_t& sample : noise) {
+        state = state * 1664525u + 1013904223u;
+        sample = static_cast<std::uint8_t>(state >> 24);
+    }
+    const auto base = encode_jpeg(noise.data(), 1448, 1448, 1, {.quality = 100, .progressive = true});
+    const auto jpeg = repeat_scan(base, scan_ends(base).size() - 1, 99 - static_cast<int>(scan_ends(base).size()));
+    ASSERT_EQ(scan_ends(jpeg).size(), 99u);
+    expect_refused(jpeg, "picture takes too long to decode: 1448x1448, [0-9]+ scans in [0-9]+ bytes so far");
+}
+
+TEST_F(DecodeLimitTest, OversizedFileIsRefusedUnread)
+{
+    const std::string path = directory_.file("big.jpg");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    const auto jpeg = test_jpeg(64, 48);
+    std::fwrite(jpeg.data(), 1, jpeg.size(), file);
+    ASSERT_EQ(ftruncate(fileno(file), k_decode_limits.file_bytes + 1), 0);  // a hole: no disk used
+    std::fclose(file);
+    EXPECT_EXIT(load_picture(path.c_str(), &destination_->frame), testing::ExitedWithCode(2),
+                "picture file too large: 104857601 bytes\nERROR DECODING\\.\\.\\. .*big\\.jpg");
 }
 
 TEST(JpegDecode, AFailureWhileFinishingHandsNothingOut)
@@ -345,7 +412,15 @@ TEST_F(JpegLoaderTest, MissingFileEndsWithItsPath)
 {
     const std::string path = directory_.file("missing.jpg");
     EXPECT_EXIT(load_picture(path.c_str(), &destination_->frame), testing::ExitedWithCode(2),
-                "ERROR LOCATING\\.\\.\\. .*missing\\.jpg");
+                "cannot open .*missing\\.jpg: No such file or directory\nERROR LOCATING\\.\\.\\. .*missing\\.jpg");
+}
+
+TEST_F(JpegLoaderTest, UnreadablePictureEndsWithItsPathAndReason)
+{
+    const std::string path = directory_.file("folder.jpg");
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    EXPECT_EXIT(load_picture(path.c_str(), &destination_->frame), testing::ExitedWithCode(2),
+                "cannot read .*folder\\.jpg: Is a directory\nERROR LOCATING\\.\\.\\. .*folder\\.jpg");
 }
 
 TEST(RgbRepack, EveryKernelPacksEveryTriple)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // A fresh directory under $TMPDIR (or /tmp), removed with everything in it when the object goes.
 class TempDir {
@@ -16,3 +17,6 @@ public:
 private:
     std::string path_;
 };
+
+// The names in a folder, sorted: what a test sees left behind, temporary files included.
+std::vector<std::string> names_in(const std::string& folder);

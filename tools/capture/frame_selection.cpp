@@ -1,19 +1,6 @@
 #include "frame_selection.h"
 
-#include <charconv>
-
-namespace {
-
-std::optional<std::uint64_t> parse_number(std::string_view text)
-{
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc{} || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
-}  // namespace
+#include "decimal.h"
 
 std::optional<FrameSelection> FrameSelection::parse(std::string_view list)
 {
@@ -23,8 +10,8 @@ std::optional<FrameSelection> FrameSelection::parse(std::string_view list)
         const std::size_t comma = list.find(',');
         const std::string_view item = list.substr(0, comma);
         const std::size_t dash = item.find('-');
-        const auto first = parse_number(item.substr(0, dash));
-        const auto last = dash == std::string_view::npos ? first : parse_number(item.substr(dash + 1));
+        const auto first = parse_decimal(item.substr(0, dash));
+        const auto last = dash == std::string_view::npos ? first : parse_decimal(item.substr(dash + 1));
         if (!first || !last || *last < *first)
             return std::nullopt;
         selection.ranges_.push_back({*first, *last});
@@ -42,4 +29,20 @@ bool FrameSelection::contains(std::uint64_t frame) const
         if (frame >= range.first && frame <= range.last)
             return true;
     return false;
+}
+
+std::string FrameSelection::past_end(std::uint64_t count) const
+{
+    std::string text;
+    for (const Range& range : ranges_) {
+        if (range.last < count)
+            continue;
+        const std::uint64_t first = range.first < count ? count : range.first;
+        if (!text.empty())
+            text += ',';
+        text += std::to_string(first);
+        if (range.last != first)
+            text += '-' + std::to_string(range.last);
+    }
+    return text;
 }

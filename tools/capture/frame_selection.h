@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +16,10 @@ public:
     static std::optional<FrameSelection> parse(std::string_view list);
 
     bool contains(std::uint64_t frame) const;
+
+    // The chosen frames numbered count or more, in the form parse reads ("7050-7060,99999");
+    // empty when there are none. Every frame (no list) asks for none in particular.
+    std::string past_end(std::uint64_t count) const;
 
 private:
     struct Range {

@@ -1,73 +1,136 @@
 // Plays the whole show headless against a virtual clock and writes its frames, exactly as the
-// show draws them, without a screen.
+// show draws them, without a screen: as raw frames, as a video with the soundtrack, as stills.
 
 #include <getopt.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/shell.h"
+#include "fps_option.h"
 #include "frame_selection.h"
 #include "fx/effect.h"
 #include "fx/frame.h"
 #include "image/jpeg_loader.h"
+#include "output_file.h"
 #include "platform/clock.h"
 #include "platform/fatal.h"
 #include "platform/headless/headless.h"
+#include "png_still.h"
+#include "progress.h"
+#include "show/data_set.h"
 #include "show/timeline.h"
+#include "video_output.h"
 
 namespace {
 
 constexpr int k_usage_status = 64;
+constexpr int k_max_crf = 51;
 
 struct Capture {
     FrameSelection selection;
-    std::FILE* output = nullptr;
+    OutputFile output;
     const char* output_name = nullptr;
+
+    // Both named from where the user stands, whatever -C says.
+    std::string video_path;
+    std::string png_folder;
+    VideoSettings video;
+    bool audio = true;
+    bool quiet = false;
 };
 
 Capture g_capture;
 
+[[noreturn]] void fail_with(const std::string& message)
+{
+    std::fprintf(stderr, "velmorastik-capture: %s\n", message.c_str());
+    std::exit(k_fatal_exit_status);
+}
+
 void capture_frame()
 {
-    if (g_capture.output != nullptr && g_capture.selection.contains(g_headless.frames) &&
-        std::fwrite(g_virtual_backbuffer->pixels, 1, k_frame_bytes, g_capture.output) != k_frame_bytes)
-        fatal_error("ERROR WRITING...", g_capture.output_name);
+    const std::uint64_t index = g_headless.frames;
+    if (g_capture.selection.contains(index)) {
+        if (g_capture.output.stream != nullptr &&
+            std::fwrite(g_virtual_backbuffer->pixels, 1, k_frame_bytes, g_capture.output.stream) != k_frame_bytes)
+            fatal_system_error("ERROR WRITING...", "write", g_capture.output_name);
+        std::string error;
+        if (!g_capture.video_path.empty() &&
+            !video_add_frame(*g_virtual_backbuffer, static_cast<std::int64_t>(index), &error))
+            fail_with(error);
+        if (!g_capture.png_folder.empty() &&
+            !write_png_still(*g_virtual_backbuffer, g_capture.png_folder, index, &error))
+            fail_with(error);
+    }
     headless_advance_frame();
+    progress_update(g_headless.frames);
 }
 
 void no_messages() {}
 
 void print_usage(std::FILE* stream)
 {
-    std::fputs("usage: velmorastik-capture [-C DIR] [--fps N] [--raw FILE] [--frames LIST]\n"
+    std::fputs("usage: velmorastik-capture [OPTIONS] [OUT.mkv|OUT.mp4]\n"
                "Plays the show from DIR/data (default: ./data) against a virtual clock.\n"
+               "  OUT.mkv, OUT.mp4  encode the frames as an H.264 video with the soundtrack\n"
                "  -C DIR         change into DIR first\n"
                "  --fps N        frames per second of the virtual clock (default 60)\n"
                "  --raw FILE     write frames to FILE ('-' for standard output): 1,228,800 bytes\n"
                "                 each, 640x480 little-endian 32-bit words, no header\n"
+               "  --png DIR      write frames as DIR/frame-NNNNN.png, exact colours\n"
                "  --frames LIST  frames to write: 0-based numbers and ranges A-B, comma-separated\n"
                "                 (default: all)\n"
+               "  --crf N        video quality, 0 (lossless) to 51 (default 16)\n"
+               "  --preset NAME  x264 preset, ultrafast to veryslow (default medium)\n"
+               "  --pix-fmt F    yuv420p (default, plays everywhere) or yuv444p (crisp dots)\n"
+               "  --no-audio     leave the soundtrack out of the video\n"
+               "  --quiet        no progress for videos and stills\n"
                "Prints 'frames: N', the show's frame count, at the end.\n",
                stream);
 }
 
-[[noreturn]] void usage_error()
+// what: the mistake, or null when getopt has already named it.
+[[noreturn]] void usage_error(const std::string& what)
 {
+    if (!what.empty())
+        std::fprintf(stderr, "velmorastik-capture: %s\n", what.c_str());
     print_usage(stderr);
     std::exit(k_usage_status);
 }
 
+// path as seen from where the user started, for use after -C.
+std::string from_start(const char* path)
+{
+    if (path[0] == '/')
+        return path;
+    char here[4096];
+    if (getcwd(here, sizeof here) == nullptr)
+        fatal_system_error("ERROR LOCATING...", "find", ".");
+    return std::string(here) + "/" + path;
+}
+
 void parse_arguments(int argc, char** argv)
 {
-    enum { opt_fps = 256, opt_raw, opt_frames, opt_help };
+    enum { opt_fps = 256, opt_raw, opt_frames, opt_help, opt_png, opt_crf, opt_preset, opt_pix_fmt,
+           opt_no_audio, opt_quiet };
     static const option options[] = {
         {"fps", required_argument, nullptr, opt_fps},
         {"raw", required_argument, nullptr, opt_raw},
         {"frames", required_argument, nullptr, opt_frames},
         {"help", no_argument, nullptr, opt_help},
+        {"png", required_argument, nullptr, opt_png},
+        {"crf", required_argument, nullptr, opt_crf},
+        {"preset", required_argument, nullptr, opt_preset},
+        {"pix-fmt", required_argument, nullptr, opt_pix_fmt},
+        {"no-audio", no_argument, nullptr, opt_no_audio},
+        {"quiet", no_argument, nullptr, opt_quiet},
         {nullptr, 0, nullptr, 0},
     };
     const char* directory = nullptr;
@@ -79,11 +142,10 @@ void parse_arguments(int argc, char** argv)
             directory = optarg;
             break;
         case opt_fps: {
-            char* end = nullptr;
-            const unsigned long long fps = std::strtoull(optarg, &end, 10);
-            if (*optarg < '0' || *optarg > '9' || *end != '\0' || fps == 0 || fps > 100000)
-                usage_error();
-            g_headless.fps = fps;
+            const auto fps = parse_fps(optarg);
+            if (!fps)
+                usage_error("--fps must be 1 to 100000");
+            g_headless.fps = *fps;
             break;
         }
         case opt_raw:
@@ -92,46 +154,144 @@ void parse_arguments(int argc, char** argv)
         case opt_frames: {
             const auto selection = FrameSelection::parse(optarg);
             if (!selection)
-                usage_error();
+                usage_error("--frames takes numbers and ranges A-B (A <= B), comma-separated, not '" +
+                            std::string(optarg) + "'");
             g_capture.selection = *selection;
             break;
         }
+        case opt_png:
+            g_capture.png_folder = from_start(optarg);
+            break;
+        case opt_crf: {
+            char* end = nullptr;
+            const long crf = std::strtol(optarg, &end, 10);
+            if (*optarg < '0' || *optarg > '9' || *end != '\0' || crf > k_max_crf)
+                usage_error("--crf must be 0 to 51");
+            g_capture.video.crf = static_cast<int>(crf);
+            break;
+        }
+        case opt_preset:
+            g_capture.video.preset = optarg;
+            break;
+        case opt_pix_fmt:
+            if (std::strcmp(optarg, "yuv420p") != 0 && std::strcmp(optarg, "yuv444p") != 0)
+                usage_error("--pix-fmt must be yuv420p or yuv444p");
+            g_capture.video.pixel_format = optarg;
+            break;
+        case opt_no_audio:
+            g_capture.audio = false;
+            break;
+        case opt_quiet:
+            g_capture.quiet = true;
+            break;
         case opt_help:
             print_usage(stdout);
             std::exit(0);
         default:
-            usage_error();
+            usage_error("");
         }
     }
+    if (optind < argc)
+        g_capture.video_path = from_start(argv[optind++]);
     if (optind != argc)
-        usage_error();
+        usage_error("unexpected argument '" + std::string(argv[optind]) + "'");
+    if (!g_capture.video_path.empty() && !video_format_known(g_capture.video_path))
+        fail_with("cannot tell the video format of " + std::string(argv[optind - 1]) +
+                  ": the name must end in .mkv or .mp4");
 
-    // The output is opened before changing directory, so a relative FILE names a file where
+    // The raw output is opened before changing directory, so a relative FILE names a file where
     // the user stands.
     if (raw != nullptr) {
         g_capture.output_name = raw;
-        g_capture.output = std::strcmp(raw, "-") == 0 ? stdout : std::fopen(raw, "wb");
-        if (g_capture.output == nullptr)
-            fatal_error("ERROR WRITING...", raw);
+        if (!open_output(raw, &g_capture.output))
+            fatal_system_error("ERROR WRITING...", "write", raw);
     }
     if (directory != nullptr && chdir(directory) != 0)
-        fatal_error("ERROR LOCATING...", directory);
+        fatal_system_error("ERROR LOCATING...", "enter", directory);
+}
+
+// Whatever way the capture ends before its output is complete, no partial file is left.
+void discard_partial_output()
+{
+    discard_output(&g_capture.output);
+    video_discard_file();
+}
+
+void on_stop_signal(int signal)
+{
+    discard_output(&g_capture.output);
+    video_discard_file();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void open_outputs()
+{
+    const std::string& folder = g_capture.png_folder;
+    struct stat status;
+    if (!folder.empty() && stat(folder.c_str(), &status) != 0 &&
+        (errno != ENOENT || mkdir(folder.c_str(), 0777) != 0))
+        fail_with("cannot write " + folder + ": " + std::strerror(errno));
+    if (!folder.empty() && (stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)))
+        fail_with("cannot write stills into " + folder + ": not a folder");
+
+    if (g_capture.video_path.empty())
+        return;
+    g_capture.video.fps = static_cast<int>(g_headless.fps);
+    if (g_capture.audio)
+        g_capture.video.soundtrack = k_soundtrack_path;
+    std::string error;
+    if (!video_open(g_capture.video_path.c_str(), g_capture.video, &error))
+        fail_with(error);
+    if (!video_audio_note().empty())
+        std::fprintf(stderr, "velmorastik-capture: no soundtrack in the video (%s)\n", video_audio_note().c_str());
+}
+
+long long finish_outputs()
+{
+    const std::string missing = g_capture.selection.past_end(g_headless.frames);
+    if (!missing.empty())
+        fail_with("the show has " + std::to_string(g_headless.frames) + " frames; there are no frames " + missing);
+    if (g_capture.output.stream != nullptr && !commit_output(&g_capture.output))
+        fatal_system_error("ERROR WRITING...", "write", g_capture.output_name);
+    std::int64_t bytes = -1;
+    std::string error;
+    if (!g_capture.video_path.empty() && !video_finish(&error, &bytes))
+        fail_with(error);
+    return bytes;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    std::atexit(discard_partial_output);
+    std::signal(SIGINT, on_stop_signal);
+    std::signal(SIGTERM, on_stop_signal);
     parse_arguments(argc, argv);
 
     prepare_show([](Frame32*) {});
+    open_outputs();
 
-    run_show({load_picture, draw_effect, capture_frame, no_messages, clock_now_ms});
+    // Only the files that take a while report their progress.
+    const bool reporting = !g_capture.video_path.empty() || !g_capture.png_folder.empty();
+    const std::uint64_t phase_frames = k_fade_ms * g_headless.fps / 1000 + 1;
+    progress_start(k_show_phases * phase_frames, g_capture.quiet || !reporting);
 
-    if (g_capture.output != nullptr && std::fflush(g_capture.output) != 0)
-        fatal_error("ERROR WRITING...", g_capture.output_name);
+    run_show({
+        .load_picture = load_picture,
+        .draw_effect = draw_effect,
+        .show_frame = capture_frame,
+        .pump_messages = no_messages,
+        .now = clock_now_ms,
+    });
+
+    const long long bytes = finish_outputs();
+    progress_finish(g_headless.frames, static_cast<double>(clock_now_ms()) / 1000, bytes);
     // Frames on standard output must not be mixed with the count.
-    std::FILE* report = g_capture.output == stdout ? stderr : stdout;
-    std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(g_headless.frames));
+    std::FILE* report = g_capture.output.stream == stdout ? stderr : stdout;
+    if (std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(g_headless.frames)) < 0 ||
+        std::fflush(report) != 0)
+        fatal_system_error("ERROR WRITING...", "write", report == stdout ? "standard output" : "standard error");
     return 0;
 }

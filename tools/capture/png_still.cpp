@@ -1,8 +1,5 @@
 #include "png_still.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +9,7 @@ extern "C" {
 }
 
 #include "fx/frame.h"
+#include "output_file.h"
 
 namespace {
 
@@ -50,20 +48,6 @@ bool open_encoder(std::string* error)
     return true;
 }
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string png_still_name(std::uint64_t index)
@@ -98,20 +82,20 @@ bool write_png_still(const Frame32& frame, const std::string& folder, std::uint6
     }
 
     const std::string path = folder + "/" + png_still_name(index);
-    std::string temporary = folder + "/." + png_still_name(index) + ".partial-XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    bool ok = fd >= 0 && write_all(fd, g_png.packet->data, static_cast<std::size_t>(g_png.packet->size)) &&
-              fsync(fd) == 0;
-    const int saved = errno;
-    if (fd >= 0)
-        ok = close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
-    av_packet_unref(g_png.packet);
-    if (!ok) {
-        *error = "cannot write " + path + ": " + std::strerror(errno != 0 ? errno : saved);
-        if (fd >= 0)
-            unlink(temporary.c_str());
-        return false;
+    OutputFile file;
+    const std::size_t size = static_cast<std::size_t>(g_png.packet->size);
+    bool ok = open_output(path.c_str(), &file);
+    if (ok && std::fwrite(g_png.packet->data, 1, size, file.stream) != size) {
+        const int saved = errno;
+        std::fclose(file.stream);
+        discard_output(&file);
+        errno = saved;
+        ok = false;
+    } else if (ok) {
+        ok = commit_output(&file);
     }
-    return true;
+    av_packet_unref(g_png.packet);
+    if (!ok)
+        *error = "cannot write " + path + ": " + std::strerror(errno);
+    return ok;
 }

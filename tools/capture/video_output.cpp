@@ -1,9 +1,5 @@
 #include "video_output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,12 +14,13 @@ extern "C" {
 }
 
 #include "fx/frame.h"
+#include "output_file.h"
 
 namespace {
 
 struct Video {
     std::string path;
-    std::string temporary;
+    OutputFile file;
     AVFormatContext* output = nullptr;
     AVCodecContext* encoder = nullptr;
     AVStream* video_stream = nullptr;
@@ -72,20 +69,49 @@ const char* container_for(const std::string& path)
     return nullptr;
 }
 
-// A name beside path that no one else uses: the file exists, empty, when this returns true.
-bool make_temporary(const std::string& path, std::string* temporary, std::string* error)
+// The muxer writes through the output file, which appears under its name only when complete.
+int write_bytes(void* opaque, std::uint8_t* data, int size)
 {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string pattern = folder + "." + name + ".partial-XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+    std::FILE* stream = static_cast<OutputFile*>(opaque)->stream;
+    return std::fwrite(data, 1, static_cast<std::size_t>(size), stream) == static_cast<std::size_t>(size)
+               ? size
+               : AVERROR(errno != 0 ? errno : EIO);
+}
+
+std::int64_t seek_bytes(void* opaque, std::int64_t offset, int whence)
+{
+    std::FILE* stream = static_cast<OutputFile*>(opaque)->stream;
+    if (whence == AVSEEK_SIZE) {
+        const off_t here = ftello(stream);
+        if (here < 0 || fseeko(stream, 0, SEEK_END) != 0)
+            return AVERROR(errno);
+        const off_t size = ftello(stream);
+        fseeko(stream, here, SEEK_SET);
+        return size;
+    }
+    if (fseeko(stream, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE) != 0)
+        return AVERROR(errno);
+    return ftello(stream);
+}
+
+bool open_file(std::string* error)
+{
+    Video& v = g_video;
+    if (!open_output(v.path.c_str(), &v.file)) {
+        *error = "cannot write " + v.path + ": " + std::strerror(errno);
         return false;
     }
-    close(fd);
-    *temporary = pattern;
+    constexpr int k_buffer_bytes = 1 << 16;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(k_buffer_bytes));
+    v.output->pb = buffer != nullptr ? avio_alloc_context(buffer, k_buffer_bytes, 1, &v.file, nullptr,
+                                                          write_bytes, seek_bytes)
+                                     : nullptr;
+    if (v.output->pb == nullptr) {
+        av_free(buffer);
+        *error = "cannot write " + v.path + ": out of memory";
+        return false;
+    }
+    v.output->flags |= AVFMT_FLAG_CUSTOM_IO;
     return true;
 }
 
@@ -256,10 +282,15 @@ void close_all()
     avcodec_free_context(&v.encoder);
     avformat_close_input(&v.input);
     if (v.output != nullptr) {
-        avio_closep(&v.output->pb);
+        if (v.output->pb != nullptr)
+            av_freep(&v.output->pb->buffer);
+        avio_context_free(&v.output->pb);
         avformat_free_context(v.output);
         v.output = nullptr;
     }
+    if (v.file.stream != nullptr && v.file.stream != stdout)
+        std::fclose(v.file.stream);
+    v.file.stream = nullptr;
 }
 
 }  // namespace
@@ -274,21 +305,16 @@ bool video_open(const char* path, const VideoSettings& settings, std::string* er
         *error = "cannot tell the video format of " + v.path + ": the name must end in .mkv or .mp4";
         return false;
     }
-    if (!make_temporary(v.path, &v.temporary, error))
-        return false;
-    int code = avformat_alloc_output_context2(&v.output, nullptr, container, v.temporary.c_str());
-    if (code < 0) {
-        video_discard();
+    av_log_set_level(AV_LOG_ERROR);
+    int code = avformat_alloc_output_context2(&v.output, nullptr, container, v.path.c_str());
+    if (code < 0)
         return failed(error, "cannot set up " + v.path, code);
-    }
-    if (!open_encoder(settings, error)) {
+    if (!open_encoder(settings, error) || !open_file(error)) {
         video_discard();
         return false;
     }
     open_soundtrack(settings.soundtrack);
-    code = avio_open(&v.output->pb, v.temporary.c_str(), AVIO_FLAG_WRITE);
-    if (code >= 0)
-        code = avformat_write_header(v.output, nullptr);
+    code = avformat_write_header(v.output, nullptr);
     if (code < 0) {
         video_discard();
         return failed(error, "cannot write " + v.path, code);
@@ -316,50 +342,41 @@ bool video_add_frame(const Frame32& frame, std::int64_t index, std::string* erro
 bool video_finish(std::string* error, std::int64_t* bytes)
 {
     Video& v = g_video;
-    int code = avcodec_send_frame(v.encoder, nullptr);
-    if (code < 0 || !drain_encoder(error)) {
-        if (code < 0)
-            failed(error, "the H.264 encoder failed", code);
-        video_discard();
-        return false;
+    const int code = avcodec_send_frame(v.encoder, nullptr);
+    bool done = code >= 0 ? drain_encoder(error) : failed(error, "the H.264 encoder failed", code);
+    done = done && copy_audio_until(v.next_index, error);
+    if (done) {
+        const int written = av_write_trailer(v.output);
+        avio_flush(v.output->pb);
+        if (written < 0 || v.output->pb->error < 0)
+            done = failed(error, "cannot write " + v.path, written < 0 ? written : v.output->pb->error);
     }
-    if (!copy_audio_until(v.next_index, error)) {
-        video_discard();
-        return false;
+    if (done) {
+        *bytes = ftello(v.file.stream);
+        // The stream is closed and the file renamed into place here.
+        done = commit_output(&v.file);
+        v.file.stream = nullptr;
+        if (!done)
+            *error = "cannot write " + v.path + ": " + std::strerror(errno);
     }
-    code = av_write_trailer(v.output);
-    if (code >= 0)
-        code = avio_closep(&v.output->pb);
-    if (code < 0) {
-        failed(error, "cannot write " + v.path, code);
+    if (!done)
         video_discard();
-        return false;
-    }
-    // On disk before it takes the name.
-    const int fd = open(v.temporary.c_str(), O_RDONLY);
-    const bool synced = fd >= 0 && fsync(fd) == 0;
-    if (fd >= 0)
-        close(fd);
-    if (!synced || std::rename(v.temporary.c_str(), v.path.c_str()) != 0) {
-        *error = "cannot write " + v.path + ": " + std::strerror(errno);
-        video_discard();
-        return false;
-    }
-    struct stat written;
-    *bytes = stat(v.path.c_str(), &written) == 0 ? written.st_size : 0;
-    v.temporary.clear();
     close_all();
-    return true;
+    return done;
 }
 
 void video_discard()
 {
-    Video& v = g_video;
+    video_discard_file();
     close_all();
-    if (!v.temporary.empty()) {
-        unlink(v.temporary.c_str());
-        v.temporary.clear();
-    }
+    g_video.file = OutputFile{};
 }
+
+void video_discard_file()
+{
+    discard_output(&g_video.file);
+}
+
+bool video_format_known(const std::string& path) { return container_for(path) != nullptr; }
 
 const std::string& video_audio_note() { return g_video.audio_note; }

@@ -19,6 +19,9 @@ struct VideoSettings {
 // path only by video_finish. False with *error set when anything fails; nothing is left behind.
 bool video_open(const char* path, const VideoSettings& settings, std::string* error);
 
+// Whether the name of path says a container video_open can write.
+bool video_format_known(const std::string& path);
+
 // Encodes frame as frame number index of the show (its time is index / fps).
 bool video_add_frame(const Frame32& frame, std::int64_t index, std::string* error);
 
@@ -26,9 +29,11 @@ bool video_add_frame(const Frame32& frame, std::int64_t index, std::string* erro
 // and renames it into place. Returns the final size through *bytes.
 bool video_finish(std::string* error, std::int64_t* bytes);
 
-// Removes the temporary file of an unfinished video; harmless when none is open. Safe to call
-// from a signal handler's path to exit.
+// Closes and removes an unfinished video; harmless when none is open.
 void video_discard();
+
+// Removes the temporary file of an unfinished video and nothing else: safe in a signal handler.
+void video_discard_file();
 
 // Why the soundtrack was left out, or "" when it is in (or none was asked for).
 const std::string& video_audio_note();

@@ -49,6 +49,11 @@ std::vector<std::uint8_t> encode_jpeg(const std::uint8_t* samples, int width, in
             jpeg_set_colorspace(&compressor, JCS_RGB);
         if (settings.progressive)
             jpeg_simple_progression(&compressor);
+        if (settings.full_chroma)
+            for (int c = 0; c < compressor.num_components; ++c)
+                compressor.comp_info[c].h_samp_factor = compressor.comp_info[c].v_samp_factor = 1;
+        compressor.arith_code = settings.arithmetic ? TRUE : FALSE;
+        compressor.restart_in_rows = settings.restart_rows;
 
         jpeg_start_compress(&compressor, TRUE);
         const std::size_t stride = static_cast<std::size_t>(width) * components;

@@ -11,6 +11,9 @@ struct JpegSettings {
     int quality = 90;
     bool progressive = false;
     bool store_rgb = false;  // colour files without the YCbCr transform: flat colours survive exactly
+    bool full_chroma = false;  // colour at full resolution (4:4:4) rather than halved both ways (4:2:0)
+    bool arithmetic = false;   // arithmetic coding instead of Huffman coding
+    int restart_rows = 0;      // a restart marker every this many rows of blocks; 0 for none
 };
 
 // Encodes width x height samples, rows back to back, with 1 (gray), 3 (RGB) or 4 (CMYK, stored

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "jpeg_writer.h"
 #include "music.h"
 #include "pictures.h"
+#include "staging.h"
 
 namespace {
 
@@ -23,28 +25,25 @@ void print_usage(std::FILE* stream)
     std::fputs("usage: velmorastik-demo-data [--force] DIR\n"
                "Writes the show's default data set under DIR/data: the intro background and the\n"
                "eleven pictures of the two sets (640x480 JPEG), the effect texture lumo.raw and the\n"
-               "soundtrack sfx/lumo.mp3. Refuses to touch an existing DIR/data without --force.\n",
+               "soundtrack sfx/lumo.mp3. The set is built beside DIR/data and takes its place only\n"
+               "when complete. Refuses to replace an existing DIR/data without --force.\n",
                stream);
 }
 
+[[noreturn]] void usage_error(const std::string& what)
+{
+    std::fprintf(stderr, "velmorastik-demo-data: %s\n", what.c_str());
+    print_usage(stderr);
+    std::exit(k_usage_status);
+}
+
+// A failure the system reported in errno; whatever was staged goes first.
 [[noreturn]] void fail(const std::string& what, const std::string& path)
 {
-    std::fprintf(stderr, "velmorastik-demo-data: %s %s: %s\n", what.c_str(), path.c_str(), std::strerror(errno));
+    const int error = errno;
+    abandon_staging();
+    std::fprintf(stderr, "velmorastik-demo-data: %s %s: %s\n", what.c_str(), path.c_str(), std::strerror(error));
     std::exit(k_failure_status);
-}
-
-void make_directory(const std::string& path)
-{
-    if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
-        fail("cannot create", path);
-}
-
-void save(const std::string& path, const std::vector<std::uint8_t>& bytes, const char* what)
-{
-    if (!write_file(path, bytes))
-        fail("cannot write", path);
-    std::printf("%-28s %9zu bytes  %s\n", path.c_str(), bytes.size(), what);
-    std::fflush(stdout);
 }
 
 }  // namespace
@@ -59,40 +58,57 @@ int main(int argc, char** argv)
         } else if (std::strcmp(argv[i], "--help") == 0) {
             print_usage(stdout);
             return 0;
-        } else if (argv[i][0] == '-' || directory != nullptr) {
-            print_usage(stderr);
-            return k_usage_status;
+        } else if (argv[i][0] == '-') {
+            usage_error(std::string("unknown option ") + argv[i]);
+        } else if (directory != nullptr) {
+            usage_error(std::string("one directory only, not both ") + directory + " and " + argv[i]);
         } else {
             directory = argv[i];
         }
     }
-    if (directory == nullptr) {
-        print_usage(stderr);
-        return k_usage_status;
-    }
+    if (directory == nullptr)
+        usage_error("no directory given");
 
     const std::string data = std::string(directory) + "/data";
     struct stat existing;
-    if (stat(data.c_str(), &existing) == 0 && !force) {
-        std::fprintf(stderr, "velmorastik-demo-data: %s exists; give --force to overwrite its files\n", data.c_str());
+    if (lstat(data.c_str(), &existing) == 0 && !force) {
+        std::fprintf(stderr, "velmorastik-demo-data: %s exists; give --force to replace it\n", data.c_str());
         return k_failure_status;
     }
-    for (const char* sub : {"", "/gfx", "/gfx/misc", "/gfx/1", "/gfx/2", "/sfx"})
-        make_directory(data + sub);
 
+    std::vector<std::string> files;
+    for (int i = 0; i < k_picture_count; ++i)
+        files.push_back(picture_info(i).path);
+    files.push_back("lumo.raw");
+    files.push_back("sfx/lumo.mp3");
+    if (!begin_staging(directory, {"gfx", "gfx/misc", "gfx/1", "gfx/2", "sfx"}, files))
+        fail("cannot create a folder in", directory);
+
+    auto save = [&](const std::string& name, const std::vector<std::uint8_t>& bytes, const char* what) {
+        const std::string path = data + "/" + name;
+        if (!stage_file(name, bytes))
+            fail("cannot write", path);
+        std::printf("%-28s %9zu bytes  %s\n", path.c_str(), bytes.size(), what);
+        std::fflush(stdout);
+    };
     for (int i = 0; i < k_picture_count; ++i) {
         const PictureInfo& info = picture_info(i);
         const std::vector<std::uint8_t> samples = draw_picture(i);
-        save(data + "/" + info.path, encode_jpeg(samples.data(), k_picture_width, k_picture_height, 3, {.quality = 90}),
-              info.title);
+        save(info.path, encode_jpeg(samples.data(), k_picture_width, k_picture_height, 3, {.quality = 90}),
+             info.title);
     }
-    save(data + "/lumo.raw", draw_texture(), "the effect's texture");
+    save("lumo.raw", draw_texture(), "the effect's texture");
 
     const std::vector<std::uint8_t> mp3 = encode_mp3(compose_soundtrack());
     if (mp3.empty()) {
+        abandon_staging();
         std::fprintf(stderr, "velmorastik-demo-data: the MP3 encoder failed\n");
         return k_failure_status;
     }
-    save(data + "/sfx/lumo.mp3", mp3, "the soundtrack");
+    save("sfx/lumo.mp3", mp3, "the soundtrack");
+
+    if (!finish_staging(force))
+        fail(errno == EEXIST ? "cannot replace, without --force," : "cannot move the new set into", data);
+    std::printf("%s complete\n", data.c_str());
     return 0;
 }

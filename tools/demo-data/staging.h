@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A data set is built in a temporary folder beside its target and takes the target's name only
+// once every file in it is complete and on disk. Whatever stops the build first (a failure,
+// SIGINT, SIGTERM) removes the temporary folder, so a data set is either whole or absent.
+
+// Called once before anything is written: creates the temporary folder in directory with the
+// given subfolders and the names of the files to come (all relative to the data set), and
+// installs the signal handlers that remove it. False, with errno set, on failure.
+bool begin_staging(const std::string& directory, const std::vector<std::string>& folders,
+                   const std::vector<std::string>& files);
+
+// Writes one of the announced files and syncs it. False, with errno set, on failure.
+bool stage_file(const std::string& name, const std::vector<std::uint8_t>& bytes);
+
+// Syncs the folders and moves the set to directory/data. With replace, an existing data/ (folder,
+// file or symbolic link) is exchanged for the new one and then removed without following any
+// symbolic link; without it an existing data/ is left alone and errno is EEXIST. False, with
+// errno set, on failure; the temporary folder is then gone.
+bool finish_staging(bool replace);
+
+// Removes the temporary folder and what was written into it. Safe in a signal handler.
+void abandon_staging();
