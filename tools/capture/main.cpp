@@ -17,6 +17,7 @@
 #include "platform/fatal.h"
 #include "platform/headless/headless.h"
 #include "show/timeline.h"
+#include "version.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ void print_usage(std::FILE* stream)
                "                 each, 640x480 little-endian 32-bit words, no header\n"
                "  --frames LIST  frames to write: 0-based numbers and ranges A-B, comma-separated\n"
                "                 (default: all)\n"
+               "  --version      print the version and exit\n"
                "Prints 'frames: N', the show's frame count, at the end.\n",
                stream);
 }
@@ -62,12 +64,13 @@ void print_usage(std::FILE* stream)
 
 void parse_arguments(int argc, char** argv)
 {
-    enum { opt_fps = 256, opt_raw, opt_frames, opt_help };
+    enum { opt_fps = 256, opt_raw, opt_frames, opt_help, opt_version };
     static const option options[] = {
         {"fps", required_argument, nullptr, opt_fps},
         {"raw", required_argument, nullptr, opt_raw},
         {"frames", required_argument, nullptr, opt_frames},
         {"help", no_argument, nullptr, opt_help},
+        {"version", no_argument, nullptr, opt_version},
         {nullptr, 0, nullptr, 0},
     };
     const char* directory = nullptr;
@@ -98,6 +101,9 @@ void parse_arguments(int argc, char** argv)
         }
         case opt_help:
             print_usage(stdout);
+            std::exit(0);
+        case opt_version:
+            std::printf("velmorastik-capture %s\n", k_version);
             std::exit(0);
         default:
             usage_error();

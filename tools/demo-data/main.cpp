@@ -12,6 +12,7 @@
 #include "jpeg_writer.h"
 #include "music.h"
 #include "pictures.h"
+#include "version.h"
 
 namespace {
 
@@ -23,7 +24,9 @@ void print_usage(std::FILE* stream)
     std::fputs("usage: velmorastik-demo-data [--force] DIR\n"
                "Writes the show's default data set under DIR/data: the intro background and the\n"
                "eleven pictures of the two sets (640x480 JPEG), the effect texture lumo.raw and the\n"
-               "soundtrack sfx/lumo.mp3. Refuses to touch an existing DIR/data without --force.\n",
+               "soundtrack sfx/lumo.mp3. Refuses to touch an existing DIR/data without --force.\n"
+               "  --help     print this text and exit\n"
+               "  --version  print the version and exit\n",
                stream);
 }
 
@@ -58,6 +61,9 @@ int main(int argc, char** argv)
             force = true;
         } else if (std::strcmp(argv[i], "--help") == 0) {
             print_usage(stdout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("velmorastik-demo-data %s\n", k_version);
             return 0;
         } else if (argv[i][0] == '-' || directory != nullptr) {
             print_usage(stderr);
