@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/data_location.h"
 #include "app/shell.h"
 #include "audio/music.h"
 #include "display/display.h"
@@ -29,8 +30,9 @@ constexpr const char* k_fullscreen_title = "BWAHAHAHAHAHAHAH";
 void print_usage()
 {
     std::fputs("usage: velmorastik [-w]\n"
-               "Plays the show from ./data. A command line that starts with -w plays it in a\n"
-               "640x480 window; any other plays it full-screen.\n"
+               "Plays the show from ./data, or from the installed data set when there is no data/\n"
+               "folder here. A command line that starts with -w plays it in a 640x480 window;\n"
+               "any other plays it full-screen.\n"
                "  --help     print this text and exit\n"
                "  --version  print the version and exit\n"
                "Keys: Escape ends the show; in the window, the arrow keys resize it and a drag with\n"
@@ -73,6 +75,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "velmorastik: cannot show anything: %s\n", platform_failure_reason());
         return k_fatal_exit_status;
     }
+    use_installed_data_if_absent("velmorastik");
     if (g_display_mode == k_mode_windowed) {
         g_window = window_create(k_windowed_title, k_frame_width, k_frame_height);
     } else {

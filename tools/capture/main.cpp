@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/data_location.h"
 #include "app/shell.h"
 #include "frame_selection.h"
 #include "fx/effect.h"
@@ -44,7 +45,8 @@ void no_messages() {}
 void print_usage(std::FILE* stream)
 {
     std::fputs("usage: velmorastik-capture [-C DIR] [--fps N] [--raw FILE] [--frames LIST]\n"
-               "Plays the show from DIR/data (default: ./data) against a virtual clock.\n"
+               "Plays the show from DIR/data against a virtual clock. Without -C: from ./data, or\n"
+               "from the installed data set when there is no data/ folder here.\n"
                "  -C DIR         change into DIR first\n"
                "  --fps N        frames per second of the virtual clock (default 60)\n"
                "  --raw FILE     write frames to FILE ('-' for standard output): 1,228,800 bytes\n"
@@ -122,6 +124,8 @@ void parse_arguments(int argc, char** argv)
     }
     if (directory != nullptr && chdir(directory) != 0)
         fatal_error("ERROR LOCATING...", directory);
+    if (directory == nullptr)
+        use_installed_data_if_absent("velmorastik-capture");
 }
 
 }  // namespace
