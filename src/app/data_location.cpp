@@ -43,7 +43,7 @@ std::string installed_data_parent()
 {
     const std::string folder = program_folder();
     if (!folder.empty()) {
-        const std::string beside = data_parent_at(folder + "/" + VELMORASTIK_DATA_PARENT_FROM_PROGRAM);
+        const std::string beside = data_parent_at(folder + "/../" + VELMORASTIK_DATA_PARENT_IN_PREFIX);
         if (!beside.empty())
             return beside;
     }

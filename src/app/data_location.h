@@ -2,10 +2,10 @@
 
 #include <string>
 
-// The installed data set's parent folder (the one holding data/): beside the running program
-// first, at the same place relative to it as in the install tree, so that a moved or staged
-// install still finds its own; then where the build was configured to install. Empty when
-// neither holds a data/ folder.
+// The installed data set's parent folder (the one holding data/): first under the prefix the
+// running program sits in (the parent of its folder, bin/ or games/), so that a moved or staged
+// install finds its own; then under the prefix the build was configured for. Empty when neither
+// holds a data/ folder.
 std::string installed_data_parent();
 
 // Called at start-up before anything is read. When the working directory holds no data/ folder,
