@@ -21,3 +21,12 @@ std::uint8_t display_mode_for(const char* command_line)
 {
     return command_line[0] == '-' && command_line[1] == 'w' ? k_mode_windowed : k_mode_fullscreen;
 }
+
+Request request_for(const std::string& command_line)
+{
+    if (command_line == "--help")
+        return Request::help;
+    if (command_line == "--version")
+        return Request::version;
+    return Request::show;
+}

@@ -10,3 +10,8 @@ std::string command_line_text(int argc, const char* const* argv);
 // The mode rule: k_mode_windowed when the text starts with "-w", k_mode_fullscreen otherwise.
 // Only the first two characters are looked at, so "-wfoo" is windowed too.
 std::uint8_t display_mode_for(const char* command_line);
+
+// What a command line asks for. Only a command line that is exactly "--help" or "--version"
+// asks for information; every other one plays the show under the mode rule.
+enum class Request { show, help, version };
+Request request_for(const std::string& command_line);

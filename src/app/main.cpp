@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/data_location.h"
 #include "app/shell.h"
 #include "audio/music.h"
 #include "display/display.h"
@@ -19,11 +20,27 @@
 #include "platform/window.h"
 #include "show/data_set.h"
 #include "show/timeline.h"
+#include "version.h"
 
 namespace {
 
 constexpr const char* k_windowed_title = "BWAHAHHAHAHAHAHHAHAHAHAHAH";
 constexpr const char* k_fullscreen_title = "BWAHAHAHAHAHAHAH";
+
+void print_usage()
+{
+    std::fputs("usage: velmorastik [-w]\n"
+               "Plays the show from ./data, or from the installed data set when there is no data/\n"
+               "folder here. A command line that starts with -w plays it in a 640x480 window;\n"
+               "any other plays it full-screen.\n"
+               "  --help     print this text and exit\n"
+               "  --version  print the version and exit\n"
+               "Keys: Escape ends the show; in the window, the arrow keys resize it and a drag with\n"
+               "the left button moves it.\n"
+               "Exit status: 1 when the show ran to its end, 0 when it was stopped, 2 when it failed.\n"
+               "See velmorastik(6).\n",
+               stdout);
+}
 
 void show_frame()
 {
@@ -42,12 +59,23 @@ void attach_backbuffer(Frame32* backbuffer)
 int main(int argc, char** argv)
 {
     const std::string command_line = command_line_text(argc, argv);
+    switch (request_for(command_line)) {
+    case Request::help:
+        print_usage();
+        return 0;
+    case Request::version:
+        std::printf("velmorastik %s\n", k_version);
+        return 0;
+    case Request::show:
+        break;
+    }
     g_display_mode = display_mode_for(command_line.c_str());
 
     if (!display_connect()) {
         std::fprintf(stderr, "velmorastik: cannot show anything: %s\n", platform_failure_reason());
         return k_fatal_exit_status;
     }
+    use_installed_data_if_absent("velmorastik");
     if (g_display_mode == k_mode_windowed) {
         g_window = window_create(k_windowed_title, k_frame_width, k_frame_height);
     } else {

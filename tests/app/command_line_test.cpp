@@ -47,4 +47,29 @@ TEST(CommandLine, LeadingBlanksTabsAndEmptyArgumentsAreSkipped)
     EXPECT_EQ(text_of({"\xa0-w"}), "\xa0-w");
 }
 
+Request request_of(std::vector<const char*> arguments)
+{
+    return request_for(text_of(std::move(arguments)));
+}
+
+TEST(CommandLine, OnlyAnExactHelpOrVersionAsksForInformation)
+{
+    EXPECT_EQ(request_of({"--help"}), Request::help);
+    EXPECT_EQ(request_of({"--version"}), Request::version);
+    // The text after the skipped blanks is what counts.
+    EXPECT_EQ(request_of({" \t--help"}), Request::help);
+    EXPECT_EQ(request_of({"", "--version"}), Request::version);
+
+    EXPECT_EQ(request_of({"--help", "x"}), Request::show);
+    EXPECT_EQ(request_of({"--help "}), Request::show);
+    EXPECT_EQ(request_of({"--versions"}), Request::show);
+    EXPECT_EQ(request_of({"-h"}), Request::show);
+    EXPECT_EQ(request_of({"--HELP"}), Request::show);
+    EXPECT_EQ(request_of({"-w", "--help"}), Request::show);
+    EXPECT_EQ(request_of({}), Request::show);
+    // Everything that is not a request keeps its mode: "-w--help" is a window.
+    EXPECT_EQ(request_of({"-w--help"}), Request::show);
+    EXPECT_EQ(mode_of({"-w--help"}), k_mode_windowed);
+}
+
 }  // namespace

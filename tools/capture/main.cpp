@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/data_location.h"
 #include "app/shell.h"
 #include "fps_option.h"
 #include "frame_selection.h"
@@ -27,6 +28,7 @@
 #include "show/data_set.h"
 #include "show/timeline.h"
 #include "video_output.h"
+#include "version.h"
 
 namespace {
 
@@ -78,7 +80,8 @@ void no_messages() {}
 void print_usage(std::FILE* stream)
 {
     std::fputs("usage: velmorastik-capture [OPTIONS] [OUT.mkv|OUT.mp4]\n"
-               "Plays the show from DIR/data (default: ./data) against a virtual clock.\n"
+               "Plays the show from DIR/data against a virtual clock. Without -C: from ./data, or\n"
+               "from the installed data set when there is no data/ folder here.\n"
                "  OUT.mkv, OUT.mp4  encode the frames as an H.264 video with the soundtrack\n"
                "  -C DIR         change into DIR first\n"
                "  --fps N        frames per second of the virtual clock (default 60)\n"
@@ -92,6 +95,7 @@ void print_usage(std::FILE* stream)
                "  --pix-fmt F    yuv420p (default, plays everywhere) or yuv444p (crisp dots)\n"
                "  --no-audio     leave the soundtrack out of the video\n"
                "  --quiet        no progress for videos and stills\n"
+               "  --version      print the version and exit\n"
                "Prints 'frames: N', the show's frame count, at the end.\n",
                stream);
 }
@@ -118,8 +122,8 @@ std::string from_start(const char* path)
 
 void parse_arguments(int argc, char** argv)
 {
-    enum { opt_fps = 256, opt_raw, opt_frames, opt_help, opt_png, opt_crf, opt_preset, opt_pix_fmt,
-           opt_no_audio, opt_quiet };
+    enum { opt_fps = 256, opt_raw, opt_frames, opt_help, opt_version, opt_png, opt_crf, opt_preset,
+           opt_pix_fmt, opt_no_audio, opt_quiet };
     static const option options[] = {
         {"fps", required_argument, nullptr, opt_fps},
         {"raw", required_argument, nullptr, opt_raw},
@@ -131,6 +135,7 @@ void parse_arguments(int argc, char** argv)
         {"pix-fmt", required_argument, nullptr, opt_pix_fmt},
         {"no-audio", no_argument, nullptr, opt_no_audio},
         {"quiet", no_argument, nullptr, opt_quiet},
+        {"version", no_argument, nullptr, opt_version},
         {nullptr, 0, nullptr, 0},
     };
     const char* directory = nullptr;
@@ -187,6 +192,9 @@ void parse_arguments(int argc, char** argv)
         case opt_help:
             print_usage(stdout);
             std::exit(0);
+        case opt_version:
+            std::printf("velmorastik-capture %s\n", k_version);
+            std::exit(0);
         default:
             usage_error("");
         }
@@ -208,6 +216,8 @@ void parse_arguments(int argc, char** argv)
     }
     if (directory != nullptr && chdir(directory) != 0)
         fatal_system_error("ERROR LOCATING...", "enter", directory);
+    if (directory == nullptr)
+        use_installed_data_if_absent("velmorastik-capture");
 }
 
 // Whatever way the capture ends before its output is complete, no partial file is left.

@@ -14,6 +14,7 @@
 #include "music.h"
 #include "pictures.h"
 #include "staging.h"
+#include "version.h"
 
 namespace {
 
@@ -26,7 +27,9 @@ void print_usage(std::FILE* stream)
                "Writes the show's default data set under DIR/data: the intro background and the\n"
                "eleven pictures of the two sets (640x480 JPEG), the effect texture lumo.raw and the\n"
                "soundtrack sfx/lumo.mp3. The set is built beside DIR/data and takes its place only\n"
-               "when complete. Refuses to replace an existing DIR/data without --force.\n",
+               "when complete. Refuses to replace an existing DIR/data without --force.\n"
+               "  --help     print this text and exit\n"
+               "  --version  print the version and exit\n",
                stream);
 }
 
@@ -57,6 +60,9 @@ int main(int argc, char** argv)
             force = true;
         } else if (std::strcmp(argv[i], "--help") == 0) {
             print_usage(stdout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("velmorastik-demo-data %s\n", k_version);
             return 0;
         } else if (argv[i][0] == '-') {
             usage_error(std::string("unknown option ") + argv[i]);

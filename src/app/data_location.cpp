@@ -1,0 +1,62 @@
+#include "app/data_location.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "show/data_set.h"
+
+namespace {
+
+bool is_directory(const std::string& path)
+{
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// The canonical folder of path when it holds data/, else empty.
+std::string data_parent_at(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) == nullptr)
+        return {};
+    const std::string parent = resolved;
+    return is_directory(parent + "/" + k_data_dir) ? parent : std::string();
+}
+
+std::string program_folder()
+{
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return {};
+    const std::string program(path, static_cast<std::size_t>(length));
+    return program.substr(0, program.rfind('/'));
+}
+
+}  // namespace
+
+std::string installed_data_parent()
+{
+    const std::string folder = program_folder();
+    if (!folder.empty()) {
+        const std::string beside = data_parent_at(folder + "/../" + VELMORASTIK_DATA_PARENT_IN_PREFIX);
+        if (!beside.empty())
+            return beside;
+    }
+    return data_parent_at(VELMORASTIK_CONFIGURED_DATA_PARENT);
+}
+
+void use_installed_data_if_absent(const char* program)
+{
+    if (is_directory(k_data_dir))
+        return;
+    const std::string parent = installed_data_parent();
+    if (parent.empty() || chdir(parent.c_str()) != 0)
+        return;
+    std::fprintf(stderr, "%s: no %s/ folder here; playing the installed data set %s/%s\n", program, k_data_dir,
+                 parent.c_str(), k_data_dir);
+}

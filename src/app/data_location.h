@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+// The installed data set's parent folder (the one holding data/): first under the prefix the
+// running program sits in (the parent of its folder, bin/ or games/), so that a moved or staged
+// install finds its own; then under the prefix the build was configured for. Empty when neither
+// holds a data/ folder.
+std::string installed_data_parent();
+
+// Called at start-up before anything is read. When the working directory holds no data/ folder,
+// changes into the installed data set's parent and says so on stderr after "program: ". A data/
+// here always wins; with neither, nothing changes and the first missing file is reported as usual.
+void use_installed_data_if_absent(const char* program);
