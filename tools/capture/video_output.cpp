@@ -234,7 +234,7 @@ bool drain_encoder(std::string* error)
     }
 }
 
-// Copies the soundtrack's packets that start before until (in the video stream's time base); the
+// Copies the soundtrack's packets that start before until (in frames of the video); the
 // first one that does not waits for the video to catch up, and is dropped if it never does.
 bool copy_audio_until(std::int64_t until, std::string* error)
 {
@@ -261,7 +261,7 @@ bool copy_audio_until(std::int64_t until, std::string* error)
             p->pos = -1;
             v.audio_held = true;
         }
-        if (av_compare_ts(v.audio_packet->pts, v.audio_stream->time_base, until, v.video_stream->time_base) >= 0)
+        if (av_compare_ts(v.audio_packet->pts, v.audio_stream->time_base, until, v.encoder->time_base) >= 0)
             return true;
         v.audio_held = false;
         const int code = av_interleaved_write_frame(v.output, v.audio_packet);

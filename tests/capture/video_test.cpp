@@ -1,0 +1,323 @@
+// Videos and stills of the show from the generated data set, read back through FFmpeg and libpng.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <png.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+#include "demo_data_sets.h"
+#include "temp_dir.h"
+
+namespace {
+
+constexpr int k_width = 640;
+constexpr int k_height = 480;
+constexpr std::size_t k_frame_bytes = 640 * 480 * 4;
+
+struct CaptureRun {
+    int status;
+    std::string output;  // stdout and stderr together
+};
+
+// The capture tool on the generated data set, from a folder of the test's own.
+CaptureRun capture(const TempDir& where, const std::string& arguments)
+{
+    const std::string sets = demo_data_sets(VELMORASTIK_MAKE_SETS, VELMORASTIK_DEMO_DATA);
+    const std::string command = "cd " + where.path() + " && " + VELMORASTIK_CAPTURE + " -C " + sets +
+                                "/first " + arguments + " 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    CaptureRun run{-1, ""};
+    char chunk[4096];
+    std::size_t n;
+    while (pipe != nullptr && (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        run.output.append(chunk, n);
+    if (pipe != nullptr)
+        run.status = WEXITSTATUS(pclose(pipe));
+    return run;
+}
+
+std::vector<std::string> names_in(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct StreamInfo {
+    AVCodecID codec = AV_CODEC_ID_NONE;
+    int width = 0;
+    int height = 0;
+    int format = -1;
+    AVColorSpace colour_space = AVCOL_SPC_UNSPECIFIED;
+    AVColorRange range = AVCOL_RANGE_UNSPECIFIED;
+    int packets = 0;
+    double seconds = 0;  // from the first packet's start to the last one's end
+};
+
+struct Probe {
+    int streams = 0;
+    StreamInfo video;
+    StreamInfo audio;
+    bool has_audio = false;
+};
+
+// Every packet of the file, counted and timed per stream.
+Probe probe(const std::string& path)
+{
+    Probe result;
+    AVFormatContext* input = nullptr;
+    if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0)
+        return result;
+    avformat_find_stream_info(input, nullptr);
+    result.streams = static_cast<int>(input->nb_streams);
+    std::vector<std::int64_t> first(input->nb_streams, INT64_MAX), end(input->nb_streams, INT64_MIN);
+    AVPacket* packet = av_packet_alloc();
+    while (av_read_frame(input, packet) >= 0) {
+        const AVStream* stream = input->streams[packet->stream_index];
+        StreamInfo& info = stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? result.video : result.audio;
+        ++info.packets;
+        first[packet->stream_index] = std::min(first[packet->stream_index], packet->pts);
+        end[packet->stream_index] = std::max(end[packet->stream_index], packet->pts + packet->duration);
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVStream* stream = input->streams[i];
+        const AVCodecParameters* p = stream->codecpar;
+        const bool video = p->codec_type == AVMEDIA_TYPE_VIDEO;
+        StreamInfo& info = video ? result.video : result.audio;
+        result.has_audio = result.has_audio || !video;
+        info.codec = p->codec_id;
+        info.width = p->width;
+        info.height = p->height;
+        info.format = p->format;
+        info.colour_space = p->color_space;
+        info.range = p->color_range;
+        info.seconds = (end[i] - first[i]) * av_q2d(stream->time_base);
+    }
+    avformat_close_input(&input);
+    return result;
+}
+
+std::vector<std::uint8_t> read_file(const std::string& path)
+{
+    std::vector<std::uint8_t> bytes;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return bytes;
+    std::uint8_t chunk[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    std::fclose(file);
+    return bytes;
+}
+
+// The first video frame of a file as 0x00RRGGBB words, converted back with BT.709 limited range.
+std::vector<std::uint32_t> first_frame_rgb(const std::string& path)
+{
+    std::vector<std::uint32_t> rgb;
+    AVFormatContext* input = nullptr;
+    if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0)
+        return rgb;
+    avformat_find_stream_info(input, nullptr);
+    const int index = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const AVCodec* codec = avcodec_find_decoder(input->streams[index]->codecpar->codec_id);
+    AVCodecContext* decoder = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(decoder, input->streams[index]->codecpar);
+    avcodec_open2(decoder, codec, nullptr);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    bool got = false;
+    while (!got && av_read_frame(input, packet) >= 0) {
+        if (packet->stream_index == index && avcodec_send_packet(decoder, packet) >= 0)
+            got = avcodec_receive_frame(decoder, frame) >= 0;
+        av_packet_unref(packet);
+    }
+    if (!got) {
+        avcodec_send_packet(decoder, nullptr);
+        got = avcodec_receive_frame(decoder, frame) >= 0;
+    }
+    if (got) {
+        rgb.resize(std::size_t(k_width) * k_height);
+        SwsContext* sws = sws_getContext(k_width, k_height, static_cast<AVPixelFormat>(frame->format), k_width,
+                                         k_height, AV_PIX_FMT_BGR0, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr,
+                                         nullptr, nullptr);
+        const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+        sws_setColorspaceDetails(sws, bt709, 0, bt709, 1, 0, 1 << 16, 1 << 16);
+        std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(rgb.data())};
+        const int stride[1] = {k_width * 4};
+        sws_scale(sws, frame->data, frame->linesize, 0, k_height, out, stride);
+        sws_freeContext(sws);
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&decoder);
+    avformat_close_input(&input);
+    return rgb;
+}
+
+TEST(Video, MkvAndMp4HoldTheFramesAndTheSoundtrack)
+{
+    struct Case {
+        const char* name;
+        const char* options;
+        int format;
+    };
+    // 100 frames at 10 fps: ten seconds of the show.
+    for (const Case& c : {Case{"show.mkv", "", AV_PIX_FMT_YUV420P},
+                          Case{"show.mp4", "--pix-fmt yuv444p", AV_PIX_FMT_YUV444P}}) {
+        SCOPED_TRACE(c.name);
+        TempDir out;
+        const CaptureRun run = capture(out, std::string("--fps 10 --frames 0-99 --preset ultrafast ") + c.options + " " + c.name);
+        ASSERT_EQ(run.status, 0) << run.output;
+        EXPECT_NE(run.output.find("frames: 1196\n"), std::string::npos) << run.output;
+        EXPECT_EQ(names_in(out.path()), std::vector<std::string>{c.name}) << "only the finished file is left";
+
+        const Probe p = probe(out.file(c.name));
+        EXPECT_EQ(p.streams, 2);
+        EXPECT_EQ(p.video.codec, AV_CODEC_ID_H264);
+        EXPECT_EQ(p.video.width, k_width);
+        EXPECT_EQ(p.video.height, k_height);
+        EXPECT_EQ(p.video.format, c.format);
+        EXPECT_EQ(p.video.colour_space, AVCOL_SPC_BT709);
+        EXPECT_EQ(p.video.range, AVCOL_RANGE_MPEG);
+        EXPECT_EQ(p.video.packets, 100);
+        EXPECT_NEAR(p.video.seconds, 10.0, 0.01);
+        ASSERT_TRUE(p.has_audio);
+        EXPECT_EQ(p.audio.codec, AV_CODEC_ID_MP3);
+        // Whole MP3 frames of 26 ms, cut where the video ends.
+        EXPECT_NEAR(p.audio.seconds, p.video.seconds, 0.05);
+    }
+}
+
+TEST(Video, WithoutAudioOrWithoutASoundtrackTheVideoIsSilent)
+{
+    TempDir out;
+    CaptureRun run = capture(out, "--fps 5 --frames 0-9 --preset ultrafast --no-audio quiet.mkv");
+    ASSERT_EQ(run.status, 0) << run.output;
+    Probe p = probe(out.file("quiet.mkv"));
+    EXPECT_EQ(p.streams, 1);
+    EXPECT_EQ(p.video.packets, 10);
+    EXPECT_FALSE(p.has_audio);
+
+    // A data set without its soundtrack: silent, as the show itself would be, and said so.
+    TempDir copy;
+    const std::string sets = demo_data_sets(VELMORASTIK_MAKE_SETS, VELMORASTIK_DEMO_DATA);
+    std::filesystem::copy(sets + "/first/data", copy.file("data"), std::filesystem::copy_options::recursive);
+    std::filesystem::remove(copy.file("data/sfx/lumo.mp3"));
+    const std::string command = std::string(VELMORASTIK_CAPTURE) + " -C " + copy.path() +
+                                " --fps 5 --frames 0-9 --preset ultrafast " + out.file("silent.mp4") + " 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string text;
+    char chunk[4096];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        text.append(chunk, n);
+    ASSERT_EQ(WEXITSTATUS(pclose(pipe)), 0) << text;
+    EXPECT_NE(text.find("no soundtrack in the video (data/sfx/lumo.mp3: "), std::string::npos) << text;
+    p = probe(out.file("silent.mp4"));
+    EXPECT_EQ(p.streams, 1);
+    EXPECT_EQ(p.video.packets, 10);
+}
+
+TEST(Video, LosslessFramesComeBackWithTheirColours)
+{
+    TempDir out;
+    const CaptureRun run = capture(out, "--fps 10 --frames 30 --crf 0 --pix-fmt yuv444p --preset ultrafast "
+                                 "--raw frame.raw --quiet frame.mkv");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::vector<std::uint8_t> raw = read_file(out.file("frame.raw"));
+    ASSERT_EQ(raw.size(), k_frame_bytes);
+    const std::vector<std::uint32_t> decoded = first_frame_rgb(out.file("frame.mkv"));
+    ASSERT_EQ(decoded.size(), std::size_t(k_width) * k_height);
+    // Lossless YUV 4:4:4: only the rounding of the two BT.709 conversions remains.
+    int worst = 0;
+    for (std::size_t i = 0; i < decoded.size(); ++i)
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int want = raw[4 * i + shift / 8];
+            const int got = (decoded[i] >> shift) & 0xFF;
+            worst = std::max(worst, std::abs(want - got));
+        }
+    EXPECT_LE(worst, 3);
+}
+
+TEST(Stills, PngFilesHoldTheRawFramesExactly)
+{
+    TempDir out;
+    const CaptureRun run = capture(out, "--fps 10 --frames 0,35,420 --png stills --raw frames.raw");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(names_in(out.file("stills")),
+              (std::vector<std::string>{"frame-00000.png", "frame-00035.png", "frame-00420.png"}));
+    const std::vector<std::uint8_t> raw = read_file(out.file("frames.raw"));
+    ASSERT_EQ(raw.size(), 3 * k_frame_bytes);
+    int n = 0;
+    for (const char* name : {"frame-00000.png", "frame-00035.png", "frame-00420.png"}) {
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_NE(png_image_begin_read_from_file(&image, (out.file("stills") + "/" + name).c_str()), 0) << name;
+        image.format = PNG_FORMAT_BGRA;
+        std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+        ASSERT_NE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr), 0) << name;
+        ASSERT_EQ(image.width, 640u);
+        ASSERT_EQ(image.height, 480u);
+        std::size_t differing = 0;
+        for (std::size_t i = 0; i < pixels.size(); i += 4)
+            for (int c = 0; c < 3; ++c)
+                differing += pixels[i + c] != raw[n * k_frame_bytes + i + c];
+        EXPECT_EQ(differing, 0u) << name;
+        ++n;
+    }
+}
+
+TEST(Video, FailuresLeaveNothingBehind)
+{
+    TempDir out;
+    CaptureRun run = capture(out, "--fps 5 " + out.file("missing/show.mkv"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("cannot write " + out.file("missing/show.mkv") + ": No such file or directory"),
+              std::string::npos) << run.output;
+
+    // A failure after the video has begun keeps the file already there, and leaves no other.
+    TempDir broken;
+    const std::string sets = demo_data_sets(VELMORASTIK_MAKE_SETS, VELMORASTIK_DEMO_DATA);
+    std::filesystem::copy(sets + "/first/data", broken.file("data"), std::filesystem::copy_options::recursive);
+    std::filesystem::remove(broken.file("data/gfx/1/3.jpg"));
+    std::FILE* old = std::fopen(out.file("show.mkv").c_str(), "w");
+    std::fputs("the user's own file", old);
+    std::fclose(old);
+    const std::string command = std::string(VELMORASTIK_CAPTURE) + " -C " + broken.path() +
+                                " --fps 5 --preset ultrafast --quiet " + out.file("show.mkv") + " 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
+    EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"show.mkv"});
+    const std::vector<std::uint8_t> kept = read_file(out.file("show.mkv"));
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "the user's own file");
+
+    if (geteuid() != 0) {
+        chmod(out.path().c_str(), 0555);
+        run = capture(out, "--fps 5 " + out.file("show.mp4"));
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.output.find("Permission denied"), std::string::npos) << run.output;
+        chmod(out.path().c_str(), 0755);
+    }
+}
+
+}  // namespace
