@@ -55,8 +55,10 @@ void use_installed_data_if_absent(const char* program)
     if (is_directory(k_data_dir))
         return;
     const std::string parent = installed_data_parent();
-    if (parent.empty() || chdir(parent.c_str()) != 0)
+    if (parent.empty() || chdir(parent.c_str()) != 0) {
+        std::fprintf(stderr, "%s: no %s/ folder here, and no installed data set\n", program, k_data_dir);
         return;
+    }
     std::fprintf(stderr, "%s: no %s/ folder here; playing the installed data set %s/%s\n", program, k_data_dir,
                  parent.c_str(), k_data_dir);
 }

@@ -10,5 +10,6 @@ std::string installed_data_parent();
 
 // Called at start-up before anything is read. When the working directory holds no data/ folder,
 // changes into the installed data set's parent and says so on stderr after "program: ". A data/
-// here always wins; with neither, nothing changes and the first missing file is reported as usual.
+// here always wins; with neither, it says so, nothing changes, and the first missing file is
+// reported as usual.
 void use_installed_data_if_absent(const char* program);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -229,6 +230,19 @@ TEST_F(CaptureTest, RawFileAppearsOnlyWhenComplete)
     EXPECT_EQ(written.st_size, static_cast<off_t>(2 * k_frame_bytes));
     EXPECT_EQ(written.st_mode & 0777, 0666 & ~current_umask()) << "the permissions of a file made by fopen";
     EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"k.raw"});
+
+    // Through a link, the file it names is replaced and keeps its permissions; the link stays.
+    ASSERT_EQ(chmod(kept.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("k.raw", out.file("link.raw").c_str()), 0);
+    capture("--fps 10 --frames 4 --raw " + out.file("link.raw") + " >/dev/null", &status);
+    EXPECT_EQ(status, 0);
+    struct stat link;
+    ASSERT_EQ(lstat(out.file("link.raw").c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    ASSERT_EQ(stat(kept.c_str(), &written), 0);
+    EXPECT_EQ(written.st_size, static_cast<off_t>(k_frame_bytes));
+    EXPECT_EQ(written.st_mode & 0777, 0640u);
+    EXPECT_EQ(names_in(out.path()), (std::vector<std::string>{"k.raw", "link.raw"}));
 }
 
 TEST_F(CaptureTest, FramesPastTheEndAreNamedAndNothingIsWritten)

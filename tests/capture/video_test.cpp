@@ -64,6 +64,7 @@ struct StreamInfo {
     AVColorSpace colour_space = AVCOL_SPC_UNSPECIFIED;
     AVColorRange range = AVCOL_RANGE_UNSPECIFIED;
     int packets = 0;
+    double start = 0;    // the first packet's time
     double seconds = 0;  // from the first packet's start to the last one's end
 };
 
@@ -106,6 +107,7 @@ Probe probe(const std::string& path)
         info.format = p->format;
         info.colour_space = p->color_space;
         info.range = p->color_range;
+        info.start = first[i] * av_q2d(stream->time_base);
         info.seconds = (end[i] - first[i]) * av_q2d(stream->time_base);
     }
     avformat_close_input(&input);
@@ -177,12 +179,12 @@ TEST(Video, MkvAndMp4HoldTheFramesAndTheSoundtrack)
         const char* options;
         int format;
     };
-    // 100 frames at 10 fps: ten seconds of the show.
+    // 100 frames at 10 fps: ten seconds of the show, from its sixth second on.
     for (const Case& c : {Case{"show.mkv", "", AV_PIX_FMT_YUV420P},
                           Case{"show.mp4", "--pix-fmt yuv444p", AV_PIX_FMT_YUV444P}}) {
         SCOPED_TRACE(c.name);
         TempDir out;
-        const CaptureRun run = capture(out, std::string("--fps 10 --frames 0-99 --preset ultrafast ") + c.options + " " + c.name);
+        const CaptureRun run = capture(out, std::string("--fps 10 --frames 50-149 --preset ultrafast ") + c.options + " " + c.name);
         ASSERT_EQ(run.status, 0) << run.output;
         EXPECT_NE(run.output.find("frames: 1196\n"), std::string::npos) << run.output;
         EXPECT_EQ(names_in(out.path()), std::vector<std::string>{c.name}) << "only the finished file is left";
@@ -196,11 +198,13 @@ TEST(Video, MkvAndMp4HoldTheFramesAndTheSoundtrack)
         EXPECT_EQ(p.video.colour_space, AVCOL_SPC_BT709);
         EXPECT_EQ(p.video.range, AVCOL_RANGE_MPEG);
         EXPECT_EQ(p.video.packets, 100);
+        EXPECT_NEAR(p.video.start, 0.0, 0.01);
         EXPECT_NEAR(p.video.seconds, 10.0, 0.01);
         ASSERT_TRUE(p.has_audio);
         EXPECT_EQ(p.audio.codec, AV_CODEC_ID_MP3);
-        // Whole MP3 frames of 26 ms, cut where the video ends.
-        EXPECT_NEAR(p.audio.seconds, p.video.seconds, 0.05);
+        // Whole MP3 frames of 26 ms, from where the video starts to where it ends.
+        EXPECT_NEAR(p.audio.start, 0.0, 0.03);
+        EXPECT_NEAR(p.audio.seconds, p.video.seconds, 0.06);
     }
 }
 
@@ -296,6 +300,13 @@ TEST(Video, FailuresLeaveNothingBehind)
     EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"show.mkv"});
     const std::vector<std::uint8_t> kept = read_file(out.file("show.mkv"));
     EXPECT_EQ(std::string(kept.begin(), kept.end()), "the user's own file");
+
+    // Stills appear together or not at all: frames past the end fail the capture after the others
+    // were made.
+    run = capture(out, "--fps 5 --frames 580-700 --png stills");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("there are no frames 621-700"), std::string::npos) << run.output;
+    EXPECT_TRUE(names_in(out.file("stills")).empty());
 
     if (geteuid() != 0) {
         chmod(out.path().c_str(), 0555);

@@ -13,12 +13,16 @@ expect_status "$status" 2
 grep -q "cannot show anything" "$work/err.log" || fail "no clear message without a display: $(cat "$work/err.log")"
 [ "$elapsed_ms" -lt 1000 ] || fail "took $elapsed_ms ms to give up without a display"
 
-# A 16-bit desktop: the box, then status 2.
+# A 16-bit desktop: the box, then status 2; a quit request while the box waits ends it too.
 start_x 1024x768x16
 start_show -w
 dismiss_box Error
 wait_exit 2 2
 grep -q '^32bpp desktop please ;) Error' "$work/err.log" || fail "stderr: $(cat "$work/err.log")"
+start_show -w
+wait_window Error >/dev/null
+kill -TERM "$show_pid"
+wait_exit 1 2
 kill "$xvfb_pid"; wait "$xvfb_pid" 2>/dev/null || true
 
 # Without the soundtrack, and with a broken one, the show runs.

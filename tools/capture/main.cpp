@@ -46,6 +46,7 @@ struct Capture {
     VideoSettings video;
     bool audio = true;
     bool quiet = false;
+    std::uint64_t written = 0;  // frames chosen and written
 };
 
 Capture g_capture;
@@ -67,9 +68,9 @@ void capture_frame()
         if (!g_capture.video_path.empty() &&
             !video_add_frame(*g_virtual_backbuffer, static_cast<std::int64_t>(index), &error))
             fail_with(error);
-        if (!g_capture.png_folder.empty() &&
-            !write_png_still(*g_virtual_backbuffer, g_capture.png_folder, index, &error))
+        if (!g_capture.png_folder.empty() && !png_still_write(*g_virtual_backbuffer, index, &error))
             fail_with(error);
+        ++g_capture.written;
     }
     headless_advance_frame();
     progress_update(g_headless.frames);
@@ -176,6 +177,9 @@ void parse_arguments(int argc, char** argv)
             break;
         }
         case opt_preset:
+            if (!video_preset_known(optarg))
+                usage_error("--preset must be one of ultrafast, superfast, veryfast, faster, fast, medium, "
+                            "slow, slower, veryslow, placebo");
             g_capture.video.preset = optarg;
             break;
         case opt_pix_fmt:
@@ -225,32 +229,29 @@ void discard_partial_output()
 {
     discard_output(&g_capture.output);
     video_discard_file();
+    png_stills_discard();
 }
 
 void on_stop_signal(int signal)
 {
     discard_output(&g_capture.output);
     video_discard_file();
+    png_stills_discard();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
 
 void open_outputs()
 {
-    const std::string& folder = g_capture.png_folder;
-    struct stat status;
-    if (!folder.empty() && stat(folder.c_str(), &status) != 0 &&
-        (errno != ENOENT || mkdir(folder.c_str(), 0777) != 0))
-        fail_with("cannot write " + folder + ": " + std::strerror(errno));
-    if (!folder.empty() && (stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)))
-        fail_with("cannot write stills into " + folder + ": not a folder");
+    std::string error;
+    if (!g_capture.png_folder.empty() && !png_stills_open(g_capture.png_folder, &error))
+        fail_with(error);
 
     if (g_capture.video_path.empty())
         return;
     g_capture.video.fps = static_cast<int>(g_headless.fps);
     if (g_capture.audio)
         g_capture.video.soundtrack = k_soundtrack_path;
-    std::string error;
     if (!video_open(g_capture.video_path.c_str(), g_capture.video, &error))
         fail_with(error);
     if (!video_audio_note().empty())
@@ -264,11 +265,13 @@ long long finish_outputs()
         fail_with("the show has " + std::to_string(g_headless.frames) + " frames; there are no frames " + missing);
     if (g_capture.output.stream != nullptr && !commit_output(&g_capture.output))
         fatal_system_error("ERROR WRITING...", "write", g_capture.output_name);
-    std::int64_t bytes = -1;
+    std::int64_t bytes = 0;
     std::string error;
     if (!g_capture.video_path.empty() && !video_finish(&error, &bytes))
         fail_with(error);
-    return bytes;
+    if (!g_capture.png_folder.empty() && !png_stills_commit(&error))
+        fail_with(error);
+    return bytes + static_cast<long long>(png_stills_bytes());
 }
 
 }  // namespace
@@ -297,7 +300,7 @@ int main(int argc, char** argv)
     });
 
     const long long bytes = finish_outputs();
-    progress_finish(g_headless.frames, static_cast<double>(clock_now_ms()) / 1000, bytes);
+    progress_finish(g_capture.written, g_headless.frames, static_cast<double>(clock_now_ms()) / 1000, bytes);
     // Frames on standard output must not be mixed with the count.
     std::FILE* report = g_capture.output.stream == stdout ? stderr : stdout;
     if (std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(g_headless.frames)) < 0 ||

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -14,7 +16,11 @@ bool open_output(const char* path, OutputFile* output)
         output->stream = stdout;
         return true;
     }
+    // A link is followed: the file it names is the one replaced, and the link stays.
+    char resolved[PATH_MAX];
     struct stat status;
+    if (lstat(path, &status) == 0 && S_ISLNK(status.st_mode) && realpath(path, resolved) != nullptr)
+        path = resolved;
     const bool exists = stat(path, &status) == 0;
     if (exists && S_ISDIR(status.st_mode)) {
         errno = EISDIR;
@@ -49,10 +55,11 @@ bool open_output(const char* path, OutputFile* output)
     }
     std::strcpy(output->temporary, pattern.c_str() + folder.size() + 1);
     std::strcpy(output->final_name, name);
-    // mkstemp makes the file private; the finished file gets the permissions fopen would give.
+    // mkstemp makes the file private; the finished file keeps the permissions of the one it
+    // replaces, or gets those fopen would give.
     const mode_t mask = umask(0);
     umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    fchmod(fd, exists ? status.st_mode & 07777 : 0666 & ~mask);
     output->stream = fdopen(fd, "wb");
     if (output->stream == nullptr) {
         const int error = errno;

@@ -1,5 +1,9 @@
 #include "png_still.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,7 +13,6 @@ extern "C" {
 }
 
 #include "fx/frame.h"
-#include "output_file.h"
 
 namespace {
 
@@ -21,6 +24,32 @@ struct PngEncoder {
 };
 
 PngEncoder g_png;
+
+// The stills of this capture: the folder, and the span of frame numbers written into it.
+struct Stills {
+    std::string folder_name;
+    int folder = -1;
+    std::uint64_t written = 0;
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    std::uint64_t bytes = 0;
+};
+
+Stills g_stills;
+
+bool write_all(int fd, const std::uint8_t* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 bool open_encoder(std::string* error)
 {
@@ -48,19 +77,45 @@ bool open_encoder(std::string* error)
     return true;
 }
 
-}  // namespace
 
-std::string png_still_name(std::uint64_t index)
+void format_name(char* out, std::uint64_t index, bool hidden)
 {
-    char name[40];
-    std::snprintf(name, sizeof name, "frame-%05llu.png", static_cast<unsigned long long>(index));
-    return name;
+    // By hand, for the signal handler: ".frame-00042.png.part" or "frame-00042.png".
+    char digits[24];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + index % 10);
+        index /= 10;
+    } while (index != 0 || n < 5);
+    char* p = out;
+    for (const char* c = hidden ? ".frame-" : "frame-"; *c != '\0'; ++c)
+        *p++ = *c;
+    while (n > 0)
+        *p++ = digits[--n];
+    for (const char* c = hidden ? ".png.part" : ".png"; *c != '\0'; ++c)
+        *p++ = *c;
+    *p = '\0';
 }
 
-bool write_png_still(const Frame32& frame, const std::string& folder, std::uint64_t index, std::string* error)
+}  // namespace
+
+bool png_stills_open(const std::string& folder, std::string* error)
 {
-    if (!open_encoder(error))
+    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+        *error = "cannot make " + folder + ": " + std::strerror(errno);
         return false;
+    }
+    g_stills.folder_name = folder;
+    g_stills.folder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (g_stills.folder < 0) {
+        *error = "cannot write stills into " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    return open_encoder(error);
+}
+
+bool png_still_write(const Frame32& frame, std::uint64_t index, std::string* error)
+{
     if (av_frame_make_writable(g_png.picture) < 0) {
         *error = "cannot prepare a still";
         return false;
@@ -81,21 +136,61 @@ bool write_png_still(const Frame32& frame, const std::string& folder, std::uint6
         return false;
     }
 
-    const std::string path = folder + "/" + png_still_name(index);
-    OutputFile file;
-    const std::size_t size = static_cast<std::size_t>(g_png.packet->size);
-    bool ok = open_output(path.c_str(), &file);
-    if (ok && std::fwrite(g_png.packet->data, 1, size, file.stream) != size) {
-        const int saved = errno;
-        std::fclose(file.stream);
-        discard_output(&file);
-        errno = saved;
+    char hidden[48];
+    format_name(hidden, index, true);
+    if (g_stills.written == 0)
+        g_stills.first = index;
+    g_stills.last = index;
+    ++g_stills.written;
+    const int fd = openat(g_stills.folder, hidden, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    bool ok = fd >= 0 && write_all(fd, g_png.packet->data, static_cast<std::size_t>(g_png.packet->size));
+    const int saved = errno;
+    if (fd >= 0 && close(fd) != 0 && ok)
         ok = false;
-    } else if (ok) {
-        ok = commit_output(&file);
-    }
+    g_stills.bytes += static_cast<std::uint64_t>(g_png.packet->size);
     av_packet_unref(g_png.packet);
-    if (!ok)
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+    if (!ok) {
+        char name[48];
+        format_name(name, index, false);
+        *error = "cannot write " + g_stills.folder_name + "/" + name + ": " + std::strerror(saved);
+    }
     return ok;
 }
+
+bool png_stills_commit(std::string* error)
+{
+    if (g_stills.folder < 0 || g_stills.written == 0)
+        return true;
+    // Everything on disk before any still takes its name.
+    if (syncfs(g_stills.folder) != 0) {
+        *error = "cannot write stills into " + g_stills.folder_name + ": " + std::strerror(errno);
+        png_stills_discard();
+        return false;
+    }
+    for (std::uint64_t index = g_stills.first; index <= g_stills.last; ++index) {
+        char hidden[48], name[48];
+        format_name(hidden, index, true);
+        format_name(name, index, false);
+        if (renameat(g_stills.folder, hidden, g_stills.folder, name) != 0 && errno != ENOENT) {
+            *error = "cannot write " + g_stills.folder_name + "/" + name + ": " + std::strerror(errno);
+            png_stills_discard();
+            return false;
+        }
+    }
+    fsync(g_stills.folder);
+    g_stills.written = 0;
+    return true;
+}
+
+void png_stills_discard()
+{
+    if (g_stills.folder < 0 || g_stills.written == 0)
+        return;
+    for (std::uint64_t index = g_stills.first; index <= g_stills.last; ++index) {
+        char hidden[48];
+        format_name(hidden, index, true);
+        unlinkat(g_stills.folder, hidden, 0);
+    }
+}
+
+std::uint64_t png_stills_bytes() { return g_stills.bytes; }

@@ -5,10 +5,22 @@
 
 struct Frame32;
 
-// Writes frame as DIR/frame-NNNNN.png (index, five digits at least), 8-bit RGB with the frame's
-// exact colours, through FFmpeg's PNG encoder. The file appears complete or not at all. False
-// with *error set on failure.
-bool write_png_still(const Frame32& frame, const std::string& folder, std::uint64_t index, std::string* error);
+// Stills of one capture, as DIR/frame-NNNNN.png (the frame's number, five digits at least): 8-bit
+// RGB with the frames' exact colours, through FFmpeg's PNG encoder. Each is written under a hidden
+// name first, and all take their names together when the capture has succeeded, so a failed or
+// interrupted capture leaves the folder as it was. Failures return false with *error set.
 
-// The name write_png_still gives frame index.
-std::string png_still_name(std::uint64_t index);
+// Opens the folder, making it when it does not exist.
+bool png_stills_open(const std::string& folder, std::string* error);
+
+// Encodes frame number index of the show into its hidden file.
+bool png_still_write(const Frame32& frame, std::uint64_t index, std::string* error);
+
+// Puts every still written on disk and gives each its name.
+bool png_stills_commit(std::string* error);
+
+// Removes the hidden files written so far; safe in a signal handler.
+void png_stills_discard();
+
+// The bytes of the stills written.
+std::uint64_t png_stills_bytes();

@@ -71,7 +71,7 @@ void progress_update(std::uint64_t frames)
     }
 }
 
-void progress_finish(std::uint64_t frames, double show_seconds, long long output_bytes)
+void progress_finish(std::uint64_t written, std::uint64_t show_frames, double show_seconds, long long bytes)
 {
     Progress& p = g_progress;
     if (p.quiet)
@@ -79,8 +79,7 @@ void progress_finish(std::uint64_t frames, double show_seconds, long long output
     if (p.terminal)
         std::fputs("\r\033[K", stderr);
     const double elapsed = seconds_now() - p.start;
-    std::fprintf(stderr, "%llu frames, %.1f s of show", static_cast<unsigned long long>(frames), show_seconds);
-    if (output_bytes >= 0)
-        std::fprintf(stderr, ", %.1f MB written", output_bytes / 1e6);
-    std::fprintf(stderr, ", %.1f s taken: %.1fx real time\n", elapsed, elapsed > 0 ? show_seconds / elapsed : 0.0);
+    std::fprintf(stderr, "%llu of the show's %llu frames (%.1f s) written, %.1f MB, in %.1f s: %.1fx real time\n",
+                 static_cast<unsigned long long>(written), static_cast<unsigned long long>(show_frames),
+                 show_seconds, bytes / 1e6, elapsed, elapsed > 0 ? show_seconds / elapsed : 0.0);
 }

@@ -9,6 +9,6 @@ void progress_start(std::uint64_t expected_frames, bool quiet);
 // Called after every frame with the number of frames made so far.
 void progress_update(std::uint64_t frames);
 
-// Ends the bar; then a summary: frames, show duration, output size (negative: none), speed as a
-// multiple of real time.
-void progress_finish(std::uint64_t frames, double show_seconds, long long output_bytes);
+// Ends the bar; then a summary: frames written of the show's, its length, the bytes written, the
+// speed as a multiple of real time.
+void progress_finish(std::uint64_t written, std::uint64_t show_frames, double show_seconds, long long bytes);

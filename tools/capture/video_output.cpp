@@ -38,6 +38,9 @@ struct Video {
     bool audio_done = true;
     std::string audio_note;
 
+    // Frames keep their show time, counted from the first frame added: a video of frames 100-199
+    // starts with frame 100 and with the soundtrack where the show has it then.
+    std::int64_t first_index = AV_NOPTS_VALUE;
     std::int64_t next_index = 0;  // one past the last frame added
 };
 
@@ -234,8 +237,9 @@ bool drain_encoder(std::string* error)
     }
 }
 
-// Copies the soundtrack's packets that start before until (in frames of the video); the
-// first one that does not waits for the video to catch up, and is dropped if it never does.
+// Copies the soundtrack's packets that start before until (a frame number of the show), shifted
+// to the video's first frame; those before it are left out. The first packet past until waits for
+// the video to catch up, and is dropped if it never does.
 bool copy_audio_until(std::int64_t until, std::string* error)
 {
     Video& v = g_video;
@@ -261,10 +265,19 @@ bool copy_audio_until(std::int64_t until, std::string* error)
             p->pos = -1;
             v.audio_held = true;
         }
-        if (av_compare_ts(v.audio_packet->pts, v.audio_stream->time_base, until, v.encoder->time_base) >= 0)
+        AVPacket* p = v.audio_packet;
+        if (av_compare_ts(p->pts, v.audio_stream->time_base, until, v.encoder->time_base) >= 0)
             return true;
         v.audio_held = false;
-        const int code = av_interleaved_write_frame(v.output, v.audio_packet);
+        if (av_compare_ts(p->pts, v.audio_stream->time_base, v.first_index, v.encoder->time_base) < 0) {
+            av_packet_unref(p);
+            continue;
+        }
+        const std::int64_t shift = av_rescale_q(v.first_index, v.encoder->time_base, v.audio_stream->time_base);
+        p->pts -= shift;
+        if (p->dts != AV_NOPTS_VALUE)
+            p->dts -= shift;
+        const int code = av_interleaved_write_frame(v.output, p);
         if (code < 0)
             return failed(error, "cannot write " + v.path, code);
     }
@@ -331,7 +344,9 @@ bool video_add_frame(const Frame32& frame, std::int64_t index, std::string* erro
     const std::uint8_t* source[1] = {reinterpret_cast<const std::uint8_t*>(frame.pixels)};
     const int stride[1] = {static_cast<int>(k_frame_row_bytes)};
     sws_scale(v.scaler, source, stride, 0, k_frame_height, v.picture->data, v.picture->linesize);
-    v.picture->pts = index;
+    if (v.first_index == AV_NOPTS_VALUE)
+        v.first_index = index;
+    v.picture->pts = index - v.first_index;
     code = avcodec_send_frame(v.encoder, v.picture);
     if (code < 0)
         return failed(error, "the H.264 encoder refused a frame", code);
@@ -344,7 +359,7 @@ bool video_finish(std::string* error, std::int64_t* bytes)
     Video& v = g_video;
     const int code = avcodec_send_frame(v.encoder, nullptr);
     bool done = code >= 0 ? drain_encoder(error) : failed(error, "the H.264 encoder failed", code);
-    done = done && copy_audio_until(v.next_index, error);
+    done = done && (v.first_index == AV_NOPTS_VALUE || copy_audio_until(v.next_index, error));
     if (done) {
         const int written = av_write_trailer(v.output);
         avio_flush(v.output->pb);
@@ -375,6 +390,15 @@ void video_discard()
 void video_discard_file()
 {
     discard_output(&g_video.file);
+}
+
+bool video_preset_known(const std::string& name)
+{
+    for (const char* preset : {"ultrafast", "superfast", "veryfast", "faster", "fast", "medium", "slow",
+                               "slower", "veryslow", "placebo"})
+        if (name == preset)
+            return true;
+    return false;
 }
 
 bool video_format_known(const std::string& path) { return container_for(path) != nullptr; }

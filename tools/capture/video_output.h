@@ -19,10 +19,14 @@ struct VideoSettings {
 // path only by video_finish. False with *error set when anything fails; nothing is left behind.
 bool video_open(const char* path, const VideoSettings& settings, std::string* error);
 
+// Whether name is one of x264's presets, ultrafast to placebo.
+bool video_preset_known(const std::string& name);
+
 // Whether the name of path says a container video_open can write.
 bool video_format_known(const std::string& path);
 
-// Encodes frame as frame number index of the show (its time is index / fps).
+// Encodes frame, frame number index of the show. The video's time starts at the first frame added
+// and keeps the show's time from there (index / fps later), the soundtrack's with it.
 bool video_add_frame(const Frame32& frame, std::int64_t index, std::string* error);
 
 // Flushes the encoder, copies the soundtrack up to the end of the last frame, completes the file,

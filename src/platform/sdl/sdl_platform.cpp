@@ -1,11 +1,15 @@
 // The window, its events, the clock and the message box over SDL2.
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/clock.h"
 #include "platform/events.h"
+#include "platform/fatal.h"
 #include "platform/message_box.h"
 #include "platform/sdl/sdl_internal.h"
 #include "platform/window.h"
@@ -49,6 +53,8 @@ bool is_real_video_driver(const char* name)
 {
     return name != nullptr && std::strcmp(name, "offscreen") != 0 && std::strcmp(name, "dummy") != 0;
 }
+
+void end_during_message(int) { _exit(k_fatal_exit_status); }
 
 }  // namespace
 
@@ -174,5 +180,10 @@ void message_box_show(PlatformWindow* owner, const char* text, const char* capti
     if (g_window.sdl != nullptr && (SDL_GetWindowFlags(g_window.sdl) & SDL_WINDOW_FULLSCREEN) != 0)
         SDL_SetWindowFullscreen(g_window.sdl, 0);
     SDL_ShowCursor(SDL_ENABLE);
+    // The box waits for a click; a request to quit meanwhile ends the failing process at once.
+    struct sigaction end_now = {};
+    end_now.sa_handler = end_during_message;
+    sigaction(SIGINT, &end_now, nullptr);
+    sigaction(SIGTERM, &end_now, nullptr);
     SDL_ShowSimpleMessageBox(0, caption, text, window);
 }
