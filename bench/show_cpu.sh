@@ -8,12 +8,10 @@ bin=${1:-build}/bin
 work=$(mktemp -d)
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 
-n=150
-while [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
-export DISPLAY=":$n"
-for _ in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.05; done
+for _ in $(seq 200); do grep -q '^[0-9][0-9]*$' "$work/display" 2>/dev/null && break; sleep 0.05; done
+export DISPLAY=":$(cat "$work/display")"
 
 "$bin/velmorastik-demo-data" "$work" >/dev/null
 ticks_per_second=$(getconf CLK_TCK)

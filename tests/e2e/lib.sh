@@ -21,17 +21,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# start_x WxHxDEPTH: a fresh X server on a free display number, without a window manager.
+# start_x WxHxDEPTH: a fresh X server, without a window manager, on a display number it picks
+# itself (tests run side by side, each with its own).
 start_x() {
-  local n
-  for n in $(seq 100 199); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-  done
-  Xvfb ":$n" -screen 0 "$1" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  rm -f "$work/display"
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 100); do
-    xwininfo -root >/dev/null 2>&1 && return 0
+  for _ in $(seq 200); do
+    if grep -q '^[0-9][0-9]*$' "$work/display" 2>/dev/null; then
+      export DISPLAY=":$(cat "$work/display")"
+      return 0
+    fi
+    kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.05
   done
   fail "Xvfb did not start: $(cat "$work/xvfb.log")"
