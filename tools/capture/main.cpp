@@ -2,10 +2,8 @@
 // show draws them, without a screen: as raw frames, as a video with the soundtrack, as stills.
 
 #include <getopt.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>

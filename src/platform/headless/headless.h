@@ -5,7 +5,6 @@
 // window and the screen.
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "platform/events.h"
@@ -50,7 +49,6 @@ struct HeadlessState {
     bool last_flip_wait = false;
     std::vector<WindowCall> window_calls;
     std::vector<PlatformEvent> pending_events;
-    std::string last_message;
 };
 
 // Everything the headless platform knows; tests reset it with g_headless = {} and script it.

@@ -19,11 +19,8 @@ PlatformWindow g_window;
 
 }  // namespace
 
-void message_box_show(PlatformWindow*, const char* text, const char*)
-{
-    // No one to show it to: the message has already gone to stderr.
-    g_headless.last_message = text;
-}
+// No one to show it to: the message has already gone to stderr.
+void message_box_show(PlatformWindow*, const char*, const char*) {}
 
 const char* platform_failure_reason() { return ""; }
 

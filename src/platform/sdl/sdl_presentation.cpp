@@ -19,7 +19,9 @@ struct PresentDevice {
     SDL_Texture* texture = nullptr;
     int texture_width = 0;
     int texture_height = 0;
-    bool fullscreen = false;
+    int frame_width = 0;   // full-screen: the mode asked for, which the flip chain's buffers have
+    int frame_height = 0;
+    bool letterboxed = false;  // full-screen on an output other than the frame's size: bars to clear
     bool lost = false;  // set by SDL's reset events, cleared by restore
 
     // Pacing, for renderers that do not wait for the refresh themselves.
@@ -153,8 +155,8 @@ PresentResult show(PresentDevice* device, const SDL_Rect* destination)
 {
     if (device->lost)
         return DDERR_SURFACELOST;
-    // Full-screen on an output other than 640x480 leaves bars around the picture.
-    if (device->fullscreen && SDL_RenderClear(device->renderer) != 0)
+    // Only the bars around a scaled picture need clearing; elsewhere the frame covers everything.
+    if (device->letterboxed && SDL_RenderClear(device->renderer) != 0)
         return failure("cannot clear the screen");
     if (SDL_RenderCopy(device->renderer, device->texture, nullptr, destination) != 0)
         return failure("cannot draw the frame");
@@ -178,13 +180,14 @@ PresentResult present_open(PlatformWindow* window, PresentDevice** device)
 
 PresentResult present_take_display(PresentDevice* device)
 {
-    device->fullscreen = true;
     SDL_RaiseWindow(device->window);
     return DD_OK;
 }
 
 PresentResult present_set_mode(PresentDevice* device, int width, int height, int)
 {
+    device->frame_width = width;
+    device->frame_height = height;
     const int display = SDL_GetWindowDisplayIndex(device->window);
     SDL_DisplayMode wanted = {SDL_PIXELFORMAT_RGB888, width, height, 0, nullptr};
     SDL_DisplayMode mode;
@@ -204,7 +207,10 @@ PresentResult present_create_flip_chain(PresentDevice* device, PresentSurface** 
     if (result != DD_OK)
         return result;
     // Whatever output size the mode gave, the frame keeps its shape, centred.
-    SDL_RenderSetLogicalSize(device->renderer, 640, 480);
+    SDL_RenderSetLogicalSize(device->renderer, device->frame_width, device->frame_height);
+    int width = 0, height = 0;
+    SDL_GetRendererOutputSize(device->renderer, &width, &height);
+    device->letterboxed = width != device->frame_width || height != device->frame_height;
     *primary = &device->primary;
     return DD_OK;
 }
@@ -212,7 +218,7 @@ PresentResult present_create_flip_chain(PresentDevice* device, PresentSurface** 
 PresentResult present_back_buffer(PresentSurface* primary, PresentSurface** back)
 {
     PresentDevice* device = primary->device;
-    const PresentResult result = create_texture(device, 640, 480);
+    const PresentResult result = create_texture(device, device->frame_width, device->frame_height);
     if (result != DD_OK)
         return result;
     *back = &device->back;
