@@ -25,7 +25,8 @@ void key_down(PlatformWindow* window, std::int32_t key)
     case k_key_down: p.height += k_resize_step; break;
     default: return;
     }
-    window_resize(window, p.width, p.height);
+    // The record follows the keys; the window stops at what a screen can take.
+    window_resize(window, window_extent(p.width), window_extent(p.height));
 }
 
 void pointer_move(PlatformWindow* window, std::int32_t x, std::int32_t y)

@@ -34,7 +34,18 @@ Rect window_client_rect_on_screen(PlatformWindow* window);
 // The whole window in screen coordinates, read afresh on every call.
 Rect window_screen_rect(PlatformWindow* window);
 
-// Resizes the window keeping its position and places it on top. Sizes below 1 are taken as 1.
+// The largest side a window is ever asked for: X servers refuse sizes past 65,535 and drivers
+// commonly stop at 16,384, while the arrow keys have no limit of their own.
+inline constexpr std::int32_t k_window_extent_max = 16384;
+
+// A side of the window as the platform may be asked for it: 1..k_window_extent_max.
+constexpr std::int32_t window_extent(std::int32_t side)
+{
+    return side < 1 ? 1 : side > k_window_extent_max ? k_window_extent_max : side;
+}
+
+// Resizes the window keeping its position and places it on top. Called with sides that
+// window_extent has already bounded.
 void window_resize(PlatformWindow* window, std::int32_t width, std::int32_t height);
 
 // Moves the window's top-left corner to (x, y) in screen coordinates and places it on top.

@@ -49,14 +49,22 @@ TEST_F(WindowProcTest, ArrowKeysResizeByFourKeepingThePosition)
     EXPECT_EQ(r.right - r.left, 604);
 }
 
-TEST_F(WindowProcTest, ShrinkingPastZeroKeepsTheRecordButAsksForAtLeastOnePixel)
+TEST_F(WindowProcTest, TheRecordFollowsTheKeysButThePlatformIsAskedOnlyForSizesAScreenTakes)
 {
     for (int i = 0; i < 125; ++i)
         send({key(k_key_up)});
     EXPECT_EQ(g_window_placement.height, -20);
-    EXPECT_EQ(g_headless.window_calls.back(), (WindowCall{WindowCall::resize, 640, -20}));
-    const Rect r = window_screen_rect(g_window);
-    EXPECT_EQ(r.bottom - r.top, 1);
+    EXPECT_EQ(g_headless.window_calls.back(), (WindowCall{WindowCall::resize, 640, 1}));
+
+    // Past 65,535 an X server answers BadValue: about 16,300 presses of Down from 480 rows.
+    for (int i = 0; i < 125 + 16400; ++i)
+        send({key(k_key_down)});
+    EXPECT_EQ(g_window_placement.height, 480 + 4 * 16400);
+    EXPECT_EQ(g_headless.window_calls.back(), (WindowCall{WindowCall::resize, 640, 16384}));
+    for (int i = 0; i < 4096; ++i)
+        send({key(k_key_right)});
+    EXPECT_EQ(g_headless.window_calls.back(), (WindowCall{WindowCall::resize, 16384, 16384}));
+    EXPECT_EQ(g_window_placement.width, 640 + 4 * 4096);
 }
 
 TEST_F(WindowProcTest, DragArmsTakesItsPointThenPlacesTheWindow)

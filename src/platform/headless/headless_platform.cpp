@@ -1,7 +1,5 @@
 // No screen, no sound: the window is a record, the clock is virtual, events come from a script.
 
-#include <algorithm>
-
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/events.h"
@@ -48,8 +46,8 @@ void window_resize(PlatformWindow*, std::int32_t width, std::int32_t height)
 {
     g_headless.window_calls.push_back({WindowCall::resize, width, height});
     Rect& r = g_headless.window_on_screen;
-    r.right = r.left + std::max(width, 1);
-    r.bottom = r.top + std::max(height, 1);
+    r.right = r.left + width;
+    r.bottom = r.top + height;
 }
 
 void window_move(PlatformWindow*, std::int32_t x, std::int32_t y)

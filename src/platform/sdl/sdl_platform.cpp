@@ -122,7 +122,7 @@ Rect window_screen_rect(PlatformWindow* window)
 
 void window_resize(PlatformWindow* window, std::int32_t width, std::int32_t height)
 {
-    SDL_SetWindowSize(window->sdl, width < 1 ? 1 : width, height < 1 ? 1 : height);
+    SDL_SetWindowSize(window->sdl, width, height);
     SDL_SetWindowAlwaysOnTop(window->sdl, SDL_TRUE);
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/pacing.h"
 #include "platform/presentation.h"
 #include "platform/sdl/sdl_internal.h"
 
@@ -24,23 +25,13 @@ struct PresentDevice {
     bool letterboxed = false;  // full-screen on an output other than the frame's size: bars to clear
     bool lost = false;  // set by SDL's reset events, cleared by restore
 
-    // Pacing, for renderers that do not wait for the refresh themselves.
-    bool pace = false;
-    int quick_presents = 0;
-    std::uint64_t period_ns = 0;
-    std::uint64_t next_present_ns = 0;
-    std::uint64_t last_present_ns = 0;
+    Pacing pacing;
 
     PresentSurface primary = {this};
     PresentSurface back = {this};
 };
 
 namespace {
-
-constexpr int k_default_refresh_hz = 60;
-// A renderer that claims to wait for the refresh but presents this many frames in under half a
-// period (a virtual X server, a driver that ignores the request) is paced by us from then on.
-constexpr int k_quick_presents_to_pace = 8;
 
 PresentResult failure(const char* what, PresentResult result = DDERR_GENERIC)
 {
@@ -63,12 +54,13 @@ void sleep_until_ns(std::uint64_t deadline)
     }
 }
 
+// 0 when unknown.
 int refresh_rate(SDL_Window* window)
 {
     SDL_DisplayMode mode;
     const int display = SDL_GetWindowDisplayIndex(window);
-    if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0 || mode.refresh_rate <= 0)
-        return k_default_refresh_hz;
+    if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0)
+        return 0;
     return mode.refresh_rate;
 }
 
@@ -113,8 +105,8 @@ PresentResult create_renderer(PresentDevice* device)
 
     SDL_RendererInfo info;
     SDL_GetRendererInfo(device->renderer, &info);
-    device->pace = (info.flags & SDL_RENDERER_SOFTWARE) != 0 || (info.flags & SDL_RENDERER_PRESENTVSYNC) == 0;
-    device->period_ns = 1'000'000'000u / static_cast<std::uint64_t>(refresh_rate(device->window));
+    const bool waits = (info.flags & SDL_RENDERER_SOFTWARE) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+    device->pacing = pacing_start(waits, refresh_rate(device->window));
     return DD_OK;
 }
 
@@ -136,19 +128,10 @@ PresentResult create_texture(PresentDevice* device, int width, int height)
 // spins at hundreds of frames a second.
 void pace(PresentDevice* device)
 {
-    std::uint64_t now = monotonic_ns();
-    if (!device->pace && device->last_present_ns != 0 &&
-        now - device->last_present_ns < device->period_ns / 2 &&
-        ++device->quick_presents >= k_quick_presents_to_pace)
-        device->pace = true;
-    device->last_present_ns = now;
-    if (!device->pace)
-        return;
-    if (now < device->next_present_ns) {
-        sleep_until_ns(device->next_present_ns);
-        now = device->next_present_ns;
-    }
-    device->next_present_ns = now + device->period_ns;
+    const std::uint64_t now = monotonic_ns();
+    const std::uint64_t wake = pacing_after_present(&device->pacing, now);
+    if (wake > now)
+        sleep_until_ns(wake);
 }
 
 PresentResult show(PresentDevice* device, const SDL_Rect* destination)
