@@ -22,18 +22,23 @@ cleanup() {
 trap cleanup EXIT
 
 # start_x WxHxDEPTH: a fresh X server, without a window manager, on a display number it picks
-# itself (tests run side by side, each with its own).
+# itself (tests run side by side, each with its own). A server that took a number but cannot be
+# reached (a stale socket of a killed one) is replaced by another.
 start_x() {
-  rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 200); do
-    if grep -q '^[0-9][0-9]*$' "$work/display" 2>/dev/null; then
-      export DISPLAY=":$(cat "$work/display")"
-      return 0
-    fi
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.05
+  for _ in 1 2 3; do
+    rm -f "$work/display"
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 200); do
+      if grep -q '^[0-9][0-9]*$' "$work/display" 2>/dev/null; then
+        export DISPLAY=":$(cat "$work/display")"
+        xwininfo -root >/dev/null 2>&1 && return 0
+        break
+      fi
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null || true
   done
   fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 }
@@ -56,7 +61,8 @@ wait_window() {
   for _ in $(seq "$tries"); do
     id=$(xwininfo -root -tree 2>/dev/null | awk -v q="\"$name\":" '$2 == q { print $1; exit }')
     if [ -n "$id" ]; then echo "$id"; return 0; fi
-    kill -0 "$show_pid" 2>/dev/null || fail "the show ended before window '$name' appeared: $(cat "$work/err.log")"
+    kill -0 "$show_pid" 2>/dev/null ||
+      fail "the show ended before window '$name' appeared on $DISPLAY: $(cat "$work/err.log"); X server: $(cat "$work/xvfb.log")"
     sleep 0.05
   done
   fail "no window '$name' after ${2:-10} s"

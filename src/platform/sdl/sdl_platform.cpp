@@ -12,6 +12,7 @@
 #include "platform/fatal.h"
 #include "platform/message_box.h"
 #include "platform/sdl/sdl_internal.h"
+#include "platform/sdl/sdl_x11.h"
 #include "platform/window.h"
 
 namespace {
@@ -23,8 +24,12 @@ PlatformWindow g_window = {nullptr};
 // change would outlive the process. SDL_Quit puts it back and closes the sound device.
 void restore_desktop()
 {
-    if (g_window.sdl != nullptr && (SDL_GetWindowFlags(g_window.sdl) & SDL_WINDOW_FULLSCREEN) != 0)
-        SDL_SetWindowFullscreen(g_window.sdl, 0);
+    if (g_window.sdl != nullptr) {
+        if ((SDL_GetWindowFlags(g_window.sdl) & SDL_WINDOW_FULLSCREEN) != 0)
+            SDL_SetWindowFullscreen(g_window.sdl, 0);
+        x11_destroy_window(g_window.sdl);
+        g_window.sdl = nullptr;
+    }
     SDL_Quit();
 }
 
@@ -77,6 +82,7 @@ bool display_connect()
         return false;
     }
     std::atexit(restore_desktop);
+    x11_guard_connection();
     if (!is_real_video_driver(SDL_GetCurrentVideoDriver()) || SDL_GetNumVideoDisplays() < 1) {
         std::snprintf(g_failure_reason, sizeof g_failure_reason,
                       "no display: only SDL's '%s' video driver is available (is DISPLAY set?)",
@@ -101,6 +107,7 @@ PlatformWindow* window_create(const char* title, int width, int height)
         sdl_record_failure("cannot create the window");
         return nullptr;
     }
+    x11_watch_window(g_window.sdl);
     SDL_RaiseWindow(g_window.sdl);
     SDL_ShowCursor(SDL_DISABLE);
     return &g_window;
@@ -141,6 +148,9 @@ bool events_poll(PlatformEvent* event)
     SDL_Event e;
     while (SDL_PollEvent(&e) != 0) {
         switch (e.type) {
+        case SDL_SYSWMEVENT:
+            x11_look_at(e);
+            break;
         case SDL_KEYDOWN:
             *event = {EventKind::key_down, virtual_key(e.key.keysym.sym), 0, 0};
             return true;
@@ -166,6 +176,11 @@ bool events_poll(PlatformEvent* event)
             break;
         }
     }
+    // Destroyed by another client: closed all the same.
+    if (x11_take_window_destroyed()) {
+        *event = {EventKind::window_closed, 0, 0, 0};
+        return true;
+    }
     return false;
 }
 
@@ -185,5 +200,7 @@ void message_box_show(PlatformWindow* owner, const char* text, const char* capti
     end_now.sa_handler = end_during_message;
     sigaction(SIGINT, &end_now, nullptr);
     sigaction(SIGTERM, &end_now, nullptr);
+    x11_box_children_die_with_parent(true);
     SDL_ShowSimpleMessageBox(0, caption, text, window);
+    x11_box_children_die_with_parent(false);
 }
