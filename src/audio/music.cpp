@@ -1,7 +1,10 @@
 #include "audio/music.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
+#include "audio/sound_format.h"
 #include "platform/audio.h"
 #include "platform/data_file.h"
 
@@ -41,7 +44,14 @@ PlatformMusic* music_open(const char* path)
         std::fclose(file.stream);
         return say_silent(path, "empty file");
     }
-    PlatformMusic* music = audio_load_music(file.stream);
+    std::uint8_t head[k_sound_head_bytes];
+    const std::size_t head_size = std::fread(head, 1, sizeof head, file.stream);
+    const SoundFormat format = sound_format_of(head, head_size);
+    if (format == SoundFormat::unknown || std::fseek(file.stream, 0, SEEK_SET) != 0) {
+        std::fclose(file.stream);
+        return say_silent(path, (std::string("not in a format it plays: ") + k_playable_sound_formats).c_str());
+    }
+    PlatformMusic* music = audio_load_music(file.stream, format);
     return music != nullptr ? music : say_silent(path, audio_failure_reason());
 }
 

@@ -47,7 +47,7 @@ wait_exit 5 0
 # Junk: one line naming the file and the reason, and no decoder's chatter.
 head -c 20000 /dev/urandom >"$soundtrack"
 start_show -w
-wait_for 10 "line about the junk soundtrack" said_once "^soundtrack data/sfx/lumo.mp3 cannot be played (cannot decode it: .*): the show goes on in silence$"
+wait_for 10 "line about the junk soundtrack" said_once "^soundtrack data/sfx/lumo.mp3 cannot be played (not in a format it plays: .*): the show goes on in silence$"
 stop_and_check_only "cannot be played"
 has_sound && fail "junk was played"
 

@@ -80,7 +80,7 @@ bool events_poll(PlatformEvent* event)
 
 bool audio_open_device(int) { return false; }
 
-PlatformMusic* audio_load_music(std::FILE* file)
+PlatformMusic* audio_load_music(std::FILE* file, SoundFormat)
 {
     std::fclose(file);
     return nullptr;

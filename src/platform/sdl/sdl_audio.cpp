@@ -1,6 +1,6 @@
-// The soundtrack over SDL2_mixer, which streams it from disk and tells its format (MP3 through
-// libmpg123, OGG, WAV, FLAC and more) from its first bytes. The sound libraries' own messages are
-// kept off stderr: the music layer says in one line why there is no sound.
+// The soundtrack over SDL2_mixer, which streams it from disk in the format the music layer found
+// in its first bytes (MP3 through libmpg123, OGG, Opus, FLAC, WAV). The sound libraries' own
+// messages are kept off stderr: the music layer says in one line why there is no sound.
 
 #include <dlfcn.h>
 
@@ -48,6 +48,25 @@ void quiet_sound_libraries()
         set_handler(ignore_alsa_message);
 }
 
+Mix_MusicType mixer_type(SoundFormat format)
+{
+    switch (format) {
+    case SoundFormat::mp3:
+        return MUS_MP3;
+    case SoundFormat::ogg_vorbis:
+        return MUS_OGG;
+    case SoundFormat::ogg_opus:
+        return MUS_OPUS;
+    case SoundFormat::flac:
+        return MUS_FLAC;
+    case SoundFormat::wav:
+        return MUS_WAV;
+    case SoundFormat::unknown:
+        break;
+    }
+    return MUS_NONE;
+}
+
 }  // namespace
 
 // libmpg123 prints every failed probe and damaged frame on stderr unless its handle is made quiet,
@@ -85,7 +104,7 @@ bool audio_open_device(int rate)
     return true;
 }
 
-PlatformMusic* audio_load_music(std::FILE* file)
+PlatformMusic* audio_load_music(std::FILE* file, SoundFormat format)
 {
     if (!g_audio_open) {
         std::fclose(file);
@@ -98,8 +117,8 @@ PlatformMusic* audio_load_music(std::FILE* file)
         note_failure("");
         return nullptr;
     }
-    // MUS_NONE: the type from the content; the stream is freed on failure, else with the music.
-    g_music.music = Mix_LoadMUSType_RW(stream, MUS_NONE, 1);
+    // The stream is freed on failure, else with the music.
+    g_music.music = Mix_LoadMUSType_RW(stream, mixer_type(format), 1);
     if (g_music.music == nullptr) {
         note_failure("cannot decode it: ");
         return nullptr;
