@@ -39,6 +39,12 @@ std::string program_folder()
 
 }  // namespace
 
+std::string build_data_parent()
+{
+    const std::string folder = program_folder();
+    return folder.empty() ? std::string() : data_parent_at(folder + "/" + VELMORASTIK_BUILD_DATA_PARENT_FROM_PROGRAM);
+}
+
 std::string installed_data_parent()
 {
     const std::string folder = program_folder();
@@ -54,11 +60,17 @@ void use_installed_data_if_absent(const char* program)
 {
     if (is_directory(k_data_dir))
         return;
-    const std::string parent = installed_data_parent();
+    const char* which = "the build's";
+    std::string parent = build_data_parent();
+    if (parent.empty()) {
+        which = "the installed";
+        parent = installed_data_parent();
+    }
     if (parent.empty() || chdir(parent.c_str()) != 0) {
-        std::fprintf(stderr, "%s: no %s/ folder here, and no installed data set\n", program, k_data_dir);
+        std::fprintf(stderr, "%s: no %s/ folder here, and no data set of the build or installed\n", program,
+                     k_data_dir);
         return;
     }
-    std::fprintf(stderr, "%s: no %s/ folder here; playing the installed data set %s/%s\n", program, k_data_dir,
+    std::fprintf(stderr, "%s: no %s/ folder here; playing %s data set %s/%s\n", program, k_data_dir, which,
                  parent.c_str(), k_data_dir);
 }

@@ -8,8 +8,12 @@
 // holds a data/ folder.
 std::string installed_data_parent();
 
+// The parent folder of the data set that the build made beside its programs (build/data-set),
+// when the running program is one of the build's and that set exists; else empty.
+std::string build_data_parent();
+
 // Called at start-up before anything is read. When the working directory holds no data/ folder,
-// changes into the installed data set's parent and says so on stderr after "program: ". A data/
-// here always wins; with neither, it says so, nothing changes, and the first missing file is
-// reported as usual.
+// changes into the parent of the build's data set, or else of the installed one, and says which
+// on stderr after "program: ". A data/ here always wins; with none, it says so, nothing changes,
+// and the first missing file is reported as usual.
 void use_installed_data_if_absent(const char* program);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "fx/frame.h"
+#include "platform/data_file.h"
 #include "platform/fatal.h"
 
 int g_effect_width = 0;
@@ -41,19 +42,21 @@ std::uint16_t polar_entry(int x, int y)
 
 }  // namespace
 
-bool read_effect_texture(std::FILE* file)
+long read_effect_texture(std::FILE* file)
 {
+    long bytes = 0;
     for (std::uint32_t& texel : g_effect_texture) {
         std::uint32_t rgb = 0;
         for (int byte = 0; byte < 3; ++byte) {
             const int c = std::fgetc(file);
             if (c == EOF && std::ferror(file))
-                return false;
+                return -1;
+            bytes += c != EOF;
             rgb = rgb << 8 | (c == EOF ? 0xFFu : static_cast<std::uint32_t>(c));
         }
         texel = rgb;
     }
-    return true;
+    return bytes;
 }
 
 void effect_init(int width, int height)
@@ -64,12 +67,16 @@ void effect_init(int width, int height)
     g_effect_centre_y = height / 2;
     g_polar_stride = 2 * width;
 
-    std::FILE* file = std::fopen(k_texture_path, "rb");
-    if (file == nullptr)
-        fatal_system_error("ERROR LOCATING...", "open", k_texture_path);
-    if (!read_effect_texture(file))
+    const DataFile file = data_file_open(k_texture_path);
+    if (file.stream == nullptr)
+        fatal_file_error("ERROR LOCATING...", "open", k_texture_path, file.reason);
+    const long bytes = read_effect_texture(file.stream);
+    if (bytes < 0)
         fatal_system_error("ERROR LOCATING...", "read", k_texture_path);
-    std::fclose(file);
+    std::fclose(file.stream);
+    if (bytes < k_texture_bytes)
+        std::fprintf(stderr, "%s: %ld bytes, short of a texture's %ld: the missing bytes read as 255 (white)\n",
+                     k_texture_path, bytes, k_texture_bytes);
 
     const std::size_t entries = static_cast<std::size_t>(2 * width) * static_cast<std::size_t>(2 * height);
     g_polar_table = static_cast<std::uint16_t*>(std::malloc(entries * sizeof(std::uint16_t)));

@@ -10,6 +10,7 @@
 
 inline constexpr const char* k_texture_path = k_texture_file_path;
 inline constexpr int k_texture_texels = 65536;
+inline constexpr long k_texture_bytes = 3L * k_texture_texels;
 // Added to the scroll after every render: one texture column and five texture rows.
 inline constexpr std::uint16_t k_scroll_step = 0x0501;
 
@@ -25,14 +26,15 @@ extern std::uint32_t g_effect_texture[k_texture_texels];
 extern std::uint16_t g_effect_scroll;
 
 // Called once at start-up with the frame size: reads the texture file, allocates and builds the
-// table, resets the scroll. A texture file that cannot be opened or read, or a failed
-// allocation, ends the process.
+// table, resets the scroll. A texture file that cannot be opened or read, is not a regular file,
+// or a failed allocation, ends the process; a short one is used as read, said in one line.
 void effect_init(int width, int height);
 
 // Reads the texture from an open stream: three bytes (red, green, blue) per texel, 255 for
-// every byte past the end. Nothing beyond 196,608 bytes is read. False, with errno set, when
-// the stream reports a read error: that is not an end of file, and the texture is then unusable.
-bool read_effect_texture(std::FILE* file);
+// every byte past the end. Nothing beyond k_texture_bytes is read. The bytes read, or -1 with
+// errno set when the stream reports a read error: that is not an end of file, and the texture
+// is then unusable.
+long read_effect_texture(std::FILE* file);
 
 // Fills g_polar_table from the effect's width and height.
 void build_polar_table();

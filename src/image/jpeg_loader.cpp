@@ -3,19 +3,23 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <jpeglib.h>
 
 #include "fx/frame.h"
+#include "image/picture_fit.h"
 #include "image/rgb_repack.h"
+#include "platform/data_file.h"
 #include "platform/fatal.h"
 
 std::uint32_t g_decoded_width = 0;
 std::uint32_t g_decoded_height = 0;
+std::uint32_t g_picture_width = 0;
+std::uint32_t g_picture_height = 0;
 DecodeLimits g_decode_limits = k_decode_limits;
 
 namespace {
@@ -190,12 +194,10 @@ int decode_jpeg_file(std::FILE* file, std::uint8_t** rgb)
     decompressor.progress = &progress.base;
     jpeg_start_decompress(&decompressor);
 
-    // The frame shows at most its own size; the rest is never read.
-    const JDIMENSION width = std::min<JDIMENSION>(decompressor.output_width, k_frame_width);
-    const JDIMENSION height = std::min<JDIMENSION>(decompressor.output_height, k_frame_height);
-    if (width < decompressor.output_width || height < decompressor.output_height)
-        std::fprintf(stderr, "picture of %ux%u pixels: showing its top-left %ux%u\n",
-                     decompressor.output_width, decompressor.output_height, width, height);
+    // What the frame cannot hold is never read.
+    const PictureFit kept = picture_fit(decompressor.output_width, decompressor.output_height);
+    const JDIMENSION width = kept.width;
+    const JDIMENSION height = kept.height;
 
     buffer = static_cast<std::uint8_t*>(std::malloc(std::size_t{width} * height * 3));
     if (buffer == nullptr) {
@@ -204,6 +206,8 @@ int decode_jpeg_file(std::FILE* file, std::uint8_t** rgb)
     }
     g_decoded_width = width;
     g_decoded_height = height;
+    g_picture_width = decompressor.output_width;
+    g_picture_height = decompressor.output_height;
 
     const JDIMENSION row_stride = decompressor.output_width * components;
     JSAMPARRAY row = (*decompressor.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&decompressor),
@@ -238,22 +242,18 @@ std::uint8_t* read_jpeg_pixels(std::FILE* file, std::uint32_t* width, std::uint3
 
 void load_picture(const char* path, Frame32* destination)
 {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr)
-        fatal_system_error("ERROR LOCATING...", "open", path);
-    // A folder opens like a file but every read fails, which the library would take for an
-    // empty file.
-    struct stat status;
-    if (fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
-        errno = EISDIR;
-        fatal_system_error("ERROR LOCATING...", "read", path);
-    }
+    const DataFile file = data_file_open(path);
+    if (file.stream == nullptr)
+        fatal_file_error("ERROR LOCATING...", "open", path, file.reason);
 
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::uint8_t* rgb = read_jpeg_pixels(file, &width, &height);
+    std::uint8_t* rgb = read_jpeg_pixels(file.stream, &width, &height);
     if (rgb == nullptr)
         fatal_error("ERROR DECODING...", path);
+    const std::string note = picture_size_note(path, g_picture_width, g_picture_height);
+    if (!note.empty())
+        std::fprintf(stderr, "%s\n", note.c_str());
 
     repack_rgb(rgb, destination->pixels, std::size_t{width} * height);
     std::free(rgb);

@@ -5,10 +5,13 @@
 
 struct Frame32;
 
-// Size of the picture held in the RGB buffer of the most recent successful decode (cropped to
-// the frame). Read only by read_jpeg_pixels.
+// Size of the picture held in the RGB buffer of the most recent successful decode (what the
+// frame can hold of it, see picture_fit). Read only by read_jpeg_pixels.
 extern std::uint32_t g_decoded_width;
 extern std::uint32_t g_decoded_height;
+// The size of that picture in its file, for the note about a picture that is not 640x480.
+extern std::uint32_t g_picture_width;
+extern std::uint32_t g_picture_height;
 
 // What one decode may take, so that any file whatever is loaded or refused within a second or so
 // and well under 200 MB, while photos up to 24 megapixels, baseline or progressive, still load.
@@ -35,8 +38,9 @@ extern DecodeLimits g_decode_limits;
 
 // Called between fades and at start-up: decodes the JPEG file at path into destination as
 // 0xFFRRGGBB pixels, rows back to back from the first pixel; pixels past the picture keep what
-// they held. Nothing is written unless the whole file decodes. A file that cannot be opened or
-// decoded ends the process with a message naming it.
+// they held. Nothing is written unless the whole file decodes. A file that cannot be opened, is
+// not a regular file or cannot be decoded ends the process with a message naming it; a picture
+// that is not 640x480 gets one line on stderr saying what is shown of it.
 void load_picture(const char* path, Frame32* destination);
 
 // Decodes an open file, which it closes on every path, into a new RGB buffer (3 bytes a pixel,
@@ -45,6 +49,7 @@ void load_picture(const char* path, Frame32* destination);
 std::uint8_t* read_jpeg_pixels(std::FILE* file, std::uint32_t* width, std::uint32_t* height);
 
 // The libjpeg part of read_jpeg_pixels: 1 with *rgb set, or 0 with *rgb untouched and the
-// reason (the library's message, or which of g_decode_limits the file exceeds) on stderr. Grayscale and CMYK files come out as RGB; pictures larger than
-// the frame keep their top-left 640x480. Closes the file on both paths.
+// reason (the library's message, or which of g_decode_limits the file exceeds) on stderr.
+// Grayscale and CMYK files come out as RGB; pictures larger than the frame keep the part that
+// picture_fit gives. Closes the file on both paths.
 int decode_jpeg_file(std::FILE* file, std::uint8_t** rgb);

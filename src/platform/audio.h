@@ -1,15 +1,24 @@
 #pragma once
 
-// Sound output for the soundtrack. Every operation may fail; none reports it, because the show
-// goes on in silence.
+#include <cstdio>
+
+#include "audio/sound_format.h"
+
+// Sound output for the soundtrack. Every operation may fail; the show then goes on in silence,
+// and the music layer says why in one line from audio_failure_reason().
 
 struct PlatformMusic;
 
 // Opens the default output device at the given rate; false when there is none.
 bool audio_open_device(int rate);
 
-// Prepares the file at path for streaming from disk; null when it cannot be read or decoded.
-PlatformMusic* audio_load_music(const char* path);
+// Prepares an open file in the given format (never unknown) for streaming from disk. Takes the
+// stream, which is closed with the music (or at once when it cannot be decoded). Null when there
+// is no device or the file cannot be decoded.
+PlatformMusic* audio_load_music(std::FILE* file, SoundFormat format);
+
+// Why the last audio_open_device or audio_load_music failed, in a few words.
+const char* audio_failure_reason();
 
 // Starts music once from its beginning. Null is ignored.
 void audio_play_music(PlatformMusic* music);

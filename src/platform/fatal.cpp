@@ -19,8 +19,13 @@ void fatal_error(const char* text, const char* caption, PlatformWindow* owner)
     std::exit(k_fatal_exit_status);
 }
 
+void fatal_file_error(const char* text, const char* action, const char* path, const char* reason)
+{
+    std::fprintf(stderr, "cannot %s %s: %s\n", action, path, reason);
+    fatal_error(text, path);
+}
+
 void fatal_system_error(const char* text, const char* action, const char* path)
 {
-    std::fprintf(stderr, "cannot %s %s: %s\n", action, path, std::strerror(errno));
-    fatal_error(text, path);
+    fatal_file_error(text, action, path, std::strerror(errno));
 }

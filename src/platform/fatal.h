@@ -12,6 +12,9 @@ inline constexpr int k_fatal_exit_status = 2;
 // the desktop's display mode back on the way out.
 [[noreturn]] void fatal_error(const char* text, const char* caption, PlatformWindow* owner = nullptr);
 
-// fatal_error(text, path) for a failure the system reported in errno: first writes
-// "cannot <action> <path>: <the system's reason>" to stderr.
+// fatal_error(text, path) for a file that cannot be used: first writes
+// "cannot <action> <path>: <reason>" to stderr.
+[[noreturn]] void fatal_file_error(const char* text, const char* action, const char* path, const char* reason);
+
+// fatal_file_error with the reason the system reported in errno.
 [[noreturn]] void fatal_system_error(const char* text, const char* action, const char* path);

@@ -201,7 +201,7 @@ TEST(EffectTexture, MissingBytesReadAsWhite)
     std::vector<std::uint8_t> bytes(196607, 0x10);
     std::FILE* short_file = fmemopen(bytes.data(), bytes.size(), "rb");
     ASSERT_NE(short_file, nullptr);
-    EXPECT_TRUE(read_effect_texture(short_file)) << "a short file is no error";
+    EXPECT_EQ(read_effect_texture(short_file), 196607) << "a short file is no error";
     std::fclose(short_file);
     EXPECT_EQ(g_effect_texture[65534], 0x00101010u);
     EXPECT_EQ(g_effect_texture[65535], 0x001010FFu) << "the last blue byte is missing";
@@ -209,7 +209,7 @@ TEST(EffectTexture, MissingBytesReadAsWhite)
     char nothing = 0;
     std::FILE* empty = fmemopen(&nothing, 0, "rb");
     ASSERT_NE(empty, nullptr);
-    EXPECT_TRUE(read_effect_texture(empty));
+    EXPECT_EQ(read_effect_texture(empty), 0);
     std::fclose(empty);
     for (std::uint32_t texel : g_effect_texture)
         ASSERT_EQ(texel, 0x00FFFFFFu);
@@ -220,7 +220,7 @@ TEST(EffectTexture, ReadsNoMoreThanTheTexture)
     std::vector<std::uint8_t> bytes(196608 + 10, 0x20);
     std::FILE* file = fmemopen(bytes.data(), bytes.size(), "rb");
     ASSERT_NE(file, nullptr);
-    read_effect_texture(file);
+    EXPECT_EQ(read_effect_texture(file), 196608);
     EXPECT_EQ(std::ftell(file), 196608);
     std::fclose(file);
 }
@@ -243,7 +243,7 @@ TEST(EffectTexture, AReadErrorIsNotAnEndOfFile)
     std::size_t left = 1000;
     std::FILE* file = fopencookie(&left, "rb", failing);
     ASSERT_NE(file, nullptr);
-    EXPECT_FALSE(read_effect_texture(file));
+    EXPECT_EQ(read_effect_texture(file), -1);
     EXPECT_EQ(errno, EIO);
     std::fclose(file);
 }
@@ -254,11 +254,23 @@ TEST_F(EffectTest, MissingTextureEndsWithItsPathAndReason)
                 "cannot open data/lumo\\.raw: No such file or directory\nERROR LOCATING\\.\\.\\. data/lumo\\.raw");
 }
 
-TEST_F(EffectTest, UnreadableTextureEndsLikeAMissingOne)
+TEST_F(EffectTest, TextureThatIsNotARegularFileEndsLikeAMissingOne)
 {
     ASSERT_EQ(mkdir(k_texture_path, 0755), 0);
     EXPECT_EXIT(effect_init(640, 480), testing::ExitedWithCode(2),
-                "cannot read data/lumo\\.raw: Is a directory\nERROR LOCATING\\.\\.\\. data/lumo\\.raw");
+                "cannot open data/lumo\\.raw: not a regular file\nERROR LOCATING\\.\\.\\. data/lumo\\.raw");
+}
+
+TEST_F(EffectTest, ShortTextureIsFilledWithWhiteAndSaidInOneLine)
+{
+    write_bytes(k_texture_path, std::vector<std::uint8_t>(1000, 0x10));
+    testing::internal::CaptureStderr();
+    effect_init(640, 480);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "data/lumo.raw: 1000 bytes, short of a texture's 196608: the missing bytes read as 255 (white)\n");
+    EXPECT_EQ(g_effect_texture[332], 0x00101010u);
+    EXPECT_EQ(g_effect_texture[333], 0x0010FFFFu) << "bytes 999 and on are missing";
+    EXPECT_EQ(g_effect_texture[65535], 0x00FFFFFFu);
 }
 
 }  // namespace

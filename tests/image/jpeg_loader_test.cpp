@@ -134,6 +134,23 @@ TEST_F(JpegLoaderTest, SmallerPictureLandsRowsBackToBack)
         ASSERT_EQ(pixels()[i], k_untouched) << "pixel " << i;
 }
 
+TEST_F(JpegLoaderTest, PortraitPictureOfTheFramesPixelCountIsRepackedWholeAndSaidInOneLine)
+{
+    // 480x640 holds exactly the frame's 307,200 pixels: every row lands, 480 to each 640 of the frame.
+    const auto jpeg = test_jpeg(480, 640);
+    const ReferenceImage reference = decode_reference(jpeg);
+    const std::string path = save(jpeg, "portrait.jpg");
+    testing::internal::CaptureStderr();
+    load_picture(path.c_str(), &destination_->frame);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(pixels()[480], packed(reference.at(0, 1)));
+    EXPECT_EQ(pixels()[640 * 480 - 481], packed(reference.at(479, 638)));
+    EXPECT_EQ(pixels()[k_frame_pixels - 1], packed(reference.at(479, 639))) << "the last row is shown too";
+    EXPECT_TRUE(guard_intact());
+    EXPECT_EQ(said, path + ": 480x640 pixels, not 640x480: showing all of it, its rows of 480 laid back to back "
+                           "across the frame's rows of 640 (velmorastik-import fits pictures to the show)\n");
+}
+
 TEST_F(JpegLoaderTest, ProgressiveFileDecodesLikeLibjpeg)
 {
     const auto jpeg = test_jpeg(640, 480, 3, {.quality = 85, .progressive = true});
@@ -415,12 +432,12 @@ TEST_F(JpegLoaderTest, MissingFileEndsWithItsPath)
                 "cannot open .*missing\\.jpg: No such file or directory\nERROR LOCATING\\.\\.\\. .*missing\\.jpg");
 }
 
-TEST_F(JpegLoaderTest, UnreadablePictureEndsWithItsPathAndReason)
+TEST_F(JpegLoaderTest, PictureThatIsNotARegularFileEndsWithItsPathAndReason)
 {
     const std::string path = directory_.file("folder.jpg");
     ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
     EXPECT_EXIT(load_picture(path.c_str(), &destination_->frame), testing::ExitedWithCode(2),
-                "cannot read .*folder\\.jpg: Is a directory\nERROR LOCATING\\.\\.\\. .*folder\\.jpg");
+                "cannot open .*folder\\.jpg: not a regular file\nERROR LOCATING\\.\\.\\. .*folder\\.jpg");
 }
 
 TEST(RgbRepack, EveryKernelPacksEveryTriple)

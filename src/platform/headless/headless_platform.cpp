@@ -78,7 +78,13 @@ bool events_poll(PlatformEvent* event)
 
 bool audio_open_device(int) { return false; }
 
-PlatformMusic* audio_load_music(const char*) { return nullptr; }
+PlatformMusic* audio_load_music(std::FILE* file, SoundFormat)
+{
+    std::fclose(file);
+    return nullptr;
+}
+
+const char* audio_failure_reason() { return "no sound output without a screen"; }
 
 void audio_play_music(PlatformMusic*) {}
 
