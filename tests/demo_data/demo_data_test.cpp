@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <mpg123.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -38,10 +40,11 @@ std::vector<std::uint8_t> read_bytes(const std::string& path)
     return bytes;
 }
 
-// Runs the generator with arguments; its exit status, and its output in *output.
-int generate(const std::string& arguments, std::string* output = nullptr)
+// Runs the generator (by the command given) with arguments; its exit status, and its output in
+// *output.
+int generate_with(const std::string& generator, const std::string& arguments, std::string* output)
 {
-    const std::string command = std::string(VELMORASTIK_DEMO_DATA) + " " + arguments + " 2>&1";
+    const std::string command = generator + " " + arguments + " 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");
     std::string text;
     char buffer[4096];
@@ -52,6 +55,25 @@ int generate(const std::string& arguments, std::string* output = nullptr)
     if (output != nullptr)
         *output = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int generate(const std::string& arguments, std::string* output = nullptr)
+{
+    return generate_with(VELMORASTIK_DEMO_DATA, arguments, output);
+}
+
+// The last line of text, with its newline.
+std::string last_line(const std::string& text)
+{
+    const std::size_t end = text.size() > 1 ? text.rfind('\n', text.size() - 2) : std::string::npos;
+    return end == std::string::npos ? text : text.substr(end + 1);
+}
+
+// Run as root: the generator as user and group nobody, as a second user of a shared folder.
+int generate_as_another_user(const std::string& arguments, std::string* output)
+{
+    return generate_with("setpriv --reuid=65534 --regid=65534 --clear-groups " + std::string(VELMORASTIK_DEMO_DATA),
+                         arguments, output);
 }
 
 const char* const k_pictures[] = {"gfx/misc/tzback.jpg", "gfx/1/1.jpg", "gfx/1/2.jpg", "gfx/1/3.jpg",
@@ -341,6 +363,87 @@ TEST(DemoDataSafety, AFailedWriteLeavesNoDataSetAndKeepsTheOldOne)
     EXPECT_EQ(WEXITSTATUS(replacing.wait_for_end()), 2);
     EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"data"});
     EXPECT_EQ(names_in(directory.file("data")), std::vector<std::string>{"mine.txt"});
+}
+
+// A killed run leaves its temporary folder; the next run removes it and makes a whole set, but
+// leaves alone a folder a live run holds and a link that only looks like one of ours.
+TEST_F(DemoDataTest, ALaterRunRemovesWhatAKilledRunLeftButNoLiveRunsFolder)
+{
+    TempDir directory;
+    {
+        RunningGenerator killed(directory.path());
+        ASSERT_TRUE(killed.wait_for_line("lumo.raw")) << killed.output();  // now composing the soundtrack
+        killed.send(SIGKILL);
+        const int status = killed.wait_for_end();
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    }
+    const std::vector<std::string> left = names_in(directory.path());
+    ASSERT_EQ(left.size(), 1u);
+    ASSERT_EQ(left[0].rfind(".data-new-", 0), 0u) << left[0];
+
+    // A live run's folder, locked as a running generator locks its own (here by this process).
+    const std::string live = directory.file(".data-new-live01");
+    ASSERT_EQ(mkdir(live.c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(live + "/lumo.raw", {'l'}));
+    const int lock = open(live.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(flock(lock, LOCK_EX | LOCK_NB), 0);
+    TempDir outside;
+    ASSERT_TRUE(write_file(outside.file("keep.txt"), {'k'}));
+    ASSERT_EQ(symlink(outside.path().c_str(), directory.file(".data-new-link01").c_str()), 0);
+
+    std::string output;
+    const int status = generate(directory.path(), &output);
+    close(lock);
+    ASSERT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("velmorastik-demo-data: removed " + directory.file(left[0]) + ", left by a run that was killed\n"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(names_in(directory.path()), (std::vector<std::string>{".data-new-link01", ".data-new-live01", "data"}));
+    EXPECT_EQ(names_in(live), std::vector<std::string>{"lumo.raw"});
+    EXPECT_EQ(names_in(outside.path()), std::vector<std::string>{"keep.txt"});
+    std::vector<std::string> names(std::begin(k_pictures), std::end(k_pictures));
+    names.push_back("lumo.raw");
+    names.push_back("sfx/lumo.mp3");
+    for (const std::string& name : names)
+        EXPECT_TRUE(read_bytes(directory.file("data/" + name)) == read_bytes(data(name))) << name;
+}
+
+// The finished set cannot take its place: the user's set stays as it was, nothing is left beside
+// it, and the failure names the path and the reason.
+TEST(DemoDataSafety, AFailedRenameKeepsTheUsersSetAndLeavesNothing)
+{
+    {
+        // Without --force: a data/ that appears while the soundtrack is being composed.
+        TempDir directory;
+        RunningGenerator racing(directory.path());
+        ASSERT_TRUE(racing.wait_for_line("lumo.raw")) << racing.output();
+        ASSERT_EQ(mkdir(directory.file("data").c_str(), 0755), 0);
+        ASSERT_TRUE(write_file(directory.file("data/mine.txt"), {'m'}));
+        const int status = racing.wait_for_end();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << racing.output();
+        EXPECT_EQ(last_line(racing.output()),
+                  "velmorastik-demo-data: cannot replace without --force: " + directory.file("data") + ": File exists\n");
+        EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"data"});
+        EXPECT_EQ(names_in(directory.file("data")), std::vector<std::string>{"mine.txt"});
+    }
+
+    // With --force, in a shared folder with the sticky bit (as /tmp), over another user's data/:
+    // the system refuses to move it.
+    if (geteuid() != 0)
+        GTEST_SKIP() << "the --force case needs root, to make a folder of another user";
+    TempDir shared;
+    ASSERT_EQ(chmod(shared.path().c_str(), 01777), 0);
+    ASSERT_EQ(mkdir(shared.file("data").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(shared.file("data/mine.txt"), {'m'}));
+    std::string output;
+    const int status = generate_as_another_user("--force " + shared.path(), &output);
+    EXPECT_EQ(status, 2) << output;
+    EXPECT_EQ(last_line(output),
+              "velmorastik-demo-data: cannot move the new set into: " + shared.file("data") + ": Operation not permitted\n");
+    EXPECT_EQ(names_in(shared.path()), std::vector<std::string>{"data"});
+    EXPECT_EQ(names_in(shared.file("data")), std::vector<std::string>{"mine.txt"});
+    EXPECT_EQ(read_bytes(shared.file("data/mine.txt")), std::vector<std::uint8_t>{'m'});
 }
 
 TEST(DemoDataSafety, ForceReplacesWithoutFollowingLinks)
