@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -99,8 +100,7 @@ bool is_staging_name(const std::string& name)
 {
     if (name.compare(0, sizeof k_prefix - 1, k_prefix) != 0)
         return false;
-    return name.size() == k_name_length ||
-           (name.size() == k_name_length + sizeof k_aside_suffix - 1 && name.compare(k_name_length, std::string::npos, k_aside_suffix) == 0);
+    return name.size() == k_name_length || name.substr(std::min(name.size(), k_name_length)) == k_aside_suffix;
 }
 
 // The folder at path, opened without following a link and locked; -1 when it is not a folder,
