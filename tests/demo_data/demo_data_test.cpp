@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <mpg123.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,6 +21,7 @@
 #include "demo_data_sets.h"
 #include "jpeg_reference.h"
 #include "jpeg_writer.h"
+#include "show/timeline.h"
 #include "temp_dir.h"
 
 namespace {
@@ -37,10 +40,11 @@ std::vector<std::uint8_t> read_bytes(const std::string& path)
     return bytes;
 }
 
-// Runs the generator with arguments; its exit status, and its output in *output.
-int generate(const std::string& arguments, std::string* output = nullptr)
+// Runs the generator (by the command given) with arguments; its exit status, and its output in
+// *output.
+int generate_with(const std::string& generator, const std::string& arguments, std::string* output)
 {
-    const std::string command = std::string(VELMORASTIK_DEMO_DATA) + " " + arguments + " 2>&1";
+    const std::string command = generator + " " + arguments + " 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");
     std::string text;
     char buffer[4096];
@@ -51,6 +55,25 @@ int generate(const std::string& arguments, std::string* output = nullptr)
     if (output != nullptr)
         *output = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int generate(const std::string& arguments, std::string* output = nullptr)
+{
+    return generate_with(VELMORASTIK_DEMO_DATA, arguments, output);
+}
+
+// The last line of text, with its newline.
+std::string last_line(const std::string& text)
+{
+    const std::size_t end = text.size() > 1 ? text.rfind('\n', text.size() - 2) : std::string::npos;
+    return end == std::string::npos ? text : text.substr(end + 1);
+}
+
+// Run as root: the generator as user and group nobody, as a second user of a shared folder.
+int generate_as_another_user(const std::string& arguments, std::string* output)
+{
+    return generate_with("setpriv --reuid=65534 --regid=65534 --clear-groups " + std::string(VELMORASTIK_DEMO_DATA),
+                         arguments, output);
 }
 
 const char* const k_pictures[] = {"gfx/misc/tzback.jpg", "gfx/1/1.jpg", "gfx/1/2.jpg", "gfx/1/3.jpg",
@@ -132,7 +155,7 @@ TEST_F(DemoDataTest, TextureRunsThroughEveryHue)
         EXPECT_GT(sextants[s], 65536 / 50) << "sixth " << s << " of the colour wheel";
 }
 
-TEST_F(DemoDataTest, SoundtrackIsStereoAt44100HzLastingTheShowAndFadingOut)
+TEST_F(DemoDataTest, SoundtrackEndsWithTheShowOnAChordThatHasDiedAway)
 {
     ASSERT_EQ(mpg123_init(), MPG123_OK);
     int error = 0;
@@ -159,27 +182,45 @@ TEST_F(DemoDataTest, SoundtrackIsStereoAt44100HzLastingTheShowAndFadingOut)
     mpg123_close(decoder);
     mpg123_delete(decoder);
 
-    const double seconds = samples.size() / 2 / 44100.0;
-    EXPECT_GE(seconds, 117.3) << "at least the show's 23 fades of 5.1 s";
-    EXPECT_LE(seconds, 130.0);
-    const double kbps = read_bytes(data("sfx/lumo.mp3")).size() * 8 / seconds / 1000;
+    // The show ends as its last picture has faded in; the last fade is the final chord's.
+    constexpr double show_seconds = k_show_phases * k_fade_ms / 1000.0;
+    constexpr double last_fade = show_seconds - k_fade_ms / 1000.0;
+    constexpr double silent_from = show_seconds - 0.3;  // nothing left to cut when the show stops
+    const double seconds = static_cast<double>(samples.size()) / 2 / 44100.0;
+    EXPECT_GE(seconds, show_seconds) << "as long as the show";
+    EXPECT_LE(seconds, show_seconds + 2);
+    const double kbps = static_cast<double>(read_bytes(data("sfx/lumo.mp3")).size()) * 8 / seconds / 1000;
     EXPECT_NEAR(kbps, 160, 5);
 
     auto rms = [&](double from, double to) {
-        const std::size_t first = static_cast<std::size_t>(from * 44100) * 2;
-        const std::size_t last = static_cast<std::size_t>(to * 44100) * 2;
+        const std::size_t first = std::min(static_cast<std::size_t>(from * 44100) * 2, samples.size());
+        const std::size_t last = std::min(static_cast<std::size_t>(to * 44100) * 2, samples.size());
         double sum = 0;
         for (std::size_t i = first; i < last; ++i)
             sum += static_cast<double>(samples[i]) * samples[i];
-        return std::sqrt(sum / static_cast<double>(last - first));
+        return last > first ? std::sqrt(sum / static_cast<double>(last - first)) : 0.0;
     };
     const double body = rms(60, 70);
     EXPECT_GT(body, 1500) << "music, not silence";
-    EXPECT_LT(rms(seconds - 1.0, seconds), body / 50) << "the end has faded out";
-    EXPECT_GT(rms(seconds - 8, seconds - 6), rms(seconds - 3, seconds - 1)) << "falling towards the end";
+
+    // The final chord is struck at full strength, then every half second is quieter than the last.
+    const double struck = rms(last_fade + 0.25, last_fade + 0.75);
+    EXPECT_GT(struck, body / 3) << "a final chord, not a fade begun earlier";
+    double before = struck;
+    for (double at = last_fade + 0.75; at + 0.5 <= silent_from; at += 0.5) {
+        const double level = rms(at, at + 0.5);
+        EXPECT_LT(level, before) << "louder again at " << at << " s";
+        before = level;
+    }
+    EXPECT_LT(before, struck / 20) << "the chord has died away before the show ends";
+
+    int peak = 0;
+    for (std::size_t i = static_cast<std::size_t>(silent_from * 44100) * 2; i < samples.size(); ++i)
+        peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
+    EXPECT_EQ(peak, 0) << "silence from " << silent_from << " s to the end of the file";
 }
 
-TEST_F(DemoDataTest, TwoRunsWriteIdenticalBytes)
+TEST_F(DemoDataTest, TwoRunsWriteIdenticalBytesAndTheRecordedSoundtrack)
 {
     std::vector<std::string> names(std::begin(k_pictures), std::end(k_pictures));
     names.push_back("lumo.raw");
@@ -190,6 +231,13 @@ TEST_F(DemoDataTest, TwoRunsWriteIdenticalBytes)
         EXPECT_FALSE(a.empty()) << name;
         EXPECT_TRUE(a == b) << name;
     }
+
+    // FNV-1a over the bytes: any change to the piece shows here, and in review.
+    constexpr std::uint64_t k_recorded_soundtrack = 0x60C3A72B9C090EDAu;
+    std::uint64_t digest = 0xCBF29CE484222325u;
+    for (const std::uint8_t byte : read_bytes(data("sfx/lumo.mp3")))
+        digest = (digest ^ byte) * 0x100000001B3u;
+    EXPECT_EQ(digest, k_recorded_soundtrack) << std::hex << "got 0x" << digest;
 }
 
 TEST(DemoDataArguments, RefusesToOverwriteAndReportsFailures)
@@ -205,14 +253,15 @@ TEST(DemoDataArguments, RefusesToOverwriteAndReportsFailures)
     TempDir directory;
     ASSERT_EQ(mkdir(directory.file("data").c_str(), 0755), 0);
     EXPECT_EQ(generate(directory.path(), &output), 2);
-    EXPECT_NE(output.find("exists; give --force"), std::string::npos) << output;
+    EXPECT_EQ(output, "velmorastik-demo-data: cannot replace without --force: " + directory.file("data") +
+                          ": File exists\n");
 
     // A directory that cannot hold a data set: a plain file in its place.
     std::FILE* file = std::fopen(directory.file("plain").c_str(), "w");
     ASSERT_NE(file, nullptr);
     std::fclose(file);
     EXPECT_EQ(generate(directory.file("plain"), &output), 2);
-    EXPECT_EQ(output, "velmorastik-demo-data: cannot create a folder in " + directory.file("plain") +
+    EXPECT_EQ(output, "velmorastik-demo-data: cannot create a folder in: " + directory.file("plain") +
                           ": Not a directory\n");
 }
 
@@ -303,7 +352,7 @@ TEST(DemoDataSafety, AFailedWriteLeavesNoDataSetAndKeepsTheOldOne)
     RunningGenerator full_disk(directory.path(), 50'000);
     const int status = full_disk.wait_for_end();
     EXPECT_EQ(WEXITSTATUS(status), 2);
-    EXPECT_EQ(full_disk.output(), "velmorastik-demo-data: cannot write " + directory.path() +
+    EXPECT_EQ(full_disk.output(), "velmorastik-demo-data: cannot write: " + directory.path() +
                                       "/data/gfx/misc/tzback.jpg: File too large\n");
     EXPECT_TRUE(names_in(directory.path()).empty());
 
@@ -314,6 +363,87 @@ TEST(DemoDataSafety, AFailedWriteLeavesNoDataSetAndKeepsTheOldOne)
     EXPECT_EQ(WEXITSTATUS(replacing.wait_for_end()), 2);
     EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"data"});
     EXPECT_EQ(names_in(directory.file("data")), std::vector<std::string>{"mine.txt"});
+}
+
+// A killed run leaves its temporary folder; the next run removes it and makes a whole set, but
+// leaves alone a folder a live run holds and a link that only looks like one of ours.
+TEST_F(DemoDataTest, ALaterRunRemovesWhatAKilledRunLeftButNoLiveRunsFolder)
+{
+    TempDir directory;
+    {
+        RunningGenerator killed(directory.path());
+        ASSERT_TRUE(killed.wait_for_line("lumo.raw")) << killed.output();  // now composing the soundtrack
+        killed.send(SIGKILL);
+        const int status = killed.wait_for_end();
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    }
+    const std::vector<std::string> left = names_in(directory.path());
+    ASSERT_EQ(left.size(), 1u);
+    ASSERT_EQ(left[0].rfind(".data-new-", 0), 0u) << left[0];
+
+    // A live run's folder, locked as a running generator locks its own (here by this process).
+    const std::string live = directory.file(".data-new-live01");
+    ASSERT_EQ(mkdir(live.c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(live + "/lumo.raw", {'l'}));
+    const int lock = open(live.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(flock(lock, LOCK_EX | LOCK_NB), 0);
+    TempDir outside;
+    ASSERT_TRUE(write_file(outside.file("keep.txt"), {'k'}));
+    ASSERT_EQ(symlink(outside.path().c_str(), directory.file(".data-new-link01").c_str()), 0);
+
+    std::string output;
+    const int status = generate(directory.path(), &output);
+    close(lock);
+    ASSERT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("velmorastik-demo-data: removed " + directory.file(left[0]) + ", left by a run that was killed\n"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(names_in(directory.path()), (std::vector<std::string>{".data-new-link01", ".data-new-live01", "data"}));
+    EXPECT_EQ(names_in(live), std::vector<std::string>{"lumo.raw"});
+    EXPECT_EQ(names_in(outside.path()), std::vector<std::string>{"keep.txt"});
+    std::vector<std::string> names(std::begin(k_pictures), std::end(k_pictures));
+    names.push_back("lumo.raw");
+    names.push_back("sfx/lumo.mp3");
+    for (const std::string& name : names)
+        EXPECT_TRUE(read_bytes(directory.file("data/" + name)) == read_bytes(data(name))) << name;
+}
+
+// The finished set cannot take its place: the user's set stays as it was, nothing is left beside
+// it, and the failure names the path and the reason.
+TEST(DemoDataSafety, AFailedRenameKeepsTheUsersSetAndLeavesNothing)
+{
+    {
+        // Without --force: a data/ that appears while the soundtrack is being composed.
+        TempDir directory;
+        RunningGenerator racing(directory.path());
+        ASSERT_TRUE(racing.wait_for_line("lumo.raw")) << racing.output();
+        ASSERT_EQ(mkdir(directory.file("data").c_str(), 0755), 0);
+        ASSERT_TRUE(write_file(directory.file("data/mine.txt"), {'m'}));
+        const int status = racing.wait_for_end();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << racing.output();
+        EXPECT_EQ(last_line(racing.output()),
+                  "velmorastik-demo-data: cannot replace without --force: " + directory.file("data") + ": File exists\n");
+        EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"data"});
+        EXPECT_EQ(names_in(directory.file("data")), std::vector<std::string>{"mine.txt"});
+    }
+
+    // With --force, in a shared folder with the sticky bit (as /tmp), over another user's data/:
+    // the system refuses to move it.
+    if (geteuid() != 0)
+        GTEST_SKIP() << "the --force case needs root, to make a folder of another user";
+    TempDir shared;
+    ASSERT_EQ(chmod(shared.path().c_str(), 01777), 0);
+    ASSERT_EQ(mkdir(shared.file("data").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(shared.file("data/mine.txt"), {'m'}));
+    std::string output;
+    const int status = generate_as_another_user("--force " + shared.path(), &output);
+    EXPECT_EQ(status, 2) << output;
+    EXPECT_EQ(last_line(output),
+              "velmorastik-demo-data: cannot move the new set into: " + shared.file("data") + ": Operation not permitted\n");
+    EXPECT_EQ(names_in(shared.path()), std::vector<std::string>{"data"});
+    EXPECT_EQ(names_in(shared.file("data")), std::vector<std::string>{"mine.txt"});
+    EXPECT_EQ(read_bytes(shared.file("data/mine.txt")), std::vector<std::uint8_t>{'m'});
 }
 
 TEST(DemoDataSafety, ForceReplacesWithoutFollowingLinks)

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,12 +13,12 @@
 #include "music.h"
 #include "pictures.h"
 #include "staging.h"
+#include "tool_exit.h"
 #include "version.h"
 
 namespace {
 
-constexpr int k_usage_status = 64;
-constexpr int k_failure_status = 2;
+constexpr const char* k_no_force = "cannot replace without --force";
 
 void print_usage(std::FILE* stream)
 {
@@ -33,26 +32,11 @@ void print_usage(std::FILE* stream)
                stream);
 }
 
-[[noreturn]] void usage_error(const std::string& what)
-{
-    std::fprintf(stderr, "velmorastik-demo-data: %s\n", what.c_str());
-    print_usage(stderr);
-    std::exit(k_usage_status);
-}
-
-// A failure the system reported in errno; whatever was staged goes first.
-[[noreturn]] void fail(const std::string& what, const std::string& path)
-{
-    const int error = errno;
-    abandon_staging();
-    std::fprintf(stderr, "velmorastik-demo-data: %s %s: %s\n", what.c_str(), path.c_str(), std::strerror(error));
-    std::exit(k_failure_status);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    tool_set_name("velmorastik-demo-data");
     bool force = false;
     const char* directory = nullptr;
     for (int i = 1; i < argc; ++i) {
@@ -65,35 +49,37 @@ int main(int argc, char** argv)
             std::printf("velmorastik-demo-data %s\n", k_version);
             return 0;
         } else if (argv[i][0] == '-') {
-            usage_error(std::string("unknown option ") + argv[i]);
+            tool_usage_error(std::string("unknown option ") + argv[i], print_usage);
         } else if (directory != nullptr) {
-            usage_error(std::string("one directory only, not both ") + directory + " and " + argv[i]);
+            tool_usage_error(std::string("one directory only, not both ") + directory + " and " + argv[i], print_usage);
         } else {
             directory = argv[i];
         }
     }
     if (directory == nullptr)
-        usage_error("no directory given");
+        tool_usage_error("no directory given", print_usage);
 
     const std::string data = std::string(directory) + "/data";
     struct stat existing;
-    if (lstat(data.c_str(), &existing) == 0 && !force) {
-        std::fprintf(stderr, "velmorastik-demo-data: %s exists; give --force to replace it\n", data.c_str());
-        return k_failure_status;
-    }
+    if (lstat(data.c_str(), &existing) == 0 && !force)
+        tool_fail(k_no_force, data, std::strerror(EEXIST));
 
     std::vector<std::string> files;
     for (int i = 0; i < k_picture_count; ++i)
         files.push_back(picture_info(i).path);
     files.push_back("lumo.raw");
     files.push_back("sfx/lumo.mp3");
+    // From here on, whatever was staged goes before a failure's exit.
+    tool_on_failure(abandon_staging);
+    for (const std::string& path : remove_stale_staging(directory))
+        tool_note("removed " + path + ", left by a run that was killed");
     if (!begin_staging(directory, {"gfx", "gfx/misc", "gfx/1", "gfx/2", "sfx"}, files))
-        fail("cannot create a folder in", directory);
+        tool_fail_errno("cannot create a folder in", directory);
 
     auto save = [&](const std::string& name, const std::vector<std::uint8_t>& bytes, const char* what) {
         const std::string path = data + "/" + name;
         if (!stage_file(name, bytes))
-            fail("cannot write", path);
+            tool_fail_errno("cannot write", path);
         std::printf("%-28s %9zu bytes  %s\n", path.c_str(), bytes.size(), what);
         std::fflush(stdout);
     };
@@ -106,15 +92,12 @@ int main(int argc, char** argv)
     save("lumo.raw", draw_texture(), "the effect's texture");
 
     const std::vector<std::uint8_t> mp3 = encode_mp3(compose_soundtrack());
-    if (mp3.empty()) {
-        abandon_staging();
-        std::fprintf(stderr, "velmorastik-demo-data: the MP3 encoder failed\n");
-        return k_failure_status;
-    }
+    if (mp3.empty())
+        tool_fail("cannot write", data + "/sfx/lumo.mp3", "the MP3 encoder failed");
     save("sfx/lumo.mp3", mp3, "the soundtrack");
 
     if (!finish_staging(force))
-        fail(errno == EEXIST ? "cannot replace, without --force," : "cannot move the new set into", data);
+        tool_fail_errno(errno == EEXIST && !force ? k_no_force : "cannot move the new set into", data);
     std::printf("%s complete\n", data.c_str());
     return 0;
 }

@@ -7,21 +7,31 @@
 #include <cmath>
 
 #include "det_math.h"
+#include "show/timeline.h"
 
 namespace {
 
-// Every fade of the show lasts 5.1 s: one bar is half a fade, 94.1 beats a minute.
-constexpr double k_bar = 2.55;
+// The piece follows the show's timeline: two bars to each fade (so 94.1 beats a minute), the
+// intro's fade-in, then two fades for each picture of the two sets.
+constexpr int k_bars_per_fade = 2;
+constexpr double k_bar = k_fade_ms / 1000.0 / k_bars_per_fade;
 constexpr double k_beat = k_bar / 4;
-constexpr int k_intro_bars = 2;
-constexpr int k_first_set_bars = 20;   // five transitions of two fades
-constexpr int k_second_set_bars = 24;  // six transitions
-constexpr int k_outro_bars = 2;
-constexpr int k_total_bars = k_intro_bars + k_first_set_bars + k_second_set_bars + k_outro_bars;
+constexpr int k_intro_bars = k_bars_per_fade;
+constexpr int k_first_set_bars = 2 * k_bars_per_fade * k_first_set_count;
+constexpr int k_second_set_bars = 2 * k_bars_per_fade * k_second_set_count;
+constexpr int k_total_bars = k_intro_bars + k_first_set_bars + k_second_set_bars;
+static_assert(k_total_bars == k_bars_per_fade * k_show_phases, "one bar pair per fade of the show");
 constexpr int k_second_set_start = k_intro_bars + k_first_set_bars;
-constexpr int k_outro_start = k_second_set_start + k_second_set_bars;
-constexpr double k_length = k_total_bars * k_bar + 1.5;  // a little room for the last echoes
-constexpr double k_fade_seconds = 6.0;
+// The show ends as its last picture has faded in: that fade is the final chord dying away, after
+// a two-bar cadence.
+constexpr int k_final_bar = k_total_bars - k_bars_per_fade;
+constexpr int k_cadence_start = k_final_bar - 2;
+constexpr double k_show_seconds = k_total_bars * k_bar;
+// Silent a beat before the last picture is fully in, so that nothing is cut when the show stops.
+constexpr double k_silent_from = k_show_seconds - k_beat;
+constexpr double k_final_chord_seconds = k_silent_from - k_final_bar * k_bar;
+// The show's last frame comes a little after its nominal end at any frame rate; the file covers it.
+constexpr double k_length = k_show_seconds + 1.0;
 
 double note_frequency(int midi) { return 440.0 * dm::exp(0.69314718055994530942 * (midi - 69) / 12.0); }
 
@@ -98,7 +108,8 @@ public:
         }
     }
 
-    // Ping-pong echo of the sends at three eighths of a beat, then fade, normalise and quantise.
+    // Ping-pong echo of the sends at three eighths of a beat, then the final chord's fade to
+    // silence, normalise and quantise.
     std::vector<std::int16_t> finish()
     {
         const std::size_t delay = samples(k_beat * 0.75);
@@ -112,7 +123,7 @@ public:
             left_[i] += 0.5 * echo_left[i];
             right_[i] += 0.5 * echo_right[i];
             const double t = static_cast<double>(i) / k_sample_rate;
-            const double fade = dm::clamp((k_length - 0.5 - t) / k_fade_seconds, 0.0, 1.0);
+            const double fade = dm::clamp((k_silent_from - t) / k_final_chord_seconds, 0.0, 1.0);
             left_[i] *= fade * fade;
             right_[i] *= fade * fade;
             peak = std::max({peak, std::fabs(left_[i]), std::fabs(right_[i])});
@@ -157,36 +168,46 @@ const Chord k_second_progression[4] = {
     {40, {55, 59, 64}},  // Em
     {45, {57, 60, 64}},  // Am
 };
+// The cadence: the submediant, the dominant with its leading tone, then home.
+const Chord k_cadence[3] = {
+    {41, {57, 60, 65}},  // F
+    {40, {56, 59, 64}},  // E, its G sharp leading to A
+    {45, {57, 60, 64}},  // Am
+};
 
 // Two octaves of A minor from A3, the lead's notes.
 constexpr int k_scale[] = {57, 59, 60, 62, 64, 65, 67, 69, 71, 72, 74, 76, 77, 79, 81};
 
 const Chord& chord_of_bar(int bar)
 {
-    if (bar >= k_second_set_start && bar < k_outro_start)
+    if (bar >= k_final_bar)
+        return k_cadence[2];
+    if (bar >= k_cadence_start)
+        return k_cadence[bar - k_cadence_start];
+    if (bar >= k_second_set_start)
         return k_second_progression[(bar - k_second_set_start) % 4];
-    if (bar >= k_outro_start)
-        return k_first_progression[0];
     return k_first_progression[(bar - k_intro_bars + 4) % 4];
 }
 
 bool in_first_set(int bar) { return bar >= k_intro_bars && bar < k_second_set_start; }
-bool in_second_set(int bar) { return bar >= k_second_set_start && bar < k_outro_start; }
+bool in_second_set(int bar) { return bar >= k_second_set_start && bar < k_final_bar; }
 
 void play_pad(Mixer& mix)
 {
-    for (int bar = 0; bar < k_total_bars; ++bar) {
+    for (int bar = 0; bar <= k_final_bar; ++bar) {
         const Chord& chord = chord_of_bar(bar);
         const double start = bar * k_bar;
-        const bool last = bar == k_total_bars - 1;
-        const double length = k_bar + (last ? 1.5 : 0.9);
+        // Each chord overlaps the next; the final one is struck and dies away over the last fade.
+        const bool last = bar == k_final_bar;
+        const double length = last ? k_final_chord_seconds : k_bar + 0.9;
+        const double attack = bar == 0 ? 2.5 : last ? 0.05 : 0.7;
+        const double release = last ? length : 0.9;
         const double level = bar < k_intro_bars ? 0.5 + 0.25 * bar : in_second_set(bar) ? 0.55 : 0.7;
         for (int v = 0; v < 3; ++v)
             for (int detune = -1; detune <= 1; detune += 2) {
                 const double f = note_frequency(chord.tones[v]) * (1 + detune * 0.0025);
-                const double attack = bar == 0 ? 2.5 : 0.7;
                 mix.add(start, length, 0.5 * detune * (v - 1 + 0.5), 0.1, [=](double t) {
-                    return 0.07 * level * envelope(t, length, attack, 0.9) * warm_table().at(f * t + 0.13 * v);
+                    return 0.07 * level * envelope(t, length, attack, release) * warm_table().at(f * t + 0.13 * v);
                 });
             }
     }
@@ -194,7 +215,13 @@ void play_pad(Mixer& mix)
 
 void play_bass(Mixer& mix)
 {
-    for (int bar = k_intro_bars; bar < k_outro_start; ++bar) {
+    auto note = [&](double start, double length, double f, double level) {
+        mix.add(start, length, 0.0, 0.0, [=](double t) {
+            const double e = envelope(t, length, 0.004, 0.05) * (0.6 + 0.4 * dm::exp(-t * 6));
+            return 0.22 * level * e * (0.7 * warm_table().at(f * t) + 0.5 * sine_table().at(f * 0.5 * t));
+        });
+    };
+    for (int bar = k_intro_bars; bar < k_final_bar; ++bar) {
         const double f = note_frequency(chord_of_bar(bar).root);
         // First set: steady eighths. Second set: a syncopated root, fifth and octave figure.
         static constexpr double first_pattern[][2] = {{0, 1}, {0.5, 1}, {1, 1}, {1.5, 1}, {2, 1}, {2.5, 1}, {3, 1}, {3.5, 1}};
@@ -206,13 +233,10 @@ void play_bass(Mixer& mix)
             const double start = bar * k_bar + pattern[n][0] * k_beat;
             const double nf = f * pattern[n][1];
             const double length = k_beat * (second ? 0.7 : 0.45);
-            const double accent = n == 0 ? 1.0 : 0.8;
-            mix.add(start, length, 0.0, 0.0, [=](double t) {
-                const double e = envelope(t, length, 0.004, 0.05) * (0.6 + 0.4 * dm::exp(-t * 6));
-                return 0.22 * accent * e * (0.7 * warm_table().at(nf * t) + 0.5 * sine_table().at(nf * 0.5 * t));
-            });
+            note(start, length, nf, n == 0 ? 1.0 : 0.8);
         }
     }
+    note(k_final_bar * k_bar, k_final_chord_seconds, note_frequency(chord_of_bar(k_final_bar).root), 1.0);
 }
 
 // Sixteenth-note arpeggios over the first set, the sparkle under the dot screen.
@@ -251,8 +275,17 @@ void play_lead(Mixer& mix)
 {
     static constexpr int rhythms[][6] = {{2, 1, 1, 2, 2, 0}, {3, 1, 2, 2, 0, 0}, {1, 1, 2, 1, 1, 2},
                                          {4, 2, 2, 0, 0, 0}, {2, 2, 1, 1, 2, 0}, {6, 2, 0, 0, 0, 0}};
+    auto note = [&](double start, double length, int midi, double level) {
+        const double f = note_frequency(midi);
+        mix.add(start, length + 0.15, -0.15, 0.45, [=](double t) {
+            const double vibrato = 1 + 0.004 * dm::sin(dm::tau * 5.5 * t) * dm::clamp((t - 0.15) * 4, 0.0, 1.0);
+            return level * envelope(t, length + 0.15, 0.02, 0.15) * reed_table().at(f * vibrato * t);
+        });
+    };
     const int first_bar = k_intro_bars + 4;
-    for (int bar = first_bar; bar < k_outro_start; ++bar) {
+    // The second set's later phrases sing an octave up, and so does the cadence after them.
+    auto octave = [&](int bar) { return in_second_set(bar) && (bar - first_bar) / 4 >= 4 ? 12 : 0; };
+    for (int bar = first_bar; bar < k_cadence_start; ++bar) {
         const bool second = in_second_set(bar);
         const int phrase = (bar - first_bar) / 4;
         const std::uint32_t seed = (second ? 500u : 100u) + static_cast<std::uint32_t>(phrase % 2) * 17u +
@@ -272,14 +305,22 @@ void play_lead(Mixer& mix)
             eighth += rhythm[n];
             if (dm::unit(h) < 0.1 && n > 0)
                 continue;  // a breath
-            const double f = note_frequency(k_scale[degree] + (second && phrase >= 4 ? 12 : 0));
-            const double level = second ? 0.16 : 0.12;
-            mix.add(start, length + 0.15, -0.15, 0.45, [=](double t) {
-                const double vibrato = 1 + 0.004 * dm::sin(dm::tau * 5.5 * t) * dm::clamp((t - 0.15) * 4, 0.0, 1.0);
-                return level * envelope(t, length + 0.15, 0.02, 0.15) * reed_table().at(f * vibrato * t);
-            });
+            note(start, length, k_scale[degree] + octave(bar), second ? 0.16 : 0.12);
         }
     }
+    // The cadence's line, in beats from its start: C, A, C over F; B, then the leading tone G
+    // sharp over E; the tonic held through the final chord.
+    struct Step {
+        double beat;
+        double beats;
+        int midi;
+    };
+    static constexpr Step cadence[] = {{0, 2, 72}, {2, 1, 69}, {3, 1, 72}, {4, 2, 71}, {6, 2, 68}};
+    const double cadence_start = k_cadence_start * k_bar;
+    const int up = octave(k_cadence_start);
+    for (const Step& step : cadence)
+        note(cadence_start + step.beat * k_beat, step.beats * k_beat * 0.92, step.midi + up, 0.16);
+    note(k_final_bar * k_bar, k_final_chord_seconds - 0.15, 69 + up, 0.16);
 }
 
 void play_drums(Mixer& mix)
@@ -314,7 +355,7 @@ void play_drums(Mixer& mix)
         });
     };
 
-    for (int bar = k_intro_bars; bar < k_outro_start; ++bar) {
+    for (int bar = k_intro_bars; bar < k_final_bar; ++bar) {
         const double b = bar * k_bar;
         const int in_set = in_first_set(bar) ? bar - k_intro_bars : bar - k_second_set_start;
         if (in_first_set(bar)) {
@@ -337,14 +378,15 @@ void play_drums(Mixer& mix)
             for (int s = 0; s < 16; ++s)
                 hat(b + s * k_beat / 4, s % 4 == 2 ? 1.0 : 0.5, s % 2 ? 0.5 : 0.3);
         }
-        // A snare roll leads into each set change and into the outro.
-        if (bar == k_second_set_start - 1 || bar == k_outro_start - 1)
+        // A snare roll leads into the second set and into the final chord.
+        if (bar == k_second_set_start - 1 || bar == k_final_bar - 1)
             for (int s = 0; s < 8; ++s)
                 snare(b + 2 * k_beat + s * k_beat / 4, 0.4 + 0.08 * s);
     }
     crash(k_intro_bars * k_bar);
     crash(k_second_set_start * k_bar);
-    crash(k_outro_start * k_bar);
+    kick(k_final_bar * k_bar, 1.0);
+    crash(k_final_bar * k_bar);
 }
 
 }  // namespace

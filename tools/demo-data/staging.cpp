@@ -1,9 +1,12 @@
 #include "staging.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -16,12 +19,29 @@ namespace {
 constexpr int k_max_entries = 32;
 constexpr std::size_t k_max_path = 4096;
 
+// Temporary folders are this prefix and mkdtemp's six characters; a replaced set stepping aside
+// on a file system without exchanges takes the same name and the aside suffix.
+constexpr char k_prefix[] = ".data-new-";
+constexpr char k_template[] = ".data-new-XXXXXX";
+constexpr std::size_t k_name_length = sizeof k_template - 1;
+constexpr char k_aside_suffix[] = "-old";
+// A later run's clean-up may take a folder made an instant ago, before its lock, for a leftover.
+constexpr int k_create_attempts = 8;
+
+int system_rename(const char* from, const char* to, unsigned int flags)
+{
+    return flags == 0 ? rename(from, to) : renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+}
+
+StagingCalls g_calls = {.sync = fsync, .rename = system_rename};
+
 struct Staging {
     char folder[k_max_path];  // empty when there is nothing to remove
     char files[k_max_entries][k_max_path];
     int file_count;
     char folders[k_max_entries][k_max_path];  // parents before children
     int folder_count;
+    int lock = -1;  // the temporary folder, locked while this run lives; -1 when none
     std::string target;
     std::string parent;
 };
@@ -50,7 +70,7 @@ bool sync_path(const char* path)
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool synced = fsync(fd) == 0;
+    const bool synced = g_calls.sync(fd) == 0;
     const int error = errno;
     close(fd);
     errno = error;
@@ -76,7 +96,66 @@ void block_stop_signals(bool block)
     sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &signals, nullptr);
 }
 
+bool is_staging_name(const std::string& name)
+{
+    if (name.compare(0, sizeof k_prefix - 1, k_prefix) != 0)
+        return false;
+    return name.size() == k_name_length || name.substr(std::min(name.size(), k_name_length)) == k_aside_suffix;
+}
+
+// The folder at path, opened without following a link and locked; -1 when it is not a folder,
+// is locked by another run (errno EWOULDBLOCK), or is no longer at path, removed or replaced
+// since it was opened (errno ENOENT).
+int open_locked(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat opened;
+    struct stat named;
+    int error = 0;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || fstat(fd, &opened) != 0 || lstat(path.c_str(), &named) != 0)
+        error = errno;
+    else if (opened.st_nlink == 0 || named.st_dev != opened.st_dev || named.st_ino != opened.st_ino)
+        error = ENOENT;
+    if (error != 0) {
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
+
+void staging_use_calls(const StagingCalls& calls) { g_calls = calls; }
+
+std::vector<std::string> remove_stale_staging(const std::string& directory)
+{
+    std::vector<std::string> removed;
+    DIR* folder = opendir(directory.c_str());
+    if (folder == nullptr)
+        return removed;
+    std::vector<std::string> candidates;
+    while (const dirent* entry = readdir(folder))
+        if (is_staging_name(entry->d_name))
+            candidates.push_back(directory + "/" + entry->d_name);
+    closedir(folder);
+    for (const std::string& path : candidates) {
+        const int fd = open_locked(path);
+        if (fd < 0)
+            continue;  // not a folder (not ours to judge), or a live run's
+        struct stat owner;
+        std::error_code error;
+        if (fstat(fd, &owner) == 0 && owner.st_uid == geteuid()) {
+            std::filesystem::remove_all(path, error);  // removes links, never what they point to
+            if (!error)
+                removed.push_back(path);
+        }
+        close(fd);
+    }
+    return removed;
+}
 
 bool begin_staging(const std::string& directory, const std::vector<std::string>& folders,
                    const std::vector<std::string>& files)
@@ -87,9 +166,22 @@ bool begin_staging(const std::string& directory, const std::vector<std::string>&
     }
     g_staging.parent = directory;
     g_staging.target = directory + "/data";
-    std::string folder = directory + "/.data-new-XXXXXX";
-    if (mkdtemp(folder.data()) == nullptr)
-        return false;
+    g_staging.file_count = 0;
+    g_staging.folder_count = 0;
+    std::string folder;
+    for (int attempt = 0; g_staging.lock < 0; ++attempt) {
+        folder = directory + "/" + k_template;
+        if (attempt == k_create_attempts || mkdtemp(folder.data()) == nullptr)
+            return false;
+        g_staging.lock = open_locked(folder);
+        // Gone, or locked by the clean-up that is removing it: another name. Anything else fails.
+        if (g_staging.lock < 0 && errno != ENOENT && errno != EWOULDBLOCK) {
+            const int error = errno;
+            rmdir(folder.c_str());
+            errno = error;
+            return false;
+        }
+    }
     if (!copy_path(g_staging.folder, folder))
         return fail_keeping_errno();
     for (const std::string& file : files)
@@ -123,7 +215,7 @@ bool stage_file(const std::string& name, const std::vector<std::uint8_t>& bytes)
         else if (n == 0 || errno != EINTR)
             written = false;
     }
-    written = written && fsync(fd) == 0;
+    written = written && g_calls.sync(fd) == 0;
     int error = errno;
     if (close(fd) != 0 && written) {
         written = false;
@@ -145,32 +237,41 @@ bool finish_staging(bool replace)
     const std::string staged = g_staging.folder;
     const char* target = g_staging.target.c_str();
     std::string old_set;  // where a replaced set lies once the new one is in place
-    int moved = renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target, RENAME_NOREPLACE);
+    // A replaced folder lies under a temporary name until it is removed: locked, so that no other
+    // run takes it for a leftover meanwhile, and so that a later run removes it if this one dies.
+    const int old_lock = replace ? open(target, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    if (old_lock >= 0)
+        flock(old_lock, LOCK_EX | LOCK_NB);
+    int moved = g_calls.rename(staged.c_str(), target, RENAME_NOREPLACE);
     if (moved != 0 && errno == EEXIST && replace) {
-        moved = renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target, RENAME_EXCHANGE);
+        moved = g_calls.rename(staged.c_str(), target, RENAME_EXCHANGE);
         if (moved == 0)
             old_set = staged;
     }
     if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
         // A file system without these renames: the old set steps aside just before.
-        const std::string aside = staged + "-old";
+        const std::string aside = staged + k_aside_suffix;
         struct stat existing;
         if (lstat(target, &existing) != 0) {
-            moved = rename(staged.c_str(), target);
+            moved = g_calls.rename(staged.c_str(), target, 0);
         } else if (!replace) {
             errno = EEXIST;
-        } else if (rename(target, aside.c_str()) == 0) {
-            moved = rename(staged.c_str(), target);
+        } else if (g_calls.rename(target, aside.c_str(), 0) == 0) {
+            moved = g_calls.rename(staged.c_str(), target, 0);
             const int error = errno;
             if (moved == 0)
                 old_set = aside;
             else
-                rename(aside.c_str(), target);
+                g_calls.rename(aside.c_str(), target, 0);
             errno = error;
         }
     }
     if (moved != 0) {
+        const int error = errno;
+        if (old_lock >= 0)
+            close(old_lock);
         block_stop_signals(false);
+        errno = error;
         return fail_keeping_errno();
     }
     // The temporary name may now hold the old set: not for the signal handler's list.
@@ -178,6 +279,10 @@ bool finish_staging(bool replace)
     std::error_code ignored;
     if (!old_set.empty())
         std::filesystem::remove_all(old_set, ignored);  // removes links, never what they point to
+    if (old_lock >= 0)
+        close(old_lock);
+    close(g_staging.lock);
+    g_staging.lock = -1;
     sync_path(g_staging.parent.c_str());
     block_stop_signals(false);
     return true;
@@ -193,4 +298,7 @@ void abandon_staging()
         rmdir(g_staging.folders[i]);
     rmdir(g_staging.folder);
     g_staging.folder[0] = '\0';
+    if (g_staging.lock >= 0)
+        close(g_staging.lock);
+    g_staging.lock = -1;
 }
