@@ -284,7 +284,7 @@ TEST(Video, FailuresLeaveNothingBehind)
     TempDir out;
     CaptureRun run = capture(out, "--fps 5 " + out.file("missing/show.mkv"));
     EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.output.find("cannot write " + out.file("missing/show.mkv") + ": No such file or directory"),
+    EXPECT_NE(run.output.find("velmorastik-capture: cannot write: " + out.file("missing/show.mkv") + ": No such file or directory\n"),
               std::string::npos) << run.output;
 
     // A failure after the video has begun keeps the file already there, and leaves no other.
