@@ -478,7 +478,9 @@ bool video_finish(std::string* error, std::int64_t* bytes)
             done = failed(error, "cannot write: " + v.path, written < 0 ? written : v.output->pb->error);
     }
     if (done) {
-        *bytes = ftello(v.file.stream);
+        // A pipe has no offset to ask; the muxer counted what it wrote.
+        const off_t at = ftello(v.file.stream);
+        *bytes = at >= 0 ? at : avio_tell(v.output->pb);
         // The stream is closed and the file renamed into place here.
         done = commit_output(&v.file);
         v.file.stream = nullptr;
