@@ -54,12 +54,13 @@ protected:
     }
     static void write_picture(const std::string& path, int seed) { ASSERT_TRUE(write_file(path, picture(seed))); }
 
-    // Runs the capture tool on the data set (started in where, when given); its standard output
-    // (frames or the count) as bytes.
-    static std::vector<std::uint8_t> capture(const std::string& arguments, int* status, const std::string& where = {})
+    // Runs the capture tool on the data set (started in where, after the shell command before, when
+    // given); its standard output (frames or the count) as bytes.
+    static std::vector<std::uint8_t> capture(const std::string& arguments, int* status, const std::string& where = {},
+                                             const std::string& before = {})
     {
-        const std::string command = (where.empty() ? "" : "cd " + where + " && ") + VELMORASTIK_CAPTURE + " -C " +
-                                    directory_->path() + " " + arguments;
+        const std::string command = before + (where.empty() ? "" : "cd " + where + " && ") + VELMORASTIK_CAPTURE +
+                                    " -C " + directory_->path() + " " + arguments;
         std::FILE* pipe = popen(command.c_str(), "r");
         std::vector<std::uint8_t> output;
         std::vector<std::uint8_t> chunk(1 << 20);
@@ -323,6 +324,23 @@ TEST_F(CaptureTest, AnyLegalNameIsTheOutputsOwn)
     EXPECT_EQ(written.st_size, static_cast<off_t>(2 * k_frame_bytes));
     EXPECT_EQ(written.st_mode & 0777, 0600u);
     EXPECT_EQ(names_in(out.path()), std::vector<std::string>{name});
+}
+
+TEST_F(CaptureTest, StillsPastTheOpenFilesAllowedAllAppear)
+{
+    // Each still is an open unnamed file until all take their names; with few files allowed, the
+    // rest are written under hidden names, and all appear together all the same.
+    TempDir out;
+    int status = -1;
+    capture("--fps 10 --frames 0-29 --png " + out.path() + " >/dev/null 2>&1", &status, "", "ulimit -n 70 && ");
+    EXPECT_EQ(status, 0);
+    std::vector<std::string> expected;
+    for (int n = 0; n < 30; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%05d.png", n);
+        expected.emplace_back(name);
+    }
+    EXPECT_EQ(names_in(out.path()), expected);
 }
 
 TEST_F(CaptureTest, HelpAndSummaryTellTheTruth)
