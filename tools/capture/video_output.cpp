@@ -79,7 +79,8 @@ const char* container_for(const std::string& path)
     return nullptr;
 }
 
-// The muxer writes through the output file, which appears under its name only when complete.
+// The muxer writes through our own I/O on the output file rather than opening a path: the staged
+// file has no name until complete, and raw frames and videos then share one way of staging.
 int write_bytes(void* opaque, std::uint8_t* data, int size)
 {
     std::FILE* stream = static_cast<OutputFile*>(opaque)->stream;
