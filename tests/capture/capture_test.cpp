@@ -25,7 +25,7 @@ protected:
     {
         directory_ = new TempDir;
         const std::string data = directory_->file("data");
-        for (const char* sub : {"", "/gfx", "/gfx/misc", "/gfx/1", "/gfx/2"})
+        for (const char* sub : {"", "/gfx", "/gfx/misc", "/gfx/1", "/gfx/2", "/sfx"})
             ASSERT_EQ(mkdir((data + sub).c_str(), 0755), 0);
         write_picture(data + "/gfx/misc/tzback.jpg", 0);
         for (int k = 1; k <= 5; ++k)
@@ -36,6 +36,8 @@ protected:
         for (std::size_t i = 0; i < texture.size(); ++i)
             texture[i] = static_cast<std::uint8_t>(i * 7 / 3);
         ASSERT_TRUE(write_file(data + "/lumo.raw", texture));
+        // Only a video reads it, and makes do without; but no output may replace it.
+        ASSERT_TRUE(write_file(data + "/sfx/lumo.mp3", {'n', 'o', 't', ' ', 'm', 'u', 's', 'i', 'c'}));
     }
     static void TearDownTestSuite() { delete directory_; }
 
@@ -52,11 +54,13 @@ protected:
     }
     static void write_picture(const std::string& path, int seed) { ASSERT_TRUE(write_file(path, picture(seed))); }
 
-    // Runs the capture tool on the data set; its standard output (frames or the count) as bytes.
-    static std::vector<std::uint8_t> capture(const std::string& arguments, int* status)
+    // Runs the capture tool on the data set (started in where, after the shell command before, when
+    // given); its standard output (frames or the count) as bytes.
+    static std::vector<std::uint8_t> capture(const std::string& arguments, int* status, const std::string& where = {},
+                                             const std::string& before = {})
     {
-        const std::string command =
-            std::string(VELMORASTIK_CAPTURE) + " -C " + directory_->path() + " " + arguments;
+        const std::string command = before + (where.empty() ? "" : "cd " + where + " && ") + VELMORASTIK_CAPTURE +
+                                    " -C " + directory_->path() + " " + arguments;
         std::FILE* pipe = popen(command.c_str(), "r");
         std::vector<std::uint8_t> output;
         std::vector<std::uint8_t> chunk(1 << 20);
@@ -173,9 +177,10 @@ std::string read_text(const std::string& path)
 TEST_F(CaptureTest, UsageErrorsSayWhatWasWrong)
 {
     int status = -1;
-    EXPECT_EQ(text(capture("--fps 0 2>&1", &status)).substr(0, 47), "velmorastik-capture: --fps must be 1 to 100000\n");
+    EXPECT_EQ(text(capture("--fps 0 2>&1", &status)).substr(0, 45), "velmorastik-capture: --fps must be 1 to 1000\n");
     EXPECT_EQ(WEXITSTATUS(status), 64);
-    EXPECT_EQ(text(capture("--fps 100001 2>&1", &status)).substr(0, 47), "velmorastik-capture: --fps must be 1 to 100000\n");
+    // Past 1000 a show's frames take long to step for nothing a screen or a video shows.
+    EXPECT_EQ(text(capture("--fps 1001 2>&1", &status)).substr(0, 45), "velmorastik-capture: --fps must be 1 to 1000\n");
     EXPECT_EQ(WEXITSTATUS(status), 64);
     EXPECT_NE(text(capture("--frames 5-3 2>&1", &status)).find("not '5-3'\nusage:"), std::string::npos);
     EXPECT_EQ(WEXITSTATUS(status), 64);
@@ -198,7 +203,7 @@ TEST_F(CaptureTest, SystemFailuresNameThePathAndTheReason)
     EXPECT_EQ(WEXITSTATUS(status), 2);
 
     EXPECT_EQ(text(capture("--frames 0 --raw /dev/full 2>&1", &status)),
-              "cannot write /dev/full: No space left on device\nERROR WRITING... /dev/full\n");
+              "velmorastik-capture: cannot write: /dev/full: No space left on device\n");
     EXPECT_EQ(WEXITSTATUS(status), 2);
 }
 
@@ -206,7 +211,7 @@ TEST_F(CaptureTest, AFailedCountLineIsAFailure)
 {
     int status = -1;
     EXPECT_EQ(text(capture("--fps 5 2>&1 >/dev/full", &status)),
-              "cannot write standard output: No space left on device\nERROR WRITING... standard output\n");
+              "velmorastik-capture: cannot write: standard output: No space left on device\n");
     EXPECT_EQ(WEXITSTATUS(status), 2);
     capture("--fps 5 2>/dev/null >&-", &status);
     EXPECT_EQ(WEXITSTATUS(status), 2) << "standard output closed";
@@ -261,6 +266,122 @@ TEST_F(CaptureTest, FramesPastTheEndAreNamedAndNothingIsWritten)
 
     capture("--frames 99999 >/dev/null 2>&1", &status);
     EXPECT_EQ(WEXITSTATUS(status), 2) << "without --raw too";
+}
+
+TEST_F(CaptureTest, OutputsThatAreTheShowsOwnFilesAreRefusedBeforeAnythingIsWritten)
+{
+    const std::vector<std::string> inputs = {"data/sfx/lumo.mp3", "data/lumo.raw", "data/gfx/misc/tzback.jpg",
+                                             "data/gfx/1/3.jpg", "data/gfx/2/6.jpg"};
+    std::vector<std::string> before;
+    for (const std::string& input : inputs)
+        before.push_back(read_text(directory_->file(input)));
+    TempDir out;
+    ASSERT_EQ(link(directory_->file("data/gfx/1/3.jpg").c_str(), out.file("hard.raw").c_str()), 0);
+    ASSERT_EQ(symlink(directory_->file("data/lumo.raw").c_str(), out.file("show.mkv").c_str()), 0);
+    ASSERT_EQ(mkdir(out.file("stills").c_str(), 0755), 0);
+    ASSERT_EQ(symlink(directory_->file("data/gfx/2/6.jpg").c_str(), out.file("stills/frame-00007.png").c_str()), 0);
+
+    const std::string soundtrack = directory_->file("data/sfx/lumo.mp3");
+    struct Case {
+        std::string arguments;
+        std::string refusal;
+    };
+    for (const Case& c : {
+             Case{"--raw " + soundtrack, soundtrack + ": it is the show's own data/sfx/lumo.mp3"},
+             // Another name for a picture, from where the user stands before -C: the same file.
+             Case{"--raw hard.raw", "hard.raw: it is the show's own data/gfx/1/3.jpg"},
+             Case{"show.mkv", out.file("show.mkv") + ": it is the show's own data/lumo.raw"},
+             Case{"--png stills", out.file("stills/frame-00007.png") + ": it is the show's own data/gfx/2/6.jpg"},
+         }) {
+        int status = -1;
+        EXPECT_EQ(text(capture("--fps 10 --frames 0-9 " + c.arguments + " 2>&1", &status, out.path())),
+                  "velmorastik-capture: cannot write: " + c.refusal + "\n");
+        EXPECT_EQ(WEXITSTATUS(status), 2) << c.arguments;
+    }
+    for (std::size_t i = 0; i < inputs.size(); ++i)
+        EXPECT_EQ(read_text(directory_->file(inputs[i])), before[i]) << inputs[i] << " changed";
+    EXPECT_EQ(names_in(out.path()), (std::vector<std::string>{"hard.raw", "show.mkv", "stills"}));
+    EXPECT_EQ(names_in(out.file("stills")), std::vector<std::string>{"frame-00007.png"});
+}
+
+TEST_F(CaptureTest, AnyLegalNameIsTheOutputsOwn)
+{
+    // 254 bytes: no temporary name built from it could fit beside it.
+    TempDir out;
+    const std::string name = std::string(250, 'n') + ".raw";
+    int status = -1;
+    capture("--fps 10 --frames 3 --raw " + out.file(name) + " >/dev/null", &status);
+    EXPECT_EQ(status, 0);
+    struct stat written;
+    ASSERT_EQ(stat(out.file(name).c_str(), &written), 0);
+    EXPECT_EQ(written.st_size, static_cast<off_t>(k_frame_bytes));
+
+    // Replacing a file of that name keeps its permissions and leaves nothing else.
+    ASSERT_EQ(chmod(out.file(name).c_str(), 0600), 0);
+    capture("--fps 10 --frames 3,4 --raw " + out.file(name) + " >/dev/null", &status);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(stat(out.file(name).c_str(), &written), 0);
+    EXPECT_EQ(written.st_size, static_cast<off_t>(2 * k_frame_bytes));
+    EXPECT_EQ(written.st_mode & 0777, 0600u);
+    EXPECT_EQ(names_in(out.path()), std::vector<std::string>{name});
+}
+
+TEST_F(CaptureTest, StillsPastTheOpenFilesAllowedAllAppear)
+{
+    // Each still is an open unnamed file until all take their names; with few files allowed, the
+    // rest are written under hidden names, and all appear together all the same.
+    TempDir out;
+    int status = -1;
+    capture("--fps 10 --frames 0-29 --png " + out.path() + " >/dev/null 2>&1", &status, "", "ulimit -n 70 && ");
+    EXPECT_EQ(status, 0);
+    std::vector<std::string> expected;
+    for (int n = 0; n < 30; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%05d.png", n);
+        expected.emplace_back(name);
+    }
+    EXPECT_EQ(names_in(out.path()), expected);
+}
+
+TEST_F(CaptureTest, HelpAndSummaryTellTheTruth)
+{
+    // Every preset the tool accepts is in its help.
+    int status = -1;
+    const std::string refusal = text(capture("--preset fastest 2>&1", &status));
+    EXPECT_EQ(WEXITSTATUS(status), 64);
+    const std::string lead = "--preset must be one of ";
+    ASSERT_EQ(refusal.find("velmorastik-capture: " + lead), 0u) << refusal;
+    const std::string list = refusal.substr(21 + lead.size(), refusal.find('\n') - 21 - lead.size());
+    const std::string help = text(capture("--help", &status));
+    for (std::size_t start = 0; start < list.size();) {
+        const std::size_t end = std::min(list.find(", ", start), list.size());
+        EXPECT_NE(help.find(list.substr(start, end - start)), std::string::npos) << list.substr(start, end - start);
+        start = end + 2;
+    }
+    EXPECT_NE(list.find("placebo"), std::string::npos) << list;
+    capture("--preset placebo --fps 1 --frames 0 >/dev/null 2>&1", &status);
+    EXPECT_EQ(status, 0);
+
+    // The speed is the length written, 20 frames at 10 a second, against the time taken.
+    TempDir out;
+    const std::string summary = text(capture("--fps 10 --frames 0-19 --png " + out.path() + " 2>&1 >/dev/null", &status));
+    EXPECT_EQ(status, 0);
+    const std::size_t line = summary.find("20 of the show's");
+    ASSERT_NE(line, std::string::npos) << summary;
+    unsigned long frames = 0;
+    double show = 0, written = 0, megabytes = 0, took = 0, speed = 0;
+    ASSERT_EQ(std::sscanf(summary.c_str() + line,
+                          "20 of the show's %lu frames (%lf s) written: %lf s, %lf MB, in %lf s: %lfx real time",
+                          &frames, &show, &written, &megabytes, &took, &speed),
+              6)
+        << summary;
+    EXPECT_EQ(static_cast<long>(frames), expected_frames(10));
+    EXPECT_DOUBLE_EQ(written, 2.0);
+    // The time is printed to a tenth: the speed lies within what those bounds allow.
+    if (took >= 0.1) {
+        EXPECT_GE(speed, 2.0 / (took + 0.05) - 0.05) << summary;
+        EXPECT_LE(speed, 2.0 / (took - 0.05) + 0.05) << summary;
+    }
 }
 
 }  // namespace

@@ -2,14 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <png.h>
@@ -180,7 +185,9 @@ TEST(Video, MkvAndMp4HoldTheFramesAndTheSoundtrack)
         int format;
     };
     // 100 frames at 10 fps: ten seconds of the show, from its sixth second on.
-    for (const Case& c : {Case{"show.mkv", "", AV_PIX_FMT_YUV420P},
+    // The longest name a folder takes (254 bytes) is the video's to have.
+    const std::string long_name = std::string(250, 'v') + ".mkv";
+    for (const Case& c : {Case{long_name.c_str(), "", AV_PIX_FMT_YUV420P},
                           Case{"show.mp4", "--pix-fmt yuv444p", AV_PIX_FMT_YUV444P}}) {
         SCOPED_TRACE(c.name);
         TempDir out;
@@ -284,7 +291,7 @@ TEST(Video, FailuresLeaveNothingBehind)
     TempDir out;
     CaptureRun run = capture(out, "--fps 5 " + out.file("missing/show.mkv"));
     EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.output.find("cannot write " + out.file("missing/show.mkv") + ": No such file or directory"),
+    EXPECT_NE(run.output.find("velmorastik-capture: cannot write: " + out.file("missing/show.mkv") + ": No such file or directory\n"),
               std::string::npos) << run.output;
 
     // A failure after the video has begun keeps the file already there, and leaves no other.
@@ -315,6 +322,114 @@ TEST(Video, FailuresLeaveNothingBehind)
         EXPECT_NE(run.output.find("Permission denied"), std::string::npos) << run.output;
         chmod(out.path().c_str(), 0755);
     }
+}
+
+// A file of size zero bytes, sparse where the file system allows; 0 or -1 as truncate.
+int sized_file(const char* path, std::int64_t size)
+{
+    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int done = fd >= 0 ? ftruncate(fd, size) : -1;
+    if (fd >= 0)
+        close(fd);
+    return done;
+}
+
+TEST(Video, UnusableSoundtracksGiveASilentVideoAtOnceInLittleMemory)
+{
+    TempDir show;
+    std::filesystem::copy(generated_set() + "/data", show.file("data"), std::filesystem::copy_options::recursive);
+    const std::string soundtrack = show.file("data/sfx/lumo.mp3");
+    struct Case {
+        const char* kind;
+        int (*make)(const char* path);
+        const char* reason;  // "" where FFmpeg says why
+    };
+    for (const Case& c : {
+             Case{"500 GB, sparse", [](const char* p) { return sized_file(p, std::int64_t{500} << 30); },
+                  "larger than 32 MiB, not a soundtrack"},
+             Case{"30 MB of zeros", [](const char* p) { return sized_file(p, std::int64_t{30} << 20); }, ""},
+             // Nothing will ever write into it: it must not be waited for.
+             Case{"a FIFO", [](const char* p) { return mkfifo(p, 0644); }, "not a regular file"},
+             Case{"a folder", [](const char* p) { return mkdir(p, 0755); }, "not a regular file"},
+         }) {
+        SCOPED_TRACE(c.kind);
+        std::filesystem::remove_all(soundtrack);
+        ASSERT_EQ(c.make(soundtrack.c_str()), 0);
+        TempDir out;
+        const CaptureRun run = capture(out, "--fps 5 --frames 0-9 --preset ultrafast --quiet silent.mkv", show.path());
+        ASSERT_EQ(run.status, 0) << run.output;
+        EXPECT_NE(run.output.find("velmorastik-capture: no soundtrack in the video (data/sfx/lumo.mp3: " +
+                                  std::string(c.reason)),
+                  std::string::npos)
+            << run.output;
+        const Probe p = probe(out.file("silent.mkv"));
+        EXPECT_EQ(p.streams, 1);
+        EXPECT_EQ(p.video.packets, 10);
+    }
+    rusage children;
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &children), 0);
+    EXPECT_LT(children.ru_maxrss, 200 * 1024) << "kilobytes at the peak of the largest capture";
+}
+
+TEST(Video, Mp4IntoAPipeIsRefusedAndMatroskaStreams)
+{
+    TempDir out;
+    ASSERT_EQ(mkfifo(out.file("pipe.mp4").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(out.file("pipe.mkv").c_str(), 0644), 0);
+    CaptureRun run = capture(out, "--fps 5 --frames 0-9 --preset ultrafast pipe.mp4");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("velmorastik-capture: cannot write: " + out.file("pipe.mp4") +
+                              ": an MP4 cannot be written into a pipe; name it .mkv\n"),
+              std::string::npos)
+        << run.output;
+
+    // What comes out of the pipe is a Matroska video that plays to its end.
+    std::thread reader([&out] {
+        const std::vector<std::uint8_t> bytes = read_file(out.file("pipe.mkv"));
+        std::FILE* copy = std::fopen(out.file("streamed.mkv").c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), copy);
+        std::fclose(copy);
+    });
+    run = capture(out, "--fps 5 --frames 0-9 --preset ultrafast pipe.mkv");
+    reader.join();
+    EXPECT_EQ(run.status, 0) << run.output;
+    const Probe p = probe(out.file("streamed.mkv"));
+    EXPECT_EQ(p.video.codec, AV_CODEC_ID_H264);
+    EXPECT_EQ(p.video.packets, 10);
+    EXPECT_NEAR(p.video.seconds, 2.0, 0.01);
+    EXPECT_TRUE(p.has_audio);
+}
+
+TEST(Video, AKilledCaptureLeavesNothingBehind)
+{
+    TempDir out;
+    int error_pipe[2];
+    ASSERT_EQ(pipe(error_pipe), 0);
+    const std::string set = generated_set();
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(error_pipe[1], STDERR_FILENO);
+        close(error_pipe[0]);
+        close(error_pipe[1]);
+        if (chdir(out.path().c_str()) == 0)
+            execl(VELMORASTIK_CAPTURE, VELMORASTIK_CAPTURE, "-C", set.c_str(), "--fps", "10", "--preset", "ultrafast",
+                  "--png", ".", "--raw", "frames.raw", "show.mkv", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(error_pipe[1]);
+    // Killed once it reports a tenth done: by then the video, the raw frames and stills are under way.
+    std::string progress;
+    char chunk[256];
+    ssize_t n;
+    while (progress.find("10%") == std::string::npos && (n = read(error_pipe[0], chunk, sizeof chunk)) > 0)
+        progress.append(chunk, static_cast<std::size_t>(n));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(error_pipe[0]);
+    ASSERT_NE(progress.find("10%"), std::string::npos) << progress;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(names_in(out.path()), std::vector<std::string>{}) << "no file, hidden or not";
 }
 
 }  // namespace

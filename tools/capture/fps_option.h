@@ -5,7 +5,8 @@
 #include <string_view>
 
 inline constexpr std::uint64_t k_min_fps = 1;
-inline constexpr std::uint64_t k_max_fps = 100000;
+// Beyond this a whole show's frames take long to step for nothing a screen or a video can show.
+inline constexpr std::uint64_t k_max_fps = 1000;
 
 // The --fps value: decimal digits only, k_min_fps to k_max_fps; nullopt otherwise.
 std::optional<std::uint64_t> parse_fps(std::string_view text);

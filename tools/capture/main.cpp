@@ -2,6 +2,7 @@
 // show draws them, without a screen: as raw frames, as a video with the soundtrack, as stills.
 
 #include <getopt.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -19,18 +20,18 @@
 #include "image/jpeg_loader.h"
 #include "output_file.h"
 #include "platform/clock.h"
-#include "platform/fatal.h"
 #include "platform/headless/headless.h"
 #include "png_still.h"
 #include "progress.h"
 #include "show/data_set.h"
 #include "show/timeline.h"
+#include "show_inputs.h"
+#include "tool_exit.h"
 #include "video_output.h"
 #include "version.h"
 
 namespace {
 
-constexpr int k_usage_status = 64;
 constexpr int k_max_crf = 51;
 
 struct Capture {
@@ -49,11 +50,8 @@ struct Capture {
 
 Capture g_capture;
 
-[[noreturn]] void fail_with(const std::string& message)
-{
-    std::fprintf(stderr, "velmorastik-capture: %s\n", message.c_str());
-    std::exit(k_fatal_exit_status);
-}
+// message: "what: path: reason", as the output modules put it.
+[[noreturn]] void fail_with(const std::string& message) { tool_fail(message); }
 
 void capture_frame()
 {
@@ -61,7 +59,7 @@ void capture_frame()
     if (g_capture.selection.contains(index)) {
         if (g_capture.output.stream != nullptr &&
             std::fwrite(g_virtual_backbuffer->pixels, 1, k_frame_bytes, g_capture.output.stream) != k_frame_bytes)
-            fatal_system_error("ERROR WRITING...", "write", g_capture.output_name);
+            tool_fail_errno("cannot write", g_capture.output_name);
         std::string error;
         if (!g_capture.video_path.empty() &&
             !video_add_frame(*g_virtual_backbuffer, static_cast<std::int64_t>(index), &error))
@@ -76,37 +74,53 @@ void capture_frame()
 
 void no_messages() {}
 
+// The presets, comma-separated; broken into lines of the usage's width after indent when given.
+std::string preset_list(const char* indent = nullptr)
+{
+    constexpr std::size_t k_width = 80;
+    std::string list;
+    std::size_t line_start = 0;
+    for (const char* preset : k_video_presets) {
+        if (!list.empty())
+            list += ",";
+        if (indent != nullptr && list.size() - line_start + std::strlen(preset) + 2 > k_width - std::strlen(indent)) {
+            list += std::string("\n") + indent;
+            line_start = list.size();
+        } else if (!list.empty()) {
+            list += " ";
+        }
+        list += preset;
+    }
+    return list;
+}
+
 void print_usage(std::FILE* stream)
 {
-    std::fputs("usage: velmorastik-capture [OPTIONS] [OUT.mkv|OUT.mp4]\n"
+    std::fprintf(stream,
+               "usage: velmorastik-capture [OPTIONS] [OUT.mkv|OUT.mp4]\n"
                "Plays the show from DIR/data against a virtual clock. Without -C: from ./data, or\n"
                "from the installed data set when there is no data/ folder here.\n"
                "  OUT.mkv, OUT.mp4  encode the frames as an H.264 video with the soundtrack\n"
                "  -C DIR         change into DIR first\n"
-               "  --fps N        frames per second of the virtual clock (default 60)\n"
+               "  --fps N        frames per second of the virtual clock, 1 to %llu (default 60)\n"
                "  --raw FILE     write frames to FILE ('-' for standard output): 1,228,800 bytes\n"
                "                 each, 640x480 little-endian 32-bit words, no header\n"
                "  --png DIR      write frames as DIR/frame-NNNNN.png, exact colours\n"
                "  --frames LIST  frames to write: 0-based numbers and ranges A-B, comma-separated\n"
                "                 (default: all)\n"
                "  --crf N        video quality, 0 (lossless) to 51 (default 16)\n"
-               "  --preset NAME  x264 preset, ultrafast to veryslow (default medium)\n"
+               "  --preset NAME  x264 preset (default medium), fastest first:\n"
+               "                 %s\n"
                "  --pix-fmt F    yuv420p (default, plays everywhere) or yuv444p (crisp dots)\n"
                "  --no-audio     leave the soundtrack out of the video\n"
                "  --quiet        no progress for videos and stills\n"
                "  --version      print the version and exit\n"
                "Prints 'frames: N', the show's frame count, at the end.\n",
-               stream);
+               static_cast<unsigned long long>(k_max_fps), preset_list("                 ").c_str());
 }
 
-// what: the mistake, or null when getopt has already named it.
-[[noreturn]] void usage_error(const std::string& what)
-{
-    if (!what.empty())
-        std::fprintf(stderr, "velmorastik-capture: %s\n", what.c_str());
-    print_usage(stderr);
-    std::exit(k_usage_status);
-}
+// what: the mistake, or empty when getopt has already named it.
+[[noreturn]] void usage_error(const std::string& what) { tool_usage_error(what, print_usage); }
 
 // path as seen from where the user started, for use after -C.
 std::string from_start(const char* path)
@@ -115,7 +129,7 @@ std::string from_start(const char* path)
         return path;
     char here[4096];
     if (getcwd(here, sizeof here) == nullptr)
-        fatal_system_error("ERROR LOCATING...", "find", ".");
+        tool_fail_errno("cannot find the working folder", ".");
     return std::string(here) + "/" + path;
 }
 
@@ -148,7 +162,7 @@ void parse_arguments(int argc, char** argv)
         case opt_fps: {
             const auto fps = parse_fps(optarg);
             if (!fps)
-                usage_error("--fps must be 1 to 100000");
+                usage_error("--fps must be 1 to " + std::to_string(k_max_fps));
             g_headless.fps = *fps;
             break;
         }
@@ -176,8 +190,7 @@ void parse_arguments(int argc, char** argv)
         }
         case opt_preset:
             if (!video_preset_known(optarg))
-                usage_error("--preset must be one of ultrafast, superfast, veryfast, faster, fast, medium, "
-                            "slow, slower, veryslow, placebo");
+                usage_error("--preset must be one of " + preset_list());
             g_capture.video.preset = optarg;
             break;
         case opt_pix_fmt:
@@ -206,20 +219,40 @@ void parse_arguments(int argc, char** argv)
     if (optind != argc)
         usage_error("unexpected argument '" + std::string(argv[optind]) + "'");
     if (!g_capture.video_path.empty() && !video_format_known(g_capture.video_path))
-        fail_with("cannot tell the video format of " + std::string(argv[optind - 1]) +
-                  ": the name must end in .mkv or .mp4");
+        tool_fail("cannot tell the video format", argv[optind - 1], "the name must end in .mkv or .mp4");
 
     // The raw output is opened before changing directory, so a relative FILE names a file where
     // the user stands.
     if (raw != nullptr) {
         g_capture.output_name = raw;
         if (!open_output(raw, &g_capture.output))
-            fatal_system_error("ERROR WRITING...", "write", raw);
+            tool_fail_errno("cannot write", raw);
     }
     if (directory != nullptr && chdir(directory) != 0)
-        fatal_system_error("ERROR LOCATING...", "enter", directory);
+        tool_fail_errno("cannot enter", directory);
     if (directory == nullptr)
         use_installed_data_if_absent("velmorastik-capture");
+}
+
+// No output may be a file the show reads: the capture would destroy its own data set. Called in
+// the data set's folder, before any frame is written.
+void refuse_outputs_that_are_inputs()
+{
+    std::string input;
+    if (g_capture.output.existed)
+        input = show_input_matching(g_capture.output.device, g_capture.output.inode);
+    if (!input.empty())
+        tool_fail("cannot write", g_capture.output_name, "it is the show's own " + input);
+    struct stat status;
+    if (!g_capture.video_path.empty() && stat(g_capture.video_path.c_str(), &status) == 0)
+        input = show_input_matching(status.st_dev, status.st_ino);
+    if (!input.empty())
+        tool_fail("cannot write", g_capture.video_path, "it is the show's own " + input);
+    std::string still;
+    if (!g_capture.png_folder.empty())
+        input = show_input_among_stills(g_capture.png_folder, &still);
+    if (!input.empty())
+        tool_fail("cannot write", still, "it is the show's own " + input);
 }
 
 // Whatever way the capture ends before its output is complete, no partial file is left.
@@ -253,16 +286,16 @@ void open_outputs()
     if (!video_open(g_capture.video_path.c_str(), g_capture.video, &error))
         fail_with(error);
     if (!video_audio_note().empty())
-        std::fprintf(stderr, "velmorastik-capture: no soundtrack in the video (%s)\n", video_audio_note().c_str());
+        tool_note("no soundtrack in the video (" + video_audio_note() + ")");
 }
 
 long long finish_outputs()
 {
     const std::string missing = g_capture.selection.past_end(g_headless.frames);
     if (!missing.empty())
-        fail_with("the show has " + std::to_string(g_headless.frames) + " frames; there are no frames " + missing);
+        tool_fail("the show has " + std::to_string(g_headless.frames) + " frames; there are no frames " + missing);
     if (g_capture.output.stream != nullptr && !commit_output(&g_capture.output))
-        fatal_system_error("ERROR WRITING...", "write", g_capture.output_name);
+        tool_fail_errno("cannot write", g_capture.output_name);
     std::int64_t bytes = 0;
     std::string error;
     if (!g_capture.video_path.empty() && !video_finish(&error, &bytes))
@@ -276,10 +309,12 @@ long long finish_outputs()
 
 int main(int argc, char** argv)
 {
+    tool_set_name("velmorastik-capture");
     std::atexit(discard_partial_output);
     std::signal(SIGINT, on_stop_signal);
     std::signal(SIGTERM, on_stop_signal);
     parse_arguments(argc, argv);
+    refuse_outputs_that_are_inputs();
 
     prepare_show([](Frame32*) {});
     open_outputs();
@@ -298,11 +333,12 @@ int main(int argc, char** argv)
     });
 
     const long long bytes = finish_outputs();
-    progress_finish(g_capture.written, g_headless.frames, static_cast<double>(clock_now_ms()) / 1000, bytes);
+    progress_finish(g_capture.written, g_headless.frames, static_cast<double>(clock_now_ms()) / 1000,
+                    g_headless.fps, bytes);
     // Frames on standard output must not be mixed with the count.
     std::FILE* report = g_capture.output.stream == stdout ? stderr : stdout;
     if (std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(g_headless.frames)) < 0 ||
         std::fflush(report) != 0)
-        fatal_system_error("ERROR WRITING...", "write", report == stdout ? "standard output" : "standard error");
+        tool_fail_errno("cannot write", report == stdout ? "standard output" : "standard error");
     return 0;
 }

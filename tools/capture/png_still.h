@@ -6,9 +6,10 @@
 struct Frame32;
 
 // Stills of one capture, as DIR/frame-NNNNN.png (the frame's number, five digits at least): 8-bit
-// RGB with the frames' exact colours, through FFmpeg's PNG encoder. Each is written under a hidden
-// name first, and all take their names together when the capture has succeeded, so a failed or
-// interrupted capture leaves the folder as it was. Failures return false with *error set.
+// RGB with the frames' exact colours, through FFmpeg's PNG encoder. Each is written as an unnamed
+// file kept open (a hidden name where the file system or the limit of open files allows no more),
+// and all take their names together when the capture has succeeded, so a failed, interrupted or
+// killed capture leaves the folder as it was. Failures return false with *error set.
 
 // Opens the folder, making it when it does not exist.
 bool png_stills_open(const std::string& folder, std::string* error);
@@ -19,7 +20,7 @@ bool png_still_write(const Frame32& frame, std::uint64_t index, std::string* err
 // Puts every still written on disk and gives each its name.
 bool png_stills_commit(std::string* error);
 
-// Removes the hidden files written so far; safe in a signal handler.
+// Removes the hidden names written so far; safe in a signal handler.
 void png_stills_discard();
 
 // The bytes of the stills written.

@@ -71,7 +71,8 @@ void progress_update(std::uint64_t frames)
     }
 }
 
-void progress_finish(std::uint64_t written, std::uint64_t show_frames, double show_seconds, long long bytes)
+void progress_finish(std::uint64_t written, std::uint64_t show_frames, double show_seconds, std::uint64_t fps,
+                     long long bytes)
 {
     Progress& p = g_progress;
     if (p.quiet)
@@ -79,7 +80,9 @@ void progress_finish(std::uint64_t written, std::uint64_t show_frames, double sh
     if (p.terminal)
         std::fputs("\r\033[K", stderr);
     const double elapsed = seconds_now() - p.start;
-    std::fprintf(stderr, "%llu of the show's %llu frames (%.1f s) written, %.1f MB, in %.1f s: %.1fx real time\n",
+    const double written_seconds = static_cast<double>(written) / static_cast<double>(fps);
+    std::fprintf(stderr,
+                 "%llu of the show's %llu frames (%.1f s) written: %.1f s, %.1f MB, in %.1f s: %.1fx real time\n",
                  static_cast<unsigned long long>(written), static_cast<unsigned long long>(show_frames),
-                 show_seconds, bytes / 1e6, elapsed, elapsed > 0 ? show_seconds / elapsed : 0.0);
+                 show_seconds, written_seconds, bytes / 1e6, elapsed, elapsed > 0 ? written_seconds / elapsed : 0.0);
 }

@@ -1,9 +1,13 @@
 #include "video_output.h"
 
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -28,7 +32,10 @@ struct Video {
     AVFrame* picture = nullptr;
     AVPacket* packet = nullptr;
 
-    // The soundtrack, copied packet by packet as the video's time passes.
+    // The soundtrack, copied packet by packet as the video's time passes, read through its own
+    // descriptor and never past k_max_soundtrack_bytes.
+    int soundtrack_fd = -1;
+    std::int64_t soundtrack_bytes = 0;  // what may be read: the file's size, at most the bound
     AVFormatContext* input = nullptr;
     AVStream* input_audio = nullptr;
     AVStream* audio_stream = nullptr;
@@ -72,7 +79,8 @@ const char* container_for(const std::string& path)
     return nullptr;
 }
 
-// The muxer writes through the output file, which appears under its name only when complete.
+// The muxer writes through our own I/O on the output file rather than opening a path: the staged
+// file has no name until complete, and raw frames and videos then share one way of staging.
 int write_bytes(void* opaque, std::uint8_t* data, int size)
 {
     std::FILE* stream = static_cast<OutputFile*>(opaque)->stream;
@@ -100,8 +108,16 @@ std::int64_t seek_bytes(void* opaque, std::int64_t offset, int whence)
 bool open_file(std::string* error)
 {
     Video& v = g_video;
+    // MP4 writes its index at the end and seeks back to point at it: a pipe would get a file
+    // nothing can play. Matroska is made for streams. Asked before opening, which waits for a reader.
+    struct stat status;
+    const bool pipe = stat(v.path.c_str(), &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
+    if (container_for(v.path) == std::string("mp4") && pipe) {
+        *error = "cannot write: " + v.path + ": an MP4 cannot be written into a pipe; name it .mkv";
+        return false;
+    }
     if (!open_output(v.path.c_str(), &v.file)) {
-        *error = "cannot write " + v.path + ": " + std::strerror(errno);
+        *error = "cannot write: " + v.path + ": " + std::strerror(errno);
         return false;
     }
     constexpr int k_buffer_bytes = 1 << 16;
@@ -111,11 +127,108 @@ bool open_file(std::string* error)
                                      : nullptr;
     if (v.output->pb == nullptr) {
         av_free(buffer);
-        *error = "cannot write " + v.path + ": out of memory";
+        *error = "cannot write: " + v.path + ": out of memory";
         return false;
     }
+    if (output_is_pipe(v.file))
+        v.output->pb->seekable = 0;  // the muxer then writes nothing it would have to come back to
     v.output->flags |= AVFMT_FLAG_CUSTOM_IO;
     return true;
+}
+
+// The soundtrack's bytes for FFmpeg, from its descriptor, ending at soundtrack_bytes.
+int read_soundtrack(void*, std::uint8_t* data, int size)
+{
+    Video& v = g_video;
+    const off_t here = lseek(v.soundtrack_fd, 0, SEEK_CUR);
+    if (here < 0)
+        return AVERROR(errno);
+    const std::int64_t left = v.soundtrack_bytes - here;
+    if (left <= 0)
+        return AVERROR_EOF;
+    const ssize_t n = read(v.soundtrack_fd, data, static_cast<std::size_t>(std::min<std::int64_t>(size, left)));
+    return n > 0 ? static_cast<int>(n) : n == 0 ? AVERROR_EOF : AVERROR(errno);
+}
+
+std::int64_t seek_soundtrack(void*, std::int64_t offset, int whence)
+{
+    Video& v = g_video;
+    if (whence == AVSEEK_SIZE)
+        return v.soundtrack_bytes;
+    const off_t to = lseek(v.soundtrack_fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+    return to < 0 ? AVERROR(errno) : to;
+}
+
+// Opens the soundtrack without waiting (a FIFO must not block the capture) and checks that it is
+// a regular file within the bound; its descriptor in soundtrack_fd. "" or why not.
+std::string open_soundtrack_file(const std::string& soundtrack)
+{
+    Video& v = g_video;
+    v.soundtrack_fd = open(soundtrack.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat status;
+    if (v.soundtrack_fd < 0 || fstat(v.soundtrack_fd, &status) != 0)
+        return std::strerror(errno);
+    if (!S_ISREG(status.st_mode))
+        return "not a regular file";
+    if (status.st_size > k_max_soundtrack_bytes)
+        return "larger than " + std::to_string(k_max_soundtrack_bytes >> 20) + " MiB, not a soundtrack";
+    v.soundtrack_bytes = status.st_size;
+    return {};
+}
+
+void close_soundtrack()
+{
+    Video& v = g_video;
+    AVIOContext* io = v.input != nullptr ? v.input->pb : nullptr;
+    avformat_close_input(&v.input);  // leaves our own I/O alone
+    if (io != nullptr) {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+    if (v.soundtrack_fd >= 0)
+        close(v.soundtrack_fd);
+    v.soundtrack_fd = -1;
+}
+
+// Finds the soundtrack's audio in the first k_soundtrack_probe_bytes: "" or why not.
+std::string probe_soundtrack()
+{
+    Video& v = g_video;
+    constexpr int k_buffer_bytes = 1 << 16;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(k_buffer_bytes));
+    AVIOContext* io = buffer != nullptr ? avio_alloc_context(buffer, k_buffer_bytes, 0, nullptr, read_soundtrack,
+                                                             nullptr, seek_soundtrack)
+                                        : nullptr;
+    v.input = avformat_alloc_context();
+    if (io == nullptr || v.input == nullptr) {
+        av_free(buffer);
+        if (io != nullptr)
+            avio_context_free(&io);
+        return "out of memory";
+    }
+    v.input->pb = io;
+    v.input->flags |= AVFMT_FLAG_CUSTOM_IO;
+    AVDictionary* options = nullptr;
+    av_dict_set_int(&options, "formatprobesize", k_soundtrack_probe_bytes, 0);
+    av_dict_set_int(&options, "probesize", k_soundtrack_probe_bytes, 0);
+    av_dict_set_int(&options, "analyzeduration", k_soundtrack_probe_microseconds, 0);
+    int code = avformat_open_input(&v.input, nullptr, nullptr, &options);
+    av_dict_free(&options);
+    if (code < 0) {
+        // A failed open frees the context but not our I/O.
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+        return av_reason(code);
+    }
+    code = avformat_find_stream_info(v.input, nullptr);
+    const int index = code >= 0 ? av_find_best_stream(v.input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) : code;
+    if (index < 0)
+        return av_reason(index);
+    const AVCodecParameters* audio = v.input->streams[index]->codecpar;
+    if (audio->sample_rate <= 0 || audio->ch_layout.nb_channels <= 0)
+        return "no audio it can read in the first " + std::to_string(k_soundtrack_probe_bytes >> 20) + " MiB";
+    v.input_audio = v.input->streams[index];
+    return {};
 }
 
 void open_soundtrack(const std::string& soundtrack)
@@ -123,26 +236,25 @@ void open_soundtrack(const std::string& soundtrack)
     Video& v = g_video;
     if (soundtrack.empty())
         return;
-    int code = avformat_open_input(&v.input, soundtrack.c_str(), nullptr, nullptr);
-    if (code >= 0)
-        code = avformat_find_stream_info(v.input, nullptr);
-    const int index = code >= 0 ? av_find_best_stream(v.input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) : code;
-    if (index < 0) {
-        v.audio_note = soundtrack + ": " + av_reason(index);
-        avformat_close_input(&v.input);
+    std::string why = open_soundtrack_file(soundtrack);
+    if (why.empty())
+        why = probe_soundtrack();
+    if (!why.empty()) {
+        v.audio_note = soundtrack + ": " + why;
+        v.input_audio = nullptr;
+        close_soundtrack();
         return;
     }
-    v.input_audio = v.input->streams[index];
     const AVCodecID codec = v.input_audio->codecpar->codec_id;
     if (avformat_query_codec(v.output->oformat, codec, FF_COMPLIANCE_NORMAL) != 1) {
         v.audio_note = soundtrack + ": " + avcodec_get_name(codec) + " cannot be copied into this container";
-        avformat_close_input(&v.input);
+        close_soundtrack();
         return;
     }
     v.audio_stream = avformat_new_stream(v.output, nullptr);
     if (v.audio_stream == nullptr || avcodec_parameters_copy(v.audio_stream->codecpar, v.input_audio->codecpar) < 0) {
         v.audio_note = soundtrack + ": cannot add the audio stream";
-        avformat_close_input(&v.input);
+        close_soundtrack();
         v.audio_stream = nullptr;
         return;
     }
@@ -233,7 +345,7 @@ bool drain_encoder(std::string* error)
         v.packet->stream_index = v.video_stream->index;
         code = av_interleaved_write_frame(v.output, v.packet);
         if (code < 0)
-            return failed(error, "cannot write " + v.path, code);
+            return failed(error, "cannot write: " + v.path, code);
     }
 }
 
@@ -279,7 +391,7 @@ bool copy_audio_until(std::int64_t until, std::string* error)
             p->dts -= shift;
         const int code = av_interleaved_write_frame(v.output, p);
         if (code < 0)
-            return failed(error, "cannot write " + v.path, code);
+            return failed(error, "cannot write: " + v.path, code);
     }
     return true;
 }
@@ -293,7 +405,7 @@ void close_all()
     sws_freeContext(v.scaler);
     v.scaler = nullptr;
     avcodec_free_context(&v.encoder);
-    avformat_close_input(&v.input);
+    close_soundtrack();
     if (v.output != nullptr) {
         if (v.output->pb != nullptr)
             av_freep(&v.output->pb->buffer);
@@ -315,13 +427,13 @@ bool video_open(const char* path, const VideoSettings& settings, std::string* er
     v.path = path;
     const char* container = container_for(v.path);
     if (container == nullptr) {
-        *error = "cannot tell the video format of " + v.path + ": the name must end in .mkv or .mp4";
+        *error = "cannot tell the video format: " + v.path + ": the name must end in .mkv or .mp4";
         return false;
     }
     av_log_set_level(AV_LOG_ERROR);
     int code = avformat_alloc_output_context2(&v.output, nullptr, container, v.path.c_str());
     if (code < 0)
-        return failed(error, "cannot set up " + v.path, code);
+        return failed(error, "cannot set up: " + v.path, code);
     if (!open_encoder(settings, error) || !open_file(error)) {
         video_discard();
         return false;
@@ -330,7 +442,7 @@ bool video_open(const char* path, const VideoSettings& settings, std::string* er
     code = avformat_write_header(v.output, nullptr);
     if (code < 0) {
         video_discard();
-        return failed(error, "cannot write " + v.path, code);
+        return failed(error, "cannot write: " + v.path, code);
     }
     return true;
 }
@@ -364,15 +476,17 @@ bool video_finish(std::string* error, std::int64_t* bytes)
         const int written = av_write_trailer(v.output);
         avio_flush(v.output->pb);
         if (written < 0 || v.output->pb->error < 0)
-            done = failed(error, "cannot write " + v.path, written < 0 ? written : v.output->pb->error);
+            done = failed(error, "cannot write: " + v.path, written < 0 ? written : v.output->pb->error);
     }
     if (done) {
-        *bytes = ftello(v.file.stream);
+        // A pipe has no offset to ask; the muxer counted what it wrote.
+        const off_t at = ftello(v.file.stream);
+        *bytes = at >= 0 ? at : avio_tell(v.output->pb);
         // The stream is closed and the file renamed into place here.
         done = commit_output(&v.file);
         v.file.stream = nullptr;
         if (!done)
-            *error = "cannot write " + v.path + ": " + std::strerror(errno);
+            *error = "cannot write: " + v.path + ": " + std::strerror(errno);
     }
     if (!done)
         video_discard();
@@ -394,8 +508,7 @@ void video_discard_file()
 
 bool video_preset_known(const std::string& name)
 {
-    for (const char* preset : {"ultrafast", "superfast", "veryfast", "faster", "fast", "medium", "slow",
-                               "slower", "veryslow", "placebo"})
+    for (const char* preset : k_video_presets)
         if (name == preset)
             return true;
     return false;

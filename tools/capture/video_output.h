@@ -5,6 +5,14 @@
 
 struct Frame32;
 
+// A soundtrack larger than this is left out: a two-minute track is a few megabytes as MP3, some
+// 21 MB as CD-quality WAV; a huge or endless file would take minutes, and junk read through takes
+// FFmpeg's parser about twice its size in memory.
+inline constexpr std::int64_t k_max_soundtrack_bytes = std::int64_t{32} << 20;
+// How far FFmpeg looks for the soundtrack's audio stream and its parameters.
+inline constexpr std::int64_t k_soundtrack_probe_bytes = std::int64_t{2} << 20;
+inline constexpr std::int64_t k_soundtrack_probe_microseconds = 5'000'000;
+
 struct VideoSettings {
     int fps = 60;
     int crf = 16;                         // H.264 quality: 0 lossless .. 51 worst
@@ -14,12 +22,18 @@ struct VideoSettings {
 };
 
 // Opens the video file for writing: the container follows the extension of path (.mkv, .mp4),
-// the frames are encoded as H.264 in BT.709 limited range, and the soundtrack (if it can be read)
-// is copied in without re-encoding. Everything goes to a temporary file beside path, renamed to
-// path only by video_finish. False with *error set when anything fails; nothing is left behind.
+// the frames are encoded as H.264 in BT.709 limited range, and the soundtrack (if it is a regular
+// file within k_max_soundtrack_bytes whose audio shows within the probe) is copied in without
+// re-encoding. Everything goes to an unnamed file beside path, given the name only by
+// video_finish. An MP4 into a pipe is refused. False with *error set ("what: path: reason") when
+// anything fails; nothing is left behind.
 bool video_open(const char* path, const VideoSettings& settings, std::string* error);
 
-// Whether name is one of x264's presets, ultrafast to placebo.
+// x264's presets, fastest first: what --preset accepts.
+inline constexpr const char* k_video_presets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                                  "medium",    "slow",      "slower",   "veryslow", "placebo"};
+
+// Whether name is one of k_video_presets.
 bool video_preset_known(const std::string& name);
 
 // Whether the name of path says a container video_open can write.

@@ -11,18 +11,18 @@
 
 #include "image/jpeg_loader.h"
 #include "square_icon.h"
+#include "tool_exit.h"
 #include "version.h"
 
 namespace {
 
 constexpr int k_icon_side = 256;
-constexpr int k_usage_status = 64;
-constexpr int k_failure_status = 2;
 
-[[noreturn]] void fail(const char* what, const char* path, const char* reason)
+void print_usage(std::FILE* stream)
 {
-    std::fprintf(stderr, "velmorastik-icon: %s %s: %s\n", what, path, reason);
-    std::exit(k_failure_status);
+    std::fputs("usage: velmorastik-icon PICTURE.jpg ICON.png\n"
+               "Writes the centred square of the picture, scaled to 256x256, as a PNG.\n",
+               stream);
 }
 
 // Written beside the destination and renamed over it only when whole, so a failure never
@@ -39,12 +39,12 @@ void write_png(const char* path, const std::uint8_t* rgb, int side)
     if (png_image_write_to_file(&image, part.c_str(), 0, rgb, 0, nullptr) == 0) {
         const std::string reason = image.message;
         std::remove(part.c_str());
-        fail("cannot write", path, reason.c_str());
+        tool_fail("cannot write", path, reason);
     }
     if (std::rename(part.c_str(), path) != 0) {
         const int error = errno;
         std::remove(part.c_str());
-        fail("cannot write", path, std::strerror(error));
+        tool_fail("cannot write", path, std::strerror(error));
     }
 }
 
@@ -52,26 +52,26 @@ void write_png(const char* path, const std::uint8_t* rgb, int side)
 
 int main(int argc, char** argv)
 {
+    tool_set_name("velmorastik-icon");
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("velmorastik-icon %s\n", k_version);
         return 0;
     }
-    const bool help = argc == 2 && std::strcmp(argv[1], "--help") == 0;
-    if (help || argc != 3 || argv[1][0] == '-') {
-        std::fputs("usage: velmorastik-icon PICTURE.jpg ICON.png\n"
-                   "Writes the centred square of the picture, scaled to 256x256, as a PNG.\n",
-                   help ? stdout : stderr);
-        return help ? 0 : k_usage_status;
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        print_usage(stdout);
+        return 0;
     }
+    if (argc != 3 || argv[1][0] == '-')
+        tool_usage_error("", print_usage);
     const char* picture = argv[1];
     std::FILE* file = std::fopen(picture, "rb");
     if (file == nullptr)
-        fail("cannot read", picture, std::strerror(errno));
+        tool_fail_errno("cannot read", picture);
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::uint8_t* rgb = read_jpeg_pixels(file, &width, &height);
     if (rgb == nullptr)
-        fail("cannot read", picture, "not a JPEG picture it can decode");
+        tool_fail("cannot read", picture, "not a JPEG picture it can decode");
 
     const auto icon = square_icon(rgb, static_cast<int>(width), static_cast<int>(height), k_icon_side);
     std::free(rgb);
