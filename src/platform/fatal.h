@@ -18,3 +18,9 @@ inline constexpr int k_fatal_exit_status = 2;
 
 // fatal_file_error with the reason the system reported in errno.
 [[noreturn]] void fatal_system_error(const char* text, const char* action, const char* path);
+
+// How a program without a screen reports a fatal end instead, in its own one-line form: what
+// failed, the file (or the caption), and the reason when there is one. Set once by the tools
+// beside the show; the handler does not return.
+using FatalReport = void (*)(const char* what, const char* path, const char* reason);
+void fatal_report_with(FatalReport report);

@@ -199,7 +199,7 @@ TEST_F(CaptureTest, SystemFailuresNameThePathAndTheReason)
     int status = -1;
     const std::string missing = "-C " + directory_->file("data/gfx") + " 2>&1";
     EXPECT_EQ(text(capture(missing, &status)),
-              "cannot open data/lumo.raw: No such file or directory\nERROR LOCATING... data/lumo.raw\n");
+              "velmorastik-capture: cannot open: data/lumo.raw: No such file or directory\n");
     EXPECT_EQ(WEXITSTATUS(status), 2);
 
     EXPECT_EQ(text(capture("--frames 0 --raw /dev/full 2>&1", &status)),

@@ -20,6 +20,7 @@
 #include "image/jpeg_loader.h"
 #include "output_file.h"
 #include "platform/clock.h"
+#include "platform/fatal.h"
 #include "platform/headless/headless.h"
 #include "png_still.h"
 #include "progress.h"
@@ -310,6 +311,8 @@ long long finish_outputs()
 int main(int argc, char** argv)
 {
     tool_set_name("velmorastik-capture");
+    // The show's own failures (a missing picture, a broken texture) end in the tools' form too.
+    fatal_report_with([](const char* what, const char* path, const char* reason) { tool_fail(what, path, reason); });
     std::atexit(discard_partial_output);
     std::signal(SIGINT, on_stop_signal);
     std::signal(SIGTERM, on_stop_signal);
