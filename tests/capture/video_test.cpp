@@ -26,6 +26,7 @@ extern "C" {
 }
 
 #include "demo_data_sets.h"
+#include "run_command.h"
 #include "temp_dir.h"
 
 namespace {
@@ -34,10 +35,6 @@ constexpr int k_width = 640;
 constexpr int k_height = 480;
 constexpr std::size_t k_frame_bytes = 640 * 480 * 4;
 
-struct CaptureRun {
-    int status;
-    std::string output;  // stdout and stderr together
-};
 
 std::string generated_set()
 {
@@ -46,19 +43,9 @@ std::string generated_set()
 
 // The capture tool started in where, on the data set in the folder show (by default the
 // generated one).
-CaptureRun capture(const TempDir& where, const std::string& arguments, const std::string& show = generated_set())
+CommandRun capture(const TempDir& where, const std::string& arguments, const std::string& show = generated_set())
 {
-    const std::string command = "cd " + where.path() + " && " + VELMORASTIK_CAPTURE + " -C " + show + " " +
-                                arguments + " 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    CaptureRun run{-1, ""};
-    char chunk[4096];
-    std::size_t n;
-    while (pipe != nullptr && (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        run.output.append(chunk, n);
-    if (pipe != nullptr)
-        run.status = WEXITSTATUS(pclose(pipe));
-    return run;
+    return run_command("cd " + where.path() + " && " + VELMORASTIK_CAPTURE + " -C " + show + " " + arguments + " 2>&1");
 }
 
 struct StreamInfo {
@@ -191,7 +178,7 @@ TEST(Video, MkvAndMp4HoldTheFramesAndTheSoundtrack)
                           Case{"show.mp4", "--pix-fmt yuv444p", AV_PIX_FMT_YUV444P}}) {
         SCOPED_TRACE(c.name);
         TempDir out;
-        const CaptureRun run = capture(out, std::string("--fps 10 --frames 50-149 --preset ultrafast ") + c.options + " " + c.name);
+        const CommandRun run = capture(out, std::string("--fps 10 --frames 50-149 --preset ultrafast ") + c.options + " " + c.name);
         ASSERT_EQ(run.status, 0) << run.output;
         EXPECT_NE(run.output.find("frames: 1196\n"), std::string::npos) << run.output;
         EXPECT_EQ(names_in(out.path()), std::vector<std::string>{c.name}) << "only the finished file is left";
@@ -218,7 +205,7 @@ TEST(Video, MkvAndMp4HoldTheFramesAndTheSoundtrack)
 TEST(Video, WithoutAudioOrWithoutASoundtrackTheVideoIsSilent)
 {
     TempDir out;
-    CaptureRun run = capture(out, "--fps 5 --frames 0-9 --preset ultrafast --no-audio quiet.mkv");
+    CommandRun run = capture(out, "--fps 5 --frames 0-9 --preset ultrafast --no-audio quiet.mkv");
     ASSERT_EQ(run.status, 0) << run.output;
     Probe p = probe(out.file("quiet.mkv"));
     EXPECT_EQ(p.streams, 1);
@@ -240,7 +227,7 @@ TEST(Video, WithoutAudioOrWithoutASoundtrackTheVideoIsSilent)
 TEST(Video, LosslessFramesComeBackWithTheirColours)
 {
     TempDir out;
-    const CaptureRun run = capture(out, "--fps 10 --frames 30 --crf 0 --pix-fmt yuv444p --preset ultrafast "
+    const CommandRun run = capture(out, "--fps 10 --frames 30 --crf 0 --pix-fmt yuv444p --preset ultrafast "
                                  "--raw frame.raw --quiet frame.mkv");
     ASSERT_EQ(run.status, 0) << run.output;
     const std::vector<std::uint8_t> raw = read_file(out.file("frame.raw"));
@@ -261,7 +248,7 @@ TEST(Video, LosslessFramesComeBackWithTheirColours)
 TEST(Stills, PngFilesHoldTheRawFramesExactly)
 {
     TempDir out;
-    const CaptureRun run = capture(out, "--fps 10 --frames 0,35,420 --png stills --raw frames.raw");
+    const CommandRun run = capture(out, "--fps 10 --frames 0,35,420 --png stills --raw frames.raw");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(names_in(out.file("stills")),
               (std::vector<std::string>{"frame-00000.png", "frame-00035.png", "frame-00420.png"}));
@@ -289,7 +276,7 @@ TEST(Stills, PngFilesHoldTheRawFramesExactly)
 TEST(Video, FailuresLeaveNothingBehind)
 {
     TempDir out;
-    CaptureRun run = capture(out, "--fps 5 " + out.file("missing/show.mkv"));
+    CommandRun run = capture(out, "--fps 5 " + out.file("missing/show.mkv"));
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("velmorastik-capture: cannot write: " + out.file("missing/show.mkv") + ": No such file or directory\n"),
               std::string::npos) << run.output;
@@ -356,7 +343,7 @@ TEST(Video, UnusableSoundtracksGiveASilentVideoAtOnceInLittleMemory)
         std::filesystem::remove_all(soundtrack);
         ASSERT_EQ(c.make(soundtrack.c_str()), 0);
         TempDir out;
-        const CaptureRun run = capture(out, "--fps 5 --frames 0-9 --preset ultrafast --quiet silent.mkv", show.path());
+        const CommandRun run = capture(out, "--fps 5 --frames 0-9 --preset ultrafast --quiet silent.mkv", show.path());
         ASSERT_EQ(run.status, 0) << run.output;
         EXPECT_NE(run.output.find("velmorastik-capture: no soundtrack in the video (data/sfx/lumo.mp3: " +
                                   std::string(c.reason)),
@@ -376,7 +363,7 @@ TEST(Video, Mp4IntoAPipeIsRefusedAndMatroskaStreams)
     TempDir out;
     ASSERT_EQ(mkfifo(out.file("pipe.mp4").c_str(), 0644), 0);
     ASSERT_EQ(mkfifo(out.file("pipe.mkv").c_str(), 0644), 0);
-    CaptureRun run = capture(out, "--fps 5 --frames 0-9 --preset ultrafast pipe.mp4");
+    CommandRun run = capture(out, "--fps 5 --frames 0-9 --preset ultrafast pipe.mp4");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("velmorastik-capture: cannot write: " + out.file("pipe.mp4") +
                               ": an MP4 cannot be written into a pipe; name it .mkv\n"),

@@ -21,6 +21,7 @@
 #include "demo_data_sets.h"
 #include "jpeg_reference.h"
 #include "jpeg_writer.h"
+#include "run_command.h"
 #include "show/timeline.h"
 #include "temp_dir.h"
 
@@ -44,17 +45,10 @@ std::vector<std::uint8_t> read_bytes(const std::string& path)
 // *output.
 int generate_with(const std::string& generator, const std::string& arguments, std::string* output)
 {
-    const std::string command = generator + " " + arguments + " 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    std::string text;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        text.append(buffer, n);
-    const int status = pclose(pipe);
+    const CommandRun run = run_command(generator + " " + arguments + " 2>&1");
     if (output != nullptr)
-        *output = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        *output = run.output;
+    return run.status;
 }
 
 int generate(const std::string& arguments, std::string* output = nullptr)

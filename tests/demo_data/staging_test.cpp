@@ -68,32 +68,22 @@ TEST(Staging, SyncsFilesThenFoldersBeforeTheRenameAndTheParentAfter)
     const std::string directory = std::filesystem::canonical(temporary.path()).string();
     const std::string data = directory + "/data";
 
+    // Files first, then the folders from the deepest up, the staging folder last.
+    const auto synced_set = [](const std::string& stage, std::vector<std::string> then) {
+        std::vector<std::string> calls = {"sync " + stage + "/gfx/1/1.jpg", "sync " + stage + "/lumo.raw",
+                                          "sync " + stage + "/gfx/1", "sync " + stage + "/gfx", "sync " + stage};
+        calls.insert(calls.end(), then.begin(), then.end());
+        return calls;
+    };
     std::string stage;
     const std::vector<std::string> made = stage_set(directory, false, 'a', &stage);
-    EXPECT_EQ(made,
-              (std::vector<std::string>{
-                  "sync " + stage + "/gfx/1/1.jpg",
-                  "sync " + stage + "/lumo.raw",
-                  "sync " + stage + "/gfx/1",
-                  "sync " + stage + "/gfx",
-                  "sync " + stage,
-                  "rename " + stage + " -> " + data + " (noreplace): done",
-                  "sync " + directory,
-              }));
+    EXPECT_EQ(made, synced_set(stage, {"rename " + stage + " -> " + data + " (noreplace): done", "sync " + directory}));
 
     // Replacing: the same order, the new set exchanged for the old one, which is then removed.
     const std::vector<std::string> replaced = stage_set(directory, true, 'b', &stage);
-    EXPECT_EQ(replaced,
-              (std::vector<std::string>{
-                  "sync " + stage + "/gfx/1/1.jpg",
-                  "sync " + stage + "/lumo.raw",
-                  "sync " + stage + "/gfx/1",
-                  "sync " + stage + "/gfx",
-                  "sync " + stage,
-                  "rename " + stage + " -> " + data + " (noreplace): File exists",
-                  "rename " + stage + " -> " + data + " (exchange): done",
-                  "sync " + directory,
-              }));
+    EXPECT_EQ(replaced, synced_set(stage, {"rename " + stage + " -> " + data + " (noreplace): File exists",
+                                           "rename " + stage + " -> " + data + " (exchange): done",
+                                           "sync " + directory}));
     EXPECT_EQ(names_in(directory), std::vector<std::string>{"data"});
     std::FILE* file = std::fopen((data + "/lumo.raw").c_str(), "rb");
     ASSERT_NE(file, nullptr);

@@ -28,10 +28,10 @@ for signal in TERM INT; do
   kill -"$signal" "$show_pid"
   wait_exit 1 2
   for _ in $(seq 40); do
-    xwininfo -root -tree | grep -q '"Error":' || break
+    window_listed Error || break
     sleep 0.05
   done
-  ! xwininfo -root -tree | grep -q '"Error":' || fail "the box stays on screen after SIG$signal"
+  ! window_listed Error || fail "the box stays on screen after SIG$signal"
   # A dead child may stay a zombie until its new parent reaps it: alive means any other state.
   [ -z "$box_pid" ] || ! grep -qv '^[0-9]* ([^)]*) Z' "/proc/$box_pid/stat" 2>/dev/null ||
     fail "the box's process $box_pid outlives the show"

@@ -59,13 +59,25 @@ start_show() {
 wait_window() {
   local name=$1 tries=$(( ${2:-10} * 20 )) id
   for _ in $(seq "$tries"); do
-    id=$(xwininfo -root -tree 2>/dev/null | awk -v q="\"$name\":" '$2 == q { print $1; exit }')
+    # The tree walk fails when a window goes while it is read (the show remaking its window, a
+    # box closing): that is one more try, not a failure.
+    id=$(xwininfo -root -tree 2>/dev/null | awk -v q="\"$name\":" '$2 == q { print $1; exit }' || true)
     if [ -n "$id" ]; then echo "$id"; return 0; fi
     kill -0 "$show_pid" 2>/dev/null ||
       fail "the show ended before window '$name' appeared on $DISPLAY: $(cat "$work/err.log"); X server: $(cat "$work/xvfb.log")"
     sleep 0.05
   done
   fail "no window '$name' after ${2:-10} s"
+}
+
+# window_listed NAME: a top-level window named NAME exists now.
+window_listed() {
+  local tree=""
+  for _ in 1 2 3 4 5; do
+    tree=$(xwininfo -root -tree 2>/dev/null) && break
+    sleep 0.05
+  done
+  grep -q "\"$1\":" <<<"$tree"
 }
 
 # geometry ID: "WxH+X+Y" of a window.

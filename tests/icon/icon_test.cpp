@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jpeg_writer.h"
+#include "run_command.h"
 #include "square_icon.h"
 #include "temp_dir.h"
 
@@ -93,15 +94,9 @@ TEST(SquareIcon, AveragesByAreaKeepingTheMeanAndPassesItsOwnSizeThrough)
 // Runs the icon tool; its exit status and standard error.
 int run_tool(const std::string& arguments, std::string* error)
 {
-    const std::string command = std::string(VELMORASTIK_ICON) + " " + arguments + " 2>&1 >/dev/null";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    char chunk[512];
-    std::size_t n;
-    error->clear();
-    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        error->append(chunk, n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const CommandRun run = run_command(std::string(VELMORASTIK_ICON) + " " + arguments + " 2>&1 >/dev/null");
+    *error = run.output;
+    return run.status;
 }
 
 bool exists(const std::string& path)

@@ -55,7 +55,7 @@ mkdir -p "$work/own/data"
 status=0
 (cd "$work/own" && "$prefix/bin/velmorastik-capture" --fps 5 >/dev/null 2>"$work/err.log") || status=$?
 [ "$status" -eq 2 ] || fail "with an empty data/ here: expected status 2, got $status"
-grep -q "^ERROR LOCATING... data/" "$work/err.log" || fail "with an empty data/ here: $(cat "$work/err.log")"
+grep -q "^velmorastik-capture: cannot open: data/" "$work/err.log" || fail "with an empty data/ here: $(cat "$work/err.log")"
 if grep -q "installed data set" "$work/err.log"; then fail "the installed data set was used although data/ is here"; fi
 
 # -C names the folder: no fallback there either.
