@@ -20,6 +20,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# Stopped from outside (a timeout, Ctrl-C): clean up all the same, leaving no server or show behind.
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # start_x WxHxDEPTH: a fresh X server, without a window manager, on a display number it picks
 # itself (tests run side by side, each with its own). A server that took a number but cannot be
