@@ -1,6 +1,5 @@
 #include "video_output.h"
 
-#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/data_file.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -34,7 +35,7 @@ struct Video {
 
     // The soundtrack, copied packet by packet as the video's time passes, read through its own
     // descriptor and never past k_max_soundtrack_bytes.
-    int soundtrack_fd = -1;
+    std::FILE* soundtrack = nullptr;
     std::int64_t soundtrack_bytes = 0;  // what may be read: the file's size, at most the bound
     AVFormatContext* input = nullptr;
     AVStream* input_audio = nullptr;
@@ -140,13 +141,14 @@ bool open_file(std::string* error)
 int read_soundtrack(void*, std::uint8_t* data, int size)
 {
     Video& v = g_video;
-    const off_t here = lseek(v.soundtrack_fd, 0, SEEK_CUR);
+    const int fd = fileno(v.soundtrack);
+    const off_t here = lseek(fd, 0, SEEK_CUR);
     if (here < 0)
         return AVERROR(errno);
     const std::int64_t left = v.soundtrack_bytes - here;
     if (left <= 0)
         return AVERROR_EOF;
-    const ssize_t n = read(v.soundtrack_fd, data, static_cast<std::size_t>(std::min<std::int64_t>(size, left)));
+    const ssize_t n = read(fd, data, static_cast<std::size_t>(std::min<std::int64_t>(size, left)));
     return n > 0 ? static_cast<int>(n) : n == 0 ? AVERROR_EOF : AVERROR(errno);
 }
 
@@ -155,24 +157,22 @@ std::int64_t seek_soundtrack(void*, std::int64_t offset, int whence)
     Video& v = g_video;
     if (whence == AVSEEK_SIZE)
         return v.soundtrack_bytes;
-    const off_t to = lseek(v.soundtrack_fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+    const off_t to = lseek(fileno(v.soundtrack), static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
     return to < 0 ? AVERROR(errno) : to;
 }
 
-// Opens the soundtrack without waiting (a FIFO must not block the capture) and checks that it is
-// a regular file within the bound; its descriptor in soundtrack_fd. "" or why not.
+// Opens the soundtrack as the show opens its data files (never waiting on a FIFO, regular files
+// only) and checks it is within the bound. "" or why not.
 std::string open_soundtrack_file(const std::string& soundtrack)
 {
     Video& v = g_video;
-    v.soundtrack_fd = open(soundtrack.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat status;
-    if (v.soundtrack_fd < 0 || fstat(v.soundtrack_fd, &status) != 0)
-        return std::strerror(errno);
-    if (!S_ISREG(status.st_mode))
-        return "not a regular file";
-    if (status.st_size > k_max_soundtrack_bytes)
+    const DataFile file = data_file_open(soundtrack.c_str());
+    v.soundtrack = file.stream;
+    if (file.stream == nullptr)
+        return file.reason;
+    if (file.size > k_max_soundtrack_bytes)
         return "larger than " + std::to_string(k_max_soundtrack_bytes >> 20) + " MiB, not a soundtrack";
-    v.soundtrack_bytes = status.st_size;
+    v.soundtrack_bytes = file.size;
     return {};
 }
 
@@ -185,9 +185,9 @@ void close_soundtrack()
         av_freep(&io->buffer);
         avio_context_free(&io);
     }
-    if (v.soundtrack_fd >= 0)
-        close(v.soundtrack_fd);
-    v.soundtrack_fd = -1;
+    if (v.soundtrack != nullptr)
+        std::fclose(v.soundtrack);
+    v.soundtrack = nullptr;
 }
 
 // Finds the soundtrack's audio in the first k_soundtrack_probe_bytes: "" or why not.
