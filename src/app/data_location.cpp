@@ -3,10 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 
+#include "platform/program_file.h"
 #include "show/data_set.h"
 
 namespace {
@@ -20,21 +19,8 @@ bool is_directory(const std::string& path)
 // The canonical folder of path when it holds data/, else empty.
 std::string data_parent_at(const std::string& path)
 {
-    char resolved[PATH_MAX];
-    if (realpath(path.c_str(), resolved) == nullptr)
-        return {};
-    const std::string parent = resolved;
-    return is_directory(parent + "/" + k_data_dir) ? parent : std::string();
-}
-
-std::string program_folder()
-{
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return {};
-    const std::string program(path, static_cast<std::size_t>(length));
-    return program.substr(0, program.rfind('/'));
+    const std::string parent = canonical_folder(path);
+    return !parent.empty() && is_directory(parent + "/" + k_data_dir) ? parent : std::string();
 }
 
 }  // namespace
@@ -49,7 +35,7 @@ std::string installed_data_parent()
 {
     const std::string folder = program_folder();
     if (!folder.empty()) {
-        const std::string beside = data_parent_at(folder + "/../" + VELMORASTIK_DATA_PARENT_IN_PREFIX);
+        const std::string beside = data_parent_at(folder + "/" + VELMORASTIK_DATA_PARENT_FROM_PROGRAM);
         if (!beside.empty())
             return beside;
     }

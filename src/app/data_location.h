@@ -4,8 +4,9 @@
 
 // The installed data set's parent folder (the one holding data/): first under the prefix the
 // running program sits in (the parent of its folder, bin/ or games/), so that a moved or staged
-// install finds its own; then under the prefix the build was configured for. Empty when neither
-// holds a data/ folder.
+// install finds its own; then under the prefix the build was configured for. On Windows, where
+// the show is unpacked as one folder, that is the program's own folder. Empty when none holds a
+// data/ folder.
 std::string installed_data_parent();
 
 // The parent folder of the data set that the build made beside its programs (build/data-set),

@@ -15,7 +15,7 @@ extern "C" {
 }
 
 #include "fx/frame.h"
-#include "output_file.h"
+#include "platform/posix/output_file.h"
 
 namespace {
 

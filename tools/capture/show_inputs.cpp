@@ -1,8 +1,6 @@
 #include "show_inputs.h"
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -46,11 +44,11 @@ bool still_name(const char* name)
 
 }  // namespace
 
-std::string show_input_matching(dev_t device, ino_t inode)
+std::string show_input_matching(const FileIdentity& identity)
 {
     for (const std::string& path : show_inputs()) {
-        struct stat status;
-        if (stat(path.c_str(), &status) == 0 && status.st_dev == device && status.st_ino == inode)
+        FileIdentity input;
+        if (file_identity(path.c_str(), &input) && input == identity)
             return path;
     }
     return {};
@@ -63,12 +61,13 @@ std::string show_input_among_stills(const std::string& folder, std::string* stil
         return {};
     std::string found;
     while (const dirent* entry = readdir(directory)) {
-        struct stat status;
-        if (!still_name(entry->d_name) || fstatat(dirfd(directory), entry->d_name, &status, 0) != 0)
+        const std::string path = folder + "/" + entry->d_name;
+        FileIdentity identity;
+        if (!still_name(entry->d_name) || !file_identity(path.c_str(), &identity))
             continue;
-        found = show_input_matching(status.st_dev, status.st_ino);
+        found = show_input_matching(identity);
         if (!found.empty()) {
-            *still = folder + "/" + entry->d_name;
+            *still = path;
             break;
         }
     }

@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "platform/posix/output_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -214,4 +214,38 @@ void discard_output(const OutputFile* output)
     // An unnamed file goes with the process; only a name needs removing.
     if (output->temporary[0] != '\0')
         unlinkat(output->folder, output->temporary, 0);
+}
+
+OutputFile* output_open(const char* path, std::string* reason)
+{
+    auto* output = new OutputFile;
+    if (open_output(path, output))
+        return output;
+    *reason = std::strerror(errno);
+    delete output;
+    return nullptr;
+}
+
+std::FILE* output_stream(const OutputFile& output) { return output.stream; }
+
+bool output_replaces(const OutputFile& output, FileIdentity* identity)
+{
+    if (!output.existed)
+        return false;
+    *identity = {static_cast<std::uint64_t>(output.device), static_cast<std::uint64_t>(output.inode)};
+    return true;
+}
+
+bool output_commit(OutputFile* output, std::string* reason)
+{
+    if (commit_output(output))
+        return true;
+    *reason = std::strerror(errno);
+    return false;
+}
+
+void output_discard(const OutputFile* output)
+{
+    if (output != nullptr)
+        discard_output(output);
 }

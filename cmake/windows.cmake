@@ -1,0 +1,22 @@
+# What the Windows build finds and makes for itself, included by the top-level CMakeLists.txt.
+
+# libmpg123 from the deps folder, static: the Windows sound decodes the soundtrack with it.
+find_path(MPG123_INCLUDE_DIR mpg123.h REQUIRED)
+find_library(MPG123_LIBRARY NAMES libmpg123.a mpg123 REQUIRED)
+add_library(MPG123::MPG123 STATIC IMPORTED GLOBAL)
+set_target_properties(MPG123::MPG123 PROPERTIES
+  IMPORTED_LOCATION ${MPG123_LIBRARY}
+  INTERFACE_INCLUDE_DIRECTORIES ${MPG123_INCLUDE_DIR}
+  # What the static library itself calls, as its pkg-config file lists.
+  INTERFACE_LINK_LIBRARIES shlwapi)
+
+# The data set is drawn by the generator of a native build (scripts/windows makes one): the
+# Windows build has no LAME, and the set is the same bytes on both.
+set(VELMORASTIK_NATIVE_DEMO_DATA "" CACHE FILEPATH "The native build's velmorastik-demo-data")
+
+# Wine runs the test programs, in a prefix of the build's own (never ~/.wine).
+find_program(VELMORASTIK_WINE wine)
+set(VELMORASTIK_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)

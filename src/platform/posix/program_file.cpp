@@ -1,0 +1,28 @@
+// The running program's file on Linux: /proc/self/exe, the one name the kernel keeps for it.
+
+#include "platform/program_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+
+std::string program_folder()
+{
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return {};
+    const std::string program(path, static_cast<std::size_t>(length));
+    return program.substr(0, program.rfind('/'));
+}
+
+std::string canonical_folder(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    struct stat status;
+    if (realpath(path.c_str(), resolved) == nullptr || stat(resolved, &status) != 0 || !S_ISDIR(status.st_mode))
+        return {};
+    return resolved;
+}
