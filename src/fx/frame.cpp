@@ -1,7 +1,7 @@
 #include "fx/frame.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "fx/fade_kernels.h"
 
@@ -37,12 +37,11 @@ std::uint8_t fade_level(std::uint32_t amount)
 
 Frame32* allocate_frame()
 {
-    void* memory = std::aligned_alloc(alignof(Frame32), sizeof(Frame32));
-    if (memory == nullptr)
-        return nullptr;
-    std::memset(memory, 0, sizeof(Frame32));
-    return static_cast<Frame32*>(memory);
+    // Aligned new: std::aligned_alloc is not in every C library (Windows' has none).
+    return new (std::nothrow) Frame32{};
 }
+
+void free_frame(Frame32* frame) { delete frame; }
 
 void copy_frame(const Frame32& source)
 {
