@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include <jpeglib.h>
@@ -61,12 +62,12 @@ protected:
         g_decoded_width = 0;
         g_decoded_height = 0;
         g_decode_limits = k_decode_limits;
-        destination_ = static_cast<GuardedFrame*>(std::aligned_alloc(64, sizeof(GuardedFrame)));
+        destination_ = new GuardedFrame;
         ASSERT_NE(destination_, nullptr);
         std::fill(std::begin(destination_->frame.pixels), std::end(destination_->frame.pixels), k_untouched);
         std::fill(std::begin(destination_->guard), std::end(destination_->guard), k_untouched);
     }
-    void TearDown() override { std::free(destination_); }
+    void TearDown() override { delete destination_; }
 
     std::string save(const std::vector<std::uint8_t>& bytes, const char* name = "picture.jpg")
     {
@@ -239,6 +240,9 @@ TEST_F(JpegLoaderTest, LoadingTwiceGivesTheSamePixels)
     EXPECT_TRUE(std::equal(first.begin(), first.end(), pixels()));
 }
 
+// Windows' C library makes no stream of a test's own functions (glibc's fopencookie): the tests
+// that count the loader's closing of its stream run on Linux.
+#ifndef _WIN32
 // A memory stream that counts how often it is closed.
 struct CountedStream {
     std::vector<std::uint8_t> bytes;
@@ -263,9 +267,13 @@ std::FILE* open_counted(CountedStream& stream)
     };
     return fopencookie(&stream, "rb", functions);
 }
+#endif
 
 TEST(JpegDecode, ClosesTheFileOnceOnSuccess)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows' C library makes no stream of a test's own functions (glibc's fopencookie)";
+#else
     CountedStream stream{test_jpeg(64, 48)};
     std::uint32_t width = 0;
     std::uint32_t height = 0;
@@ -275,6 +283,7 @@ TEST(JpegDecode, ClosesTheFileOnceOnSuccess)
     EXPECT_EQ(height, 48u);
     EXPECT_EQ(stream.closes, 1);
     std::free(rgb);
+#endif
 }
 
 // A progressive stream with 316 scans: DC, then every AC coefficient on its own in five steps
@@ -319,6 +328,9 @@ std::vector<std::uint8_t> many_scan_jpeg()
 
 TEST(JpegDecode, RefusedStreamsLeaveNothingBehind)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows' C library makes no stream of a test's own functions (glibc's fopencookie)";
+#else
     const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> refused = {
         {"garbage", std::vector<std::uint8_t>(1000, 0x5A)},
         {"empty", {}},
@@ -336,16 +348,25 @@ TEST(JpegDecode, RefusedStreamsLeaveNothingBehind)
         EXPECT_EQ(stream.closes, 1) << name;
     }
     EXPECT_EQ(decode_reference(many_scan_jpeg()).width, 64) << "the many-scan stream is itself valid";
+#endif
 }
+
+// A number in a death test's expected message: GoogleTest's own expressions on Windows know \d
+// and no brackets; POSIX ones the other way round.
+#ifdef _WIN32
+constexpr const char* k_number = "\\d+";
+#else
+constexpr const char* k_number = "[0-9]+";
+#endif
 
 // Each limit of the decode, as the user reads it.
 class DecodeLimitTest : public JpegLoaderTest {
 protected:
-    void expect_refused(const std::vector<std::uint8_t>& jpeg, const char* reason)
+    void expect_refused(const std::vector<std::uint8_t>& jpeg, const std::string& reason)
     {
         const std::string path = save(jpeg, "hostile.jpg");
         EXPECT_EXIT(load_picture(path.c_str(), &destination_->frame), testing::ExitedWithCode(2),
-                    std::string(reason) + "(.|\\n)*ERROR DECODING\\.\\.\\. .*hostile\\.jpg");
+                    reason + "\\s+ERROR DECODING\\.\\.\\. .*hostile\\.jpg");
     }
 };
 
@@ -387,7 +408,8 @@ TEST_F(DecodeLimitTest, ManyDenseScansAreRefusedBeforeTheyTakeLong)
     const auto base = encode_jpeg(noise.data(), 1448, 1448, 1, {.quality = 100, .progressive = true});
     const auto jpeg = repeat_scan(base, scan_ends(base).size() - 1, 99 - static_cast<int>(scan_ends(base).size()));
     ASSERT_EQ(scan_ends(jpeg).size(), 99u);
-    expect_refused(jpeg, "picture takes too long to decode: 1448x1448, [0-9]+ scans in [0-9]+ bytes so far");
+    expect_refused(jpeg, std::string("picture takes too long to decode: 1448x1448, ") + k_number + " scans in " +
+                             k_number + " bytes so far");
 }
 
 TEST_F(DecodeLimitTest, OversizedFileIsRefusedUnread)
@@ -405,6 +427,9 @@ TEST_F(DecodeLimitTest, OversizedFileIsRefusedUnread)
 
 TEST(JpegDecode, AFailureWhileFinishingHandsNothingOut)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows' C library makes no stream of a test's own functions (glibc's fopencookie)";
+#else
     // Every row decodes, then a second frame header stands where the end marker should be.
     std::vector<std::uint8_t> jpeg = test_jpeg(64, 48);
     const std::vector<std::uint8_t> second_header = {0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x30, 0x00, 0x40, 0x03,
@@ -416,6 +441,7 @@ TEST(JpegDecode, AFailureWhileFinishingHandsNothingOut)
     EXPECT_EQ(decode_jpeg_file(open_counted(stream), &rgb), 0);
     EXPECT_EQ(rgb, &sentinel);
     EXPECT_EQ(stream.closes, 1);
+#endif
 }
 
 TEST_F(JpegLoaderTest, UndecodableFileEndsWithItsPath)
@@ -435,7 +461,7 @@ TEST_F(JpegLoaderTest, MissingFileEndsWithItsPath)
 TEST_F(JpegLoaderTest, PictureThatIsNotARegularFileEndsWithItsPathAndReason)
 {
     const std::string path = directory_.file("folder.jpg");
-    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(path));
     EXPECT_EXIT(load_picture(path.c_str(), &destination_->frame), testing::ExitedWithCode(2),
                 "cannot open .*folder\\.jpg: not a regular file\nERROR LOCATING\\.\\.\\. .*folder\\.jpg");
 }

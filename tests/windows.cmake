@@ -1,0 +1,46 @@
+# The Windows build's tests, run under Wine by the build's wine-run (CMAKE_CROSSCOMPILING_EMULATOR):
+# the portable unit tests, the capture tool as Windows runs it, and the whole show's digest.
+# Included by tests/CMakeLists.txt.
+
+# What every test here needs, made once per run: one Wine server for the whole run, started
+# apart from CTest's output and stopped at the end (and the data sets, below).
+add_test(NAME wine_start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --start)
+add_test(NAME wine_stop COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --stop)
+set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine)
+set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine)
+# The test lists are read before any test runs: the first reading makes the Wine prefix (some
+# ten seconds).
+set(wine_discovery DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES FIXTURES_REQUIRED wine)
+
+gtest_discover_tests(velmorastik-tests ${wine_discovery})
+
+add_executable(velmorastik-capture-windows-tests capture/capture_windows_test.cpp)
+target_link_libraries(velmorastik-capture-windows-tests PRIVATE
+  velmorastik_test_support GTest::gtest GTest::gtest_main)
+target_compile_definitions(velmorastik-capture-windows-tests PRIVATE
+  VELMORASTIK_CAPTURE="$<TARGET_FILE:velmorastik-capture>")
+add_dependencies(velmorastik-capture-windows-tests velmorastik-capture)
+gtest_discover_tests(velmorastik-capture-windows-tests ${wine_discovery})
+
+# The data sets come from the native build's generator, as on Linux: the same bytes.
+if(NOT VELMORASTIK_NATIVE_DEMO_DATA)
+  message(STATUS "No VELMORASTIK_NATIVE_DEMO_DATA: the whole show's digest is not tested under Wine")
+  return()
+endif()
+set(demo_data_sets ${CMAKE_CURRENT_BINARY_DIR}/demo-data-sets)
+add_test(NAME demo_data_sets_make
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/demo_data/make_sets.sh ${VELMORASTIK_NATIVE_DEMO_DATA} ${demo_data_sets})
+add_test(NAME demo_data_sets_remove COMMAND ${CMAKE_COMMAND} -E rm -rf ${demo_data_sets})
+# Part of the one fixture, as the discovered tests take one name only.
+set_tests_properties(demo_data_sets_make PROPERTIES FIXTURES_SETUP wine)
+set_tests_properties(demo_data_sets_remove PROPERTIES FIXTURES_CLEANUP wine)
+
+add_executable(velmorastik-e2e-tests e2e/show_digest_test.cpp)
+target_link_libraries(velmorastik-e2e-tests PRIVATE velmorastik_test_support GTest::gtest GTest::gtest_main)
+target_compile_definitions(velmorastik-e2e-tests PRIVATE
+  VELMORASTIK_DEMO_DATA="${VELMORASTIK_NATIVE_DEMO_DATA}"
+  VELMORASTIK_MAKE_SETS="${CMAKE_CURRENT_SOURCE_DIR}/demo_data/make_sets.sh"
+  VELMORASTIK_CAPTURE="$<TARGET_FILE:velmorastik-capture>")
+add_dependencies(velmorastik-e2e-tests velmorastik-capture)
+gtest_discover_tests(velmorastik-e2e-tests ${wine_discovery}
+  ENVIRONMENT VELMORASTIK_DEMO_DATA_SETS=${demo_data_sets})
