@@ -25,5 +25,17 @@ struct PlatformEvent {
     std::int32_t y;
 };
 
+struct PlatformWindow;
+
+// The show's handler of window events, set once at start-up before the window exists.
+using EventHandler = void (*)(PlatformWindow* window, const PlatformEvent& event);
+
+// Where the platform has a window procedure of its own (Win32), that procedure hands each event to
+// the handler as it is dispatched: inside events_poll, inside platform calls that send messages to
+// the window, and inside a message box's modal loop; events_poll then returns only quit_requested.
+// Elsewhere the handler is not called by the platform: pump_messages hands it what events_poll
+// returns.
+void events_set_handler(EventHandler handler);
+
 // Takes the oldest pending event without waiting; false when there is none.
 bool events_poll(PlatformEvent* event);
