@@ -20,9 +20,9 @@ enum class EventKind {
 
 struct PlatformEvent {
     EventKind kind;
-    std::int32_t key;
-    std::int32_t x;
-    std::int32_t y;
+    std::int32_t key = 0;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
 };
 
 struct PlatformWindow;
