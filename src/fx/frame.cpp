@@ -37,11 +37,18 @@ std::uint8_t fade_level(std::uint32_t amount)
 
 Frame32* allocate_frame()
 {
-    // Aligned new: std::aligned_alloc is not in every C library (Windows' has none).
-    return new (std::nothrow) Frame32{};
+    // Aligned new rather than aligned_alloc, which not every C runtime has.
+    void* memory = ::operator new(sizeof(Frame32), std::align_val_t{alignof(Frame32)}, std::nothrow);
+    if (memory == nullptr)
+        return nullptr;
+    std::memset(memory, 0, sizeof(Frame32));
+    return static_cast<Frame32*>(memory);
 }
 
-void free_frame(Frame32* frame) { delete frame; }
+void free_frame(Frame32* frame)
+{
+    ::operator delete(frame, std::align_val_t{alignof(Frame32)});
+}
 
 void copy_frame(const Frame32& source)
 {

@@ -25,7 +25,7 @@ extern Frame32 g_incoming_picture;
 // Allocates a zero-filled frame at start-up; null when memory is short. Lives until the process ends.
 Frame32* allocate_frame();
 
-// Frees a frame of allocate_frame: for tests and benchmarks, which make and drop their own.
+// Frees a frame of allocate_frame: for tests and benchmarks, since the show never frees its own.
 void free_frame(Frame32* frame);
 
 // Called at the start of every frame: the whole picture into the virtual backbuffer, byte for byte.
