@@ -8,10 +8,11 @@
 #include "platform/output_file.h"
 
 // The capture's files on POSIX systems: the raw frames go through platform/output_file.h, the
-// videos and stills of the Linux build through the calls below. A regular file's bytes go to an unnamed file in the same folder
-// (O_TMPFILE), which gets the file's name only when committed, so that even a killed capture
-// leaves what was there before and nothing else. Where the file system has no unnamed files, a
-// hidden temporary name beside the file takes its place (and a killed capture leaves that behind).
+// videos and stills of the Linux build through the calls below. A regular file's bytes go to an
+// unnamed file in the same folder (O_TMPFILE), which gets the file's name only when committed, so
+// that even a killed capture leaves what was there before and nothing else. Where the file system
+// has no unnamed files, a hidden temporary name beside the file takes its place (and a killed
+// capture leaves that behind).
 struct OutputFile {
     std::FILE* stream = nullptr;
     int folder = -1;                    // the folder of a staged file, open for linkat, renameat, fsync
