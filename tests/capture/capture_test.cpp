@@ -12,47 +12,22 @@
 #include <vector>
 
 #include "fx/frame.h"
+#include "gradient_data_set.h"
 #include "jpeg_reference.h"
 #include "jpeg_writer.h"
 #include "temp_dir.h"
 
 namespace {
 
-// A small data set made here: twelve pictures that differ in colour and structure, and a texture.
+// A small data set made here (support/gradient_data_set.h).
 class CaptureTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         directory_ = new TempDir;
-        const std::string data = directory_->file("data");
-        for (const char* sub : {"", "/gfx", "/gfx/misc", "/gfx/1", "/gfx/2", "/sfx"})
-            ASSERT_EQ(mkdir((data + sub).c_str(), 0755), 0);
-        write_picture(data + "/gfx/misc/tzback.jpg", 0);
-        for (int k = 1; k <= 5; ++k)
-            write_picture(data + "/gfx/1/" + std::to_string(k) + ".jpg", k);
-        for (int k = 1; k <= 6; ++k)
-            write_picture(data + "/gfx/2/" + std::to_string(k) + ".jpg", 10 + k);
-        std::vector<std::uint8_t> texture(196608);
-        for (std::size_t i = 0; i < texture.size(); ++i)
-            texture[i] = static_cast<std::uint8_t>(i * 7 / 3);
-        ASSERT_TRUE(write_file(data + "/lumo.raw", texture));
-        // Only a video reads it, and makes do without; but no output may replace it.
-        ASSERT_TRUE(write_file(data + "/sfx/lumo.mp3", {'n', 'o', 't', ' ', 'm', 'u', 's', 'i', 'c'}));
+        ASSERT_TRUE(write_gradient_data_set(directory_->path()));
     }
     static void TearDownTestSuite() { delete directory_; }
-
-    static std::vector<std::uint8_t> picture(int seed)
-    {
-        std::vector<std::uint8_t> samples;
-        for (int y = 0; y < 480; ++y)
-            for (int x = 0; x < 640; ++x) {
-                samples.push_back(static_cast<std::uint8_t>(x * seed / 3 + y));
-                samples.push_back(static_cast<std::uint8_t>(y * (seed + 1) / 2));
-                samples.push_back(static_cast<std::uint8_t>((x ^ y) + seed * 20));
-            }
-        return encode_jpeg(samples.data(), 640, 480, 3);
-    }
-    static void write_picture(const std::string& path, int seed) { ASSERT_TRUE(write_file(path, picture(seed))); }
 
     // Runs the capture tool on the data set (started in where, after the shell command before, when
     // given); its standard output (frames or the count) as bytes.
@@ -130,7 +105,7 @@ TEST_F(CaptureTest, FirstFrameIsBlackAndLastIsTheFinalPicture)
     for (std::size_t i = 0; i < k_frame_pixels; ++i)
         ASSERT_EQ(frame(output, 0)[i], 0u) << "pixel " << i;
 
-    const ReferenceImage final_picture = decode_reference(picture(16));
+    const ReferenceImage final_picture = decode_reference(gradient_picture(16));
     for (std::size_t i = 0; i < k_frame_pixels; ++i) {
         const std::uint8_t* rgb = final_picture.samples.data() + 3 * i;
         const std::uint32_t expected = std::uint32_t{rgb[0]} << 16 | std::uint32_t{rgb[1]} << 8 | rgb[2];

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fx/frame.h"
+#include "gradient_data_set.h"
 #include "jpeg_writer.h"
 #include "run_command.h"
 #include "temp_dir.h"
@@ -22,40 +23,15 @@ namespace fs = std::filesystem;
 
 constexpr const char* k_capture = VELMORASTIK_CAPTURE;
 
-// A data set of twelve 640x480 pictures with smooth gradients (every byte value turns up in the
-// frames, 10 and 13 included) and a texture.
+// The capture tests' own small data set (support/gradient_data_set.h).
 class CaptureWindowsTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         set_ = new TempDir;
-        const fs::path data = fs::path(set_->path()) / "data";
-        for (const char* sub : {"gfx/misc", "gfx/1", "gfx/2", "sfx"})
-            fs::create_directories(data / sub);
-        write_picture(data / "gfx/misc/tzback.jpg", 0);
-        for (int k = 1; k <= 5; ++k)
-            write_picture(data / "gfx/1" / (std::to_string(k) + ".jpg"), k);
-        for (int k = 1; k <= 6; ++k)
-            write_picture(data / "gfx/2" / (std::to_string(k) + ".jpg"), 10 + k);
-        std::vector<std::uint8_t> texture(196608);
-        for (std::size_t i = 0; i < texture.size(); ++i)
-            texture[i] = static_cast<std::uint8_t>(i * 7 / 3);
-        ASSERT_TRUE(write_file((data / "lumo.raw").string(), texture));
-        ASSERT_TRUE(write_file((data / "sfx/lumo.mp3").string(), {'n', 'o', 't', ' ', 'm', 'u', 's', 'i', 'c'}));
+        ASSERT_TRUE(write_gradient_data_set(set_->path()));
     }
     static void TearDownTestSuite() { delete set_; }
-
-    static void write_picture(const fs::path& path, int seed)
-    {
-        std::vector<std::uint8_t> samples;
-        for (int y = 0; y < 480; ++y)
-            for (int x = 0; x < 640; ++x) {
-                samples.push_back(static_cast<std::uint8_t>(x * seed / 3 + y));
-                samples.push_back(static_cast<std::uint8_t>(y * (seed + 1) / 2));
-                samples.push_back(static_cast<std::uint8_t>((x ^ y) + seed * 20));
-            }
-        ASSERT_TRUE(write_file(path.string(), encode_jpeg(samples.data(), 640, 480, 3)));
-    }
 
     // The capture tool started in folder (cmd.exe's "cd /d"), on this data set unless the
     // arguments say otherwise.
