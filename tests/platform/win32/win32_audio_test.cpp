@@ -1,0 +1,331 @@
+// The Windows sound output driven as the show drives it, and the checks on what comes out of it.
+// The calling script encodes this program's test signal with LAME, plays it through the real
+// waveOut under Wine into a PulseAudio null sink, records the sink, and hands the recording back
+// here to be compared with the signal itself.
+//
+//   signal OUT SECONDS RATE CHANNELS          the test signal as raw 16-bit PCM, or OUT.wav
+//   decode FILE SECONDS [SLACK]               the decoder alone: exact start and length (within
+//                                             SLACK frames, for a resampled file)
+//   play FILE PLAY_MS [BUSY_AT_MS BUSY_MS]    the show's calls, with the main thread busy a while
+//   compare REC MIN_MUSIC_MS CHANNELS         a 44.1 kHz stereo recording of the signal as played
+//                                             from a file of that many channels
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "audio/sound_format.h"
+#include "platform/audio.h"
+#include "platform/win32/sound_source.h"
+
+namespace {
+
+constexpr int k_rate = 44100;
+constexpr double k_full_scale = 32767.0;
+// Below this in both channels a frame is silence; the signal is never this quiet for 1 ms.
+constexpr int k_quiet = 64;
+constexpr long k_gap_frames = k_rate / 1000;
+// The longest gap allowed inside the music. Wine's PulseAudio output itself underruns now and then
+// for 5 to 30 ms, mostly in its first seconds (as much with a program that queues all its sound
+// at once); sound that waits for a busy main thread is missing for most of its busy time.
+constexpr long k_longest_gap_frames = k_rate / 10;
+constexpr double k_min_correlation = 0.9;
+constexpr double k_min_rms = 0.05;  // the signal's own is about 0.24
+// How far around a guess the signal is looked for: more than an encoder's delay or a gap.
+constexpr long k_lag_search = 3000;
+// Music between gaps shorter than this is too short to place in the signal, and is not checked.
+constexpr long k_min_piece_frames = k_rate / 4;
+
+// Two tones whose pitch wanders at unrelated slow rates, plus a steady one: never silent, and no
+// stretch of it looks like another, so a correlation finds one offset only.
+double signal_at(double t, int channel)
+{
+    constexpr double two_pi = 2 * std::numbers::pi;
+    const double wander = channel == 0 ? 0.37 : 0.23;
+    const double depth = channel == 0 ? 250.0 : 200.0;
+    const double centre = channel == 0 ? 600.0 : 450.0;
+    const double phase = two_pi * (centre * t - depth / (two_pi * wander) * std::cos(two_pi * wander * t));
+    return 0.3 * std::sin(phase) + 0.15 * std::sin(two_pi * (1234.5 + channel * 97.1) * t);
+}
+
+int fail(const char* format, double a = 0, double b = 0)
+{
+    std::printf("FAIL: ");
+    std::printf(format, a, b);
+    std::printf("\n");
+    return 1;
+}
+
+void put_le(std::FILE* out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        std::fputc(static_cast<int>(value >> (8 * i) & 0xFF), out);
+}
+
+// A WAV header for frames of 16-bit PCM, with a chunk of odd size before the sound's, as other
+// programs write (its padding byte must be skipped).
+void put_wav_header(std::FILE* out, long frames, int rate, int channels)
+{
+    const std::uint32_t data_bytes = static_cast<std::uint32_t>(frames * channels * 2);
+    const char note[] = "velmorastik";  // 11 bytes, padded to 12
+    std::fputs("RIFF", out);
+    put_le(out, 4 + 8 + 16 + 8 + 12 + 8 + data_bytes, 4);
+    std::fputs("WAVEfmt ", out);
+    put_le(out, 16, 4);
+    put_le(out, 1, 2);
+    put_le(out, channels, 2);
+    put_le(out, rate, 4);
+    put_le(out, rate * channels * 2, 4);
+    put_le(out, channels * 2, 2);
+    put_le(out, 16, 2);
+    std::fputs("note", out);
+    put_le(out, sizeof note - 1, 4);
+    std::fwrite(note, 1, sizeof note, out);
+    std::fputs("data", out);
+    put_le(out, data_bytes, 4);
+}
+
+// The signal as 16-bit PCM: raw for the encoder, or a WAV when the name ends in .wav.
+int make_signal(const char* path, double seconds, int rate, int channels)
+{
+    std::FILE* out = std::fopen(path, "wb");
+    if (out == nullptr)
+        return fail("cannot write the signal");
+    const long frames = std::lround(seconds * rate);
+    const std::size_t length = std::strlen(path);
+    if (length > 4 && std::strcmp(path + length - 4, ".wav") == 0)
+        put_wav_header(out, frames, rate, channels);
+    for (long i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c) {
+            const auto sample = static_cast<std::int16_t>(std::lround(signal_at(double(i) / rate, c) * k_full_scale));
+            put_le(out, static_cast<std::uint16_t>(sample), 2);
+        }
+    return std::fclose(out) == 0 ? 0 : fail("cannot write the signal");
+}
+
+// The lag at which frames (interleaved stereo) [from, from + window) best match the signal's left
+// channel, frame i holding the signal's frame i - lag; searched around guess.
+long best_lag(const std::vector<std::int16_t>& frames, long guess, long from, long window)
+{
+    const long base = from - guess - k_lag_search;  // the signal's first frame needed
+    std::vector<double> reference(window + 2 * k_lag_search + 1);
+    for (std::size_t i = 0; i < reference.size(); ++i)
+        reference[i] = signal_at(double(base + static_cast<long>(i)) / k_rate, 0);
+    long best = guess;
+    double best_sum = -1e300;
+    for (long lag = guess - k_lag_search; lag <= guess + k_lag_search; ++lag) {
+        double sum = 0;
+        for (long i = from; i < from + window; ++i)
+            sum += frames[2 * i] * reference[i - lag - base];
+        if (sum > best_sum) {
+            best_sum = sum;
+            best = lag;
+        }
+    }
+    return best;
+}
+
+// The correlation of both channels of frames [from, to) with the signal at the given lag; mono
+// recordings are the left channel twice.
+double correlation(const std::vector<std::int16_t>& frames, long lag, long from, long to, bool mono)
+{
+    double worst = 1;
+    for (int c = 0; c < 2; ++c) {
+        double cross = 0, recorded = 0, expected = 0;
+        for (long i = from; i < to; ++i) {
+            const double x = frames[2 * i + c];
+            const double s = signal_at(double(i - lag) / k_rate, mono ? 0 : c);
+            cross += x * s;
+            recorded += x * x;
+            expected += s * s;
+        }
+        const double r = recorded > 0 ? cross / std::sqrt(recorded * expected) : 0;
+        worst = r < worst ? r : worst;
+    }
+    return worst;
+}
+
+// Whether frames [from, to) hold the same sample in both channels, as a mono file played is.
+bool is_mono(const std::vector<std::int16_t>& frames, long from, long to)
+{
+    for (long i = from; i < to; ++i)
+        if (frames[2 * i] != frames[2 * i + 1])
+            return false;
+    return true;
+}
+
+std::vector<std::int16_t> read_all(SoundSource& source)
+{
+    std::vector<std::int16_t> frames;
+    std::int16_t block[4096 * k_source_channels];
+    while (const std::size_t got = source.read(source.state, block, 4096))
+        frames.insert(frames.end(), block, block + got * k_source_channels);
+    return frames;
+}
+
+int decode(const char* path, double seconds, long allowed)
+{
+    std::FILE* file = std::fopen(path, "rb");
+    std::uint8_t head[k_sound_head_bytes];
+    const std::size_t head_size = file != nullptr ? std::fread(head, 1, sizeof head, file) : 0;
+    SoundSource source = {};
+    char reason[256] = "";
+    if (file == nullptr || std::fseek(file, 0, SEEK_SET) != 0 ||
+        !sound_source_open(file, sound_format_of(head, head_size), k_rate, &source, reason, sizeof reason)) {
+        std::printf("FAIL: cannot open %s: %s\n", path, reason);
+        return 1;
+    }
+    const std::vector<std::int16_t> frames = read_all(source);
+    source.close(source.state);
+    const long expected = std::lround(seconds * k_rate);
+    const long got = static_cast<long>(frames.size() / 2);
+    const long lag = best_lag(frames, 0, k_rate / 2, got - k_rate / 2 < k_rate ? got - k_rate / 2 : k_rate);
+    const bool mono = is_mono(frames, 0, got);
+    const double r = correlation(frames, lag, 0, got < expected ? got : expected, mono);
+    std::printf("decoded %ld frames (signal %ld), first sample at %ld, correlation %.4f\n", got, expected, lag, r);
+    if (std::labs(lag) > allowed)
+        return fail("the decoded sound starts %.0f frames away from the signal's first", double(lag));
+    if (std::labs(got - expected) > allowed)
+        return fail("%.0f frames decoded where the signal has %.0f", double(got), double(expected));
+    return r >= k_min_correlation ? 0 : fail("the decoded sound correlates %.4f with the signal", r);
+}
+
+PROCESS_MEMORY_COUNTERS memory()
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters;
+}
+
+int play(const char* path, int play_ms, int busy_at_ms, int busy_ms)
+{
+    if (!audio_open_device(k_rate)) {
+        std::printf("device: none (%s)\n", audio_failure_reason());
+        std::FILE* file = std::fopen(path, "rb");
+        // What the show does next without a device: every call still safe.
+        PlatformMusic* music = file != nullptr ? audio_load_music(file, SoundFormat::mp3) : nullptr;
+        std::printf("load: %s (%s)\n", music != nullptr ? "ok" : "failed", audio_failure_reason());
+        audio_play_music(music);
+        audio_stop(music);
+        return 0;
+    }
+    std::printf("device: open\n");
+    const std::size_t before_load = memory().WorkingSetSize;
+    std::FILE* file = std::fopen(path, "rb");
+    std::uint8_t head[k_sound_head_bytes];
+    const std::size_t head_size = file != nullptr ? std::fread(head, 1, sizeof head, file) : 0;
+    if (file == nullptr || std::fseek(file, 0, SEEK_SET) != 0)
+        return fail("cannot read the sound file");
+    PlatformMusic* music = audio_load_music(file, sound_format_of(head, head_size));
+    std::printf("load: %s (%s)\n", music != nullptr ? "ok" : "failed", audio_failure_reason());
+    std::fflush(stdout);
+    const DWORD start = GetTickCount();
+    audio_play_music(music);
+    if (busy_ms > 0) {
+        Sleep(busy_at_ms);
+        // Spinning, as a slow picture load does: the main thread gives nothing up.
+        const DWORD busy_start = GetTickCount();
+        while (GetTickCount() - busy_start < static_cast<DWORD>(busy_ms)) {
+        }
+    }
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed < static_cast<DWORD>(play_ms))
+        Sleep(play_ms - elapsed);
+    audio_stop(music);
+    std::printf("working set: %zu bytes before loading, peak %zu bytes\n", before_load, memory().PeakWorkingSetSize);
+    return 0;
+}
+
+// A recording starts at an unknown time, and Wine's output may pause it for a few milliseconds
+// (see k_longest_gap_frames): each piece of music between gaps is placed in the signal on its own,
+// searching near where the one before it ended, and must match the signal there.
+int compare(const char* path, double min_music_ms, bool mono)
+{
+    std::vector<std::int16_t> frames;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr)
+        return fail("cannot read the recording");
+    std::int16_t block[8192];
+    while (const std::size_t got = std::fread(block, sizeof block[0], 8192, file))
+        frames.insert(frames.end(), block, block + got);
+    std::fclose(file);
+    const long total = static_cast<long>(frames.size() / 2);
+    auto loud = [&](long i) { return std::abs(frames[2 * i]) > k_quiet || std::abs(frames[2 * i + 1]) > k_quiet; };
+    long first = 0;
+    while (first < total && !loud(first))
+        ++first;
+    long last = total - 1;
+    while (last > first && !loud(last))
+        --last;
+    const double music_ms = first < total ? (last - first + 1) * 1000.0 / k_rate : 0;
+    std::printf("recording: %.0f ms, music %.0f ms of it\n", total * 1000.0 / k_rate, music_ms);
+    if (music_ms < min_music_ms)
+        return fail("%.0f ms of music recorded, expected at least %.0f", music_ms, min_music_ms);
+    double energy = 0;
+    for (long i = first; i <= last; ++i)
+        energy += double(frames[2 * i]) * frames[2 * i] + double(frames[2 * i + 1]) * frames[2 * i + 1];
+    const double rms = std::sqrt(energy / (2.0 * (last - first + 1))) / k_full_scale;
+    if (rms < k_min_rms)
+        return fail("the music's rms is %.3f, expected at least %.3f", rms, k_min_rms);
+    long gaps = 0, longest_gap = 0, checked = 0, lag = first;
+    double worst = 1;
+    for (long piece = first, i = first; i <= last + 1; ++i) {
+        // A piece ends at a gap or at the end of the music.
+        long gap = 0;
+        while (i + gap <= last && !loud(i + gap))
+            ++gap;
+        if (i <= last && gap < k_gap_frames) {
+            i += gap;
+            continue;
+        }
+        if (i - piece >= k_min_piece_frames) {
+            lag = best_lag(frames, lag, piece, i - piece < k_rate ? i - piece : k_rate);
+            const double r = correlation(frames, lag, piece, i, mono);
+            worst = r < worst ? r : worst;
+            checked += i - piece;
+        }
+        if (i <= last) {
+            ++gaps;
+            longest_gap = gap > longest_gap ? gap : longest_gap;
+            lag += gap / 2;  // the gap may delay what follows or stand in for it
+        }
+        i += gap;
+        piece = i;
+    }
+    std::printf("rms %.3f; %ld gaps, the longest %.1f ms; the worst correlation with the signal %.4f (%s), "
+                "over %.0f ms\n", rms, gaps, longest_gap * 1000.0 / k_rate, worst, mono ? "mono" : "stereo",
+                checked * 1000.0 / k_rate);
+    if (longest_gap > k_longest_gap_frames)
+        return fail("a gap of %.1f ms inside the music (allowed %.1f)", longest_gap * 1000.0 / k_rate,
+                    k_longest_gap_frames * 1000.0 / k_rate);
+    if (checked < (last - first + 1) * 9 / 10)
+        return fail("only %.0f ms of %.0f could be placed in the signal", checked * 1000.0 / k_rate, music_ms);
+    return worst >= k_min_correlation ? 0 : fail("the recording correlates %.4f with the signal", worst);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const char* usage = "usage: signal OUT SECONDS RATE CHANNELS | decode FILE SECONDS [SLACK] | "
+                        "play FILE PLAY_MS [BUSY_AT_MS BUSY_MS] | compare REC MIN_MUSIC_MS CHANNELS\n";
+    const char* mode = argc > 1 ? argv[1] : "";
+    if (std::strcmp(mode, "signal") == 0 && argc == 6)
+        return make_signal(argv[2], std::atof(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
+    if (std::strcmp(mode, "decode") == 0 && (argc == 4 || argc == 5))
+        return decode(argv[2], std::atof(argv[3]), argc == 5 ? std::atol(argv[4]) : 0);
+    if (std::strcmp(mode, "play") == 0 && (argc == 4 || argc == 6))
+        return play(argv[2], std::atoi(argv[3]), argc == 6 ? std::atoi(argv[4]) : 0, argc == 6 ? std::atoi(argv[5]) : 0);
+    if (std::strcmp(mode, "compare") == 0 && argc == 5)
+        return compare(argv[2], std::atof(argv[3]), std::atoi(argv[4]) == 1);
+    std::fputs(usage, stderr);
+    return 64;
+}
