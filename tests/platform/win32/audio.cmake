@@ -1,7 +1,7 @@
 # The Windows sound output's test program and its scenarios under Wine (a PulseAudio null sink
 # records what waveOut plays). Included from the Windows part of tests/CMakeLists.txt.
 add_executable(velmorastik-win32-audio-test ${CMAKE_CURRENT_LIST_DIR}/win32_audio_test.cpp)
-target_link_libraries(velmorastik-win32-audio-test PRIVATE velmorastik_win32_audio velmorastik_audio psapi)
+target_link_libraries(velmorastik-win32-audio-test PRIVATE velmorastik_win32_audio velmorastik_audio psapi user32)
 
 foreach(scenario playback no_device long_file)
   add_test(NAME win32_audio_${scenario} COMMAND ${CMAKE_CURRENT_LIST_DIR}/audio_test.sh ${scenario})

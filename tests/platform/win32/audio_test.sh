@@ -99,6 +99,13 @@ play() {
 compare() {
   win compare "$work/recording.raw" "$1" "$2" || fail "the recording is not the music"
 }
+# refused FILE REASON: the file is not played, for that reason, and nothing is said on stderr
+# (libmpg123 prints every failed probe there unless told to be quiet).
+refused() {
+  win play "$1" 0 >"$work/play.log" || fail "play $1: status $?: $(cat "$work/play.log" "$work/stderr")"
+  grep -qxF "load: failed ($2)" "$work/play.log" || fail "$1: $(cat "$work/play.log")"
+  [ ! -s "$work/stderr" ] || fail "$1: stderr: $(cat "$work/stderr")"
+}
 
 case $scenario in
 playback)
@@ -114,6 +121,13 @@ playback)
   play "$work/music.mp3" 11000 3000 2000
   stop_recording
   compare 7500 2
+  # Damaged and unplayable files.
+  { printf '\xff\xfb\x90\x64'; for i in $(seq 200); do printf 'not MPEG audio %03d ' "$i"; done; } >"$work/junk.mp3"
+  refused "$work/junk.mp3" "cannot decode it: Error reading the stream. (code 18)"
+  { printf 'OggS'; head -c 24 /dev/zero; printf '\x01vorbis'; } >"$work/music.ogg"
+  refused "$work/music.ogg" "OGG Vorbis is not played on Windows; use MP3"
+  win signal "$work/fast.wav" 1 48000 2
+  refused "$work/fast.wav" "WAV is played on Windows only as 16-bit PCM at 44100 Hz, mono or stereo; use MP3"
   ;;
 no_device)
   win signal "$work/signal.raw" 2 44100 2
@@ -141,6 +155,12 @@ long_file)
   play "$work/long.mp3" 6000
   stop_recording
   compare 5000 1
+  # Streamed: the process grows by a small part of the file, let alone of its 116 MB of sound.
+  read -r before peak < <(sed -n 's/^working set: \([0-9]*\) bytes before loading, peak \([0-9]*\) bytes$/\1 \2/p' "$work/play.log")
+  [ -n "$peak" ] || fail "no working set reported"
+  growth=$((peak - before))
+  echo "working set grew by $((growth / 1024)) KiB; the file is $(($(stat -c %s "$work/long.mp3") / 1024)) KiB"
+  [ "$growth" -lt $((6 * 1024 * 1024)) ] || fail "the working set grew by $growth bytes while playing"
   ;;
 *) fail "no scenario $scenario" ;;
 esac
