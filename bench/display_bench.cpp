@@ -29,7 +29,7 @@ void BM_upload(benchmark::State& state)
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * k_frame_bytes));
     display.release();
-    std::free(frame);
+    free_frame(frame);
 }
 BENCHMARK(BM_upload);
 

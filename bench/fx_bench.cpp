@@ -21,7 +21,7 @@ struct BackbufferScope {
     BackbufferScope() { g_virtual_backbuffer = allocate_frame(); }
     ~BackbufferScope()
     {
-        std::free(g_virtual_backbuffer);
+        free_frame(g_virtual_backbuffer);
         g_virtual_backbuffer = nullptr;
     }
 };
@@ -37,8 +37,8 @@ void BM_memcpy_frame(benchmark::State& state)
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * k_frame_bytes));
-    std::free(source);
-    std::free(target);
+    free_frame(source);
+    free_frame(target);
 }
 BENCHMARK(BM_memcpy_frame);
 

@@ -101,7 +101,7 @@ void BM_render_interference(benchmark::State& state)
         render_interference(320, 241, 404, 330);
         benchmark::ClobberMemory();
     }
-    std::free(g_virtual_backbuffer);
+    free_frame(g_virtual_backbuffer);
     g_virtual_backbuffer = nullptr;
 }
 BENCHMARK(BM_render_interference)->Unit(benchmark::kMicrosecond);

@@ -1,13 +1,27 @@
 #!/usr/bin/env bash
 # Fails when a platform's headers appear outside that platform's folder: the portable subsystems,
-# and the other platforms, reach the machine only through the headers of src/platform.
+# and the other platforms, reach the machine only through the headers of src/platform. The tools
+# beside the show count as portable code too.
 set -euo pipefail
-src=$1
-leaks=$(grep -rlE '#[[:space:]]*include[[:space:]]*[<"](SDL|X11/)' "$src" --include='*.h' --include='*.cpp' \
-  | grep -v "^$src/platform/sdl/" || true)
-if [ -n "$leaks" ]; then
-  echo "SDL or X11 included outside src/platform/sdl:"
-  echo "$leaks"
-  exit 1
-fi
-echo "no SDL or X11 outside src/platform/sdl"
+root=$1
+src=$root/src
+status=0
+
+# leaks NAME FOLDER PATTERN: files outside src/platform/FOLDER that include a header PATTERN matches.
+leaks() {
+  local name=$1 folder=$2 pattern=$3 found
+  found=$(grep -rliE "#[[:space:]]*include[[:space:]]*[<\"]($pattern)" "$src" "$root/tools" --include='*.h' --include='*.cpp' \
+    | grep -v "^$src/platform/$folder/" || true)
+  if [ -n "$found" ]; then
+    echo "$name headers included outside src/platform/$folder:"
+    echo "$found"
+    status=1
+  else
+    echo "no $name headers outside src/platform/$folder"
+  fi
+}
+
+leaks "SDL or X11" sdl 'SDL|X11/'
+# The Windows SDK's own headers, and the C runtime's Windows-only ones.
+leaks Windows win32 '(windows|winbase|winuser|wingdi|winnt|windef|ddraw|d3d[0-9a-z]*|mmsystem|mmreg|mmeapi|objbase|unknwn|shellapi|shlobj|winsock2?|io|direct|process|conio)\.h[>"]'
+exit $status

@@ -17,6 +17,24 @@ std::string command_line_text(int argc, const char* const* argv)
     return text.substr(start);
 }
 
+const char* command_line_after_program(const char* whole)
+{
+    const auto* c = reinterpret_cast<const unsigned char*>(whole);
+    if (*c == '"') {
+        ++c;
+        while (*c != '\0' && *c != '"')
+            ++c;
+        if (*c == '"')
+            ++c;
+    } else {
+        while (*c > ' ')
+            ++c;
+    }
+    while (*c != '\0' && *c <= ' ')
+        ++c;
+    return reinterpret_cast<const char*>(c);
+}
+
 std::uint8_t display_mode_for(const char* command_line)
 {
     return command_line[0] == '-' && command_line[1] == 'w' ? k_mode_windowed : k_mode_fullscreen;

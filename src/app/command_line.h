@@ -7,6 +7,12 @@
 // joined by single blanks, with every leading character from 0x01 to 0x20 skipped.
 std::string command_line_text(int argc, const char* const* argv);
 
+// The same from the process's whole command line, as Windows keeps it (the program's name first):
+// skips the name (from an opening double quote through the closing one, or to the end when there
+// is none; otherwise up to the first character at or below 0x20), then every character from 0x01
+// to 0x20 after it.
+const char* command_line_after_program(const char* whole);
+
 // The mode rule: k_mode_windowed when the text starts with "-w", k_mode_fullscreen otherwise.
 // Only the first two characters are looked at, so "-wfoo" is windowed too.
 std::uint8_t display_mode_for(const char* command_line);

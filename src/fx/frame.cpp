@@ -1,7 +1,7 @@
 #include "fx/frame.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "fx/fade_kernels.h"
 
@@ -37,11 +37,17 @@ std::uint8_t fade_level(std::uint32_t amount)
 
 Frame32* allocate_frame()
 {
-    void* memory = std::aligned_alloc(alignof(Frame32), sizeof(Frame32));
+    // Aligned new rather than aligned_alloc, which not every C runtime has.
+    void* memory = ::operator new(sizeof(Frame32), std::align_val_t{alignof(Frame32)}, std::nothrow);
     if (memory == nullptr)
         return nullptr;
     std::memset(memory, 0, sizeof(Frame32));
     return static_cast<Frame32*>(memory);
+}
+
+void free_frame(Frame32* frame)
+{
+    ::operator delete(frame, std::align_val_t{alignof(Frame32)});
 }
 
 void copy_frame(const Frame32& source)

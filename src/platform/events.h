@@ -20,10 +20,22 @@ enum class EventKind {
 
 struct PlatformEvent {
     EventKind kind;
-    std::int32_t key;
-    std::int32_t x;
-    std::int32_t y;
+    std::int32_t key = 0;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
 };
+
+struct PlatformWindow;
+
+// The show's handler of window events, set once at start-up before the window exists.
+using EventHandler = void (*)(PlatformWindow* window, const PlatformEvent& event);
+
+// Where the platform has a window procedure of its own (Win32), that procedure hands each event to
+// the handler as it is dispatched: inside events_poll, inside platform calls that send messages to
+// the window, and inside a message box's modal loop; events_poll then returns only quit_requested.
+// Elsewhere the handler is not called by the platform: pump_messages hands it what events_poll
+// returns.
+void events_set_handler(EventHandler handler);
 
 // Takes the oldest pending event without waiting; false when there is none.
 bool events_poll(PlatformEvent* event);

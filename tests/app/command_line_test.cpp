@@ -34,6 +34,22 @@ TEST(CommandLine, OnlyDashLowerWAtTheStartIsWindowed)
     EXPECT_EQ(mode_of({"x", "-w"}), k_mode_fullscreen);
 }
 
+TEST(CommandLine, TheWholeLineLosesTheProgramsNameQuotedOrNotAndTheBlanksAfterIt)
+{
+    EXPECT_STREQ(command_line_after_program("velmorastik.exe -w"), "-w");
+    EXPECT_STREQ(command_line_after_program("velmorastik.exe \t\x01 -w x"), "-w x");
+    EXPECT_STREQ(command_line_after_program("\"C:\\Show Dir\\velmorastik.exe\"-w"), "-w");
+    EXPECT_STREQ(command_line_after_program("\"C:\\Show Dir\\velmorastik.exe\"  -w"), "-w");
+    // A quote never closed takes the whole line.
+    EXPECT_STREQ(command_line_after_program("\"velmorastik.exe -w"), "");
+    EXPECT_STREQ(command_line_after_program("velmorastik.exe"), "");
+    EXPECT_STREQ(command_line_after_program(""), "");
+    // Letters past 0x7F belong to the name: only 0x01..0x20 end it.
+    EXPECT_STREQ(command_line_after_program("v\xE9lmorastik.exe -w"), "-w");
+    EXPECT_STREQ(command_line_after_program("velmorastik.exe \xA0-w"), "\xA0-w");
+    EXPECT_EQ(display_mode_for(command_line_after_program("velmorastik.exe /w")), k_mode_fullscreen);
+}
+
 TEST(CommandLine, LeadingBlanksTabsAndEmptyArgumentsAreSkipped)
 {
     EXPECT_EQ(text_of({"  \t-w"}), "-w");

@@ -43,7 +43,7 @@ protected:
     {
         std::free(g_polar_table);
         g_polar_table = nullptr;
-        std::free(g_virtual_backbuffer);
+        free_frame(g_virtual_backbuffer);
         g_virtual_backbuffer = nullptr;
         ASSERT_EQ(chdir(previous_directory_), 0);
     }

@@ -20,7 +20,7 @@ protected:
     }
     void TearDown() override
     {
-        std::free(g_virtual_backbuffer);
+        free_frame(g_virtual_backbuffer);
         g_virtual_backbuffer = nullptr;
     }
 

@@ -67,6 +67,9 @@ void window_release_pointer()
     g_headless.window_calls.push_back({WindowCall::release_capture});
 }
 
+// Events wait in pending_events until the test's pump takes them.
+void events_set_handler(EventHandler) {}
+
 bool events_poll(PlatformEvent* event)
 {
     if (g_headless.pending_events.empty())

@@ -143,6 +143,9 @@ void window_capture_pointer(PlatformWindow*) { SDL_CaptureMouse(SDL_TRUE); }
 
 void window_release_pointer() { SDL_CaptureMouse(SDL_FALSE); }
 
+// SDL queues every event until pump_messages polls it.
+void events_set_handler(EventHandler) {}
+
 bool events_poll(PlatformEvent* event)
 {
     SDL_Event e;
