@@ -95,7 +95,7 @@ play() {
   grep -qx "load: ok ()" "$work/play.log" || fail "the music did not load"
   [ ! -s "$work/stderr" ] || fail "stderr: $(cat "$work/stderr")"
 }
-# compare MIN_MUSIC_MS CHANNELS: the recording holds that much of the signal, unbroken.
+# compare MIN_MUSIC_MS mono|stereo: the recording holds that much of the signal, unbroken.
 compare() {
   win compare "$work/recording.raw" "$1" "$2" || fail "the recording is not the music"
 }
@@ -120,7 +120,7 @@ playback)
   # Plays 11 s: 3 s in, the main thread spins for 2 s.
   play "$work/music.mp3" 11000 3000 2000
   stop_recording
-  compare 7500 2
+  compare 7500 stereo
   # Damaged and unplayable files.
   { printf '\xff\xfb\x90\x64'; for i in $(seq 200); do printf 'not MPEG audio %03d ' "$i"; done; } >"$work/junk.mp3"
   refused "$work/junk.mp3" "cannot decode it: Error reading the stream. (code 18)"
@@ -154,7 +154,7 @@ long_file)
   start_recording
   play "$work/long.mp3" 6000
   stop_recording
-  compare 5000 1
+  compare 5000 mono
   # Streamed: the process grows by a small part of the file, let alone of its 116 MB of sound.
   read -r before peak < <(sed -n 's/^working set: \([0-9]*\) bytes before loading, peak \([0-9]*\) bytes$/\1 \2/p' "$work/play.log")
   [ -n "$peak" ] || fail "no working set reported"

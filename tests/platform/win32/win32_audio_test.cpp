@@ -7,8 +7,8 @@
 //   decode FILE SECONDS [SLACK]               the decoder alone: exact start and length (within
 //                                             SLACK frames, for a resampled file)
 //   play FILE PLAY_MS [BUSY_AT_MS BUSY_MS]    the show's calls, with the main thread busy a while
-//   compare REC MIN_MUSIC_MS CHANNELS         a 44.1 kHz stereo recording of the signal as played
-//                                             from a file of that many channels
+//   compare REC MIN_MUSIC_MS mono|stereo|FILE a 44.1 kHz stereo recording of the signal played from
+//                                             a mono or stereo file, or of the sound file FILE
 
 #include <windows.h>
 #include <psapi.h>
@@ -57,6 +57,32 @@ double signal_at(double t, int channel)
     const double phase = two_pi * (centre * t - depth / (two_pi * wander) * std::cos(two_pi * wander * t));
     return 0.3 * std::sin(phase) + 0.15 * std::sin(two_pi * (1234.5 + channel * 97.1) * t);
 }
+
+// What a recording or a decoder's output is matched with: the test signal (one channel of it
+// twice, for a mono file), or the frames of a soundtrack decoded here.
+struct Reference {
+    bool mono = false;
+    std::vector<std::int16_t> decoded;  // interleaved stereo; empty for the signal
+
+    double at(long frame, int channel) const
+    {
+        if (decoded.empty())
+            return signal_at(double(frame) / k_rate, mono ? 0 : channel);
+        const bool inside = frame >= 0 && frame < static_cast<long>(decoded.size() / 2);
+        return inside ? decoded[2 * frame + channel] / k_full_scale : 0.0;
+    }
+
+    // Its first frame above silence (the signal starts loud; a soundtrack may fade in).
+    long first_loud() const
+    {
+        const long frames = decoded.empty() ? k_rate : static_cast<long>(decoded.size() / 2);
+        long first = 0;
+        while (first < frames && std::abs(at(first, 0)) * k_full_scale <= k_quiet &&
+               std::abs(at(first, 1)) * k_full_scale <= k_quiet)
+            ++first;
+        return first;
+    }
+};
 
 int fail(const char* format, double a = 0, double b = 0)
 {
@@ -113,15 +139,15 @@ int make_signal(const char* path, double seconds, int rate, int channels)
     return std::fclose(out) == 0 ? 0 : fail("cannot write the signal");
 }
 
-// The lag at which frames (interleaved stereo) [from, from + window) best match the signal's left
-// channel, frame i holding the signal's frame i - lag; searched around guess.
-long best_lag(const std::vector<std::int16_t>& frames, long guess, long from, long window,
-              long search = k_lag_search)
+// The lag at which frames (interleaved stereo) [from, from + window) best match the reference's
+// left channel, frame i holding the reference's frame i - lag; searched around guess.
+long best_lag(const std::vector<std::int16_t>& frames, const Reference& expected, long guess, long from,
+              long window, long search = k_lag_search)
 {
-    const long base = from - guess - search;  // the signal's first frame needed
+    const long base = from - guess - search;  // the reference's first frame needed
     std::vector<double> reference(window + 2 * search + 1);
     for (std::size_t i = 0; i < reference.size(); ++i)
-        reference[i] = signal_at(double(base + static_cast<long>(i)) / k_rate, 0);
+        reference[i] = expected.at(base + static_cast<long>(i), 0);
     long best = guess;
     double best_sum = -1e300;
     for (long lag = guess - search; lag <= guess + search; ++lag) {
@@ -136,21 +162,21 @@ long best_lag(const std::vector<std::int16_t>& frames, long guess, long from, lo
     return best;
 }
 
-// The correlation of both channels of frames [from, to) with the signal at the given lag; mono
-// recordings are the left channel twice.
-double correlation(const std::vector<std::int16_t>& frames, long lag, long from, long to, bool mono)
+// The worse correlation of the two channels of frames [from, to) with the reference at that lag.
+double correlation(const std::vector<std::int16_t>& frames, const Reference& expected, long lag, long from,
+                   long to)
 {
     double worst = 1;
     for (int c = 0; c < 2; ++c) {
-        double cross = 0, recorded = 0, expected = 0;
+        double cross = 0, heard = 0, wanted = 0;
         for (long i = from; i < to; ++i) {
             const double x = frames[2 * i + c];
-            const double s = signal_at(double(i - lag) / k_rate, mono ? 0 : c);
+            const double s = expected.at(i - lag, c);
             cross += x * s;
-            recorded += x * x;
-            expected += s * s;
+            heard += x * x;
+            wanted += s * s;
         }
-        const double r = recorded > 0 ? cross / std::sqrt(recorded * expected) : 0;
+        const double r = heard > 0 ? cross / std::sqrt(heard * wanted) : 0;
         worst = r < worst ? r : worst;
     }
     return worst;
@@ -174,7 +200,8 @@ std::vector<std::int16_t> read_all(SoundSource& source)
     return frames;
 }
 
-int decode(const char* path, double seconds, long allowed)
+// The whole of a sound file as the Windows build decodes it; false when it cannot.
+bool decode_file(const char* path, std::vector<std::int16_t>* frames)
 {
     std::FILE* file = std::fopen(path, "rb");
     std::uint8_t head[k_sound_head_bytes];
@@ -184,15 +211,23 @@ int decode(const char* path, double seconds, long allowed)
     if (file == nullptr || std::fseek(file, 0, SEEK_SET) != 0 ||
         !sound_source_open(file, sound_format_of(head, head_size), k_rate, &source, reason, sizeof reason)) {
         std::printf("FAIL: cannot open %s: %s\n", path, reason);
-        return 1;
+        return false;
     }
-    const std::vector<std::int16_t> frames = read_all(source);
+    *frames = read_all(source);
     source.close(source.state);
+    return true;
+}
+
+int decode(const char* path, double seconds, long allowed)
+{
+    std::vector<std::int16_t> frames;
+    if (!decode_file(path, &frames))
+        return 1;
     const long expected = std::lround(seconds * k_rate);
     const long got = static_cast<long>(frames.size() / 2);
-    const long lag = best_lag(frames, 0, k_rate / 2, got - k_rate / 2 < k_rate ? got - k_rate / 2 : k_rate);
-    const bool mono = is_mono(frames, 0, got);
-    const double r = correlation(frames, lag, 0, got < expected ? got : expected, mono);
+    const Reference signal = {.mono = is_mono(frames, 0, got), .decoded = {}};
+    const long lag = best_lag(frames, signal, 0, k_rate / 2, got - k_rate / 2 < k_rate ? got - k_rate / 2 : k_rate);
+    const double r = correlation(frames, signal, lag, 0, got < expected ? got : expected);
     std::printf("decoded %ld frames (signal %ld), first sample at %ld, correlation %.4f\n", got, expected, lag, r);
     if (std::labs(lag) > allowed)
         return fail("the decoded sound starts %.0f frames away from the signal's first", double(lag));
@@ -260,9 +295,9 @@ int play(const char* path, int play_ms, int busy_at_ms, int busy_ms)
     return 0;
 }
 
-// A recording starts at an unknown time: the first block is looked for around the first loud
-// frame, each next one around where the one before it was found, further after a gap.
-int compare(const char* path, double min_music_ms, bool mono)
+// A recording starts at an unknown time: the first block is looked for where the first loud frame
+// puts it, each next one around where the one before it was found, further after a gap.
+int compare(const char* path, double min_music_ms, const Reference& expected)
 {
     std::vector<std::int16_t> frames;
     std::FILE* file = std::fopen(path, "rb");
@@ -292,10 +327,11 @@ int compare(const char* path, double min_music_ms, bool mono)
         longest_gap = run > longest_gap ? run : longest_gap;
     }
     const double rms = std::sqrt(energy / (2.0 * (last - first + 1))) / k_full_scale;
-    long blocks = 0, matched = 0, lag = first, search = k_lag_search;
+    const long reference_first = expected.first_loud();
+    long blocks = 0, matched = 0, lag = first - reference_first, search = k_lag_search;
     for (long from = first; from + k_block_frames <= last + 1; from += k_block_frames) {
-        const long found = best_lag(frames, lag, from, k_block_frames, search);
-        const bool match = correlation(frames, found, from, from + k_block_frames, mono) >= k_min_correlation;
+        const long found = best_lag(frames, expected, lag, from, k_block_frames, search);
+        const bool match = correlation(frames, expected, found, from, from + k_block_frames) >= k_min_correlation;
         ++blocks;
         long quiet = 0;
         for (long i = from; i < from + k_block_frames && quiet < k_block_lag_search; ++i)
@@ -308,16 +344,17 @@ int compare(const char* path, double min_music_ms, bool mono)
             lag = found;
         }
     }
-    std::printf("rms %.3f; longest gap %.1f ms; %ld of %ld blocks of %.0f ms match the signal (%s), which "
-                "ends %.1f ms later than it starts\n", rms, longest_gap * 1000.0 / k_rate, matched, blocks,
-                k_block_frames * 1000.0 / k_rate, mono ? "mono" : "stereo", (lag - first) * 1000.0 / k_rate);
+    std::printf("rms %.3f; longest gap %.1f ms; %ld of %ld blocks of %.0f ms match the %s, which ends "
+                "%.1f ms later than it starts\n", rms, longest_gap * 1000.0 / k_rate, matched, blocks,
+                k_block_frames * 1000.0 / k_rate, expected.decoded.empty() ? "signal" : "soundtrack",
+                (lag - first + reference_first) * 1000.0 / k_rate);
     if (rms < k_min_rms)
         return fail("the music's rms is %.3f, expected at least %.3f", rms, k_min_rms);
     if (longest_gap > k_longest_gap_frames)
         return fail("a gap of %.1f ms inside the music (allowed %.1f)", longest_gap * 1000.0 / k_rate,
                     k_longest_gap_frames * 1000.0 / k_rate);
     if (matched < blocks * k_min_matched_share)
-        return fail("%.0f of %.0f blocks match the signal", double(matched), double(blocks));
+        return fail("%.0f of %.0f blocks match", double(matched), double(blocks));
     return 0;
 }
 
@@ -326,7 +363,7 @@ int compare(const char* path, double min_music_ms, bool mono)
 int main(int argc, char** argv)
 {
     const char* usage = "usage: signal OUT SECONDS RATE CHANNELS | decode FILE SECONDS [SLACK] | "
-                        "play FILE PLAY_MS [BUSY_AT_MS BUSY_MS] | compare REC MIN_MUSIC_MS CHANNELS\n";
+                        "play FILE PLAY_MS [BUSY_AT_MS BUSY_MS] | compare REC MIN_MUSIC_MS mono|stereo|FILE\n";
     const char* mode = argc > 1 ? argv[1] : "";
     if (std::strcmp(mode, "signal") == 0 && argc == 6)
         return make_signal(argv[2], std::atof(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
@@ -334,8 +371,12 @@ int main(int argc, char** argv)
         return decode(argv[2], std::atof(argv[3]), argc == 5 ? std::atol(argv[4]) : 0);
     if (std::strcmp(mode, "play") == 0 && (argc == 4 || argc == 6))
         return play(argv[2], std::atoi(argv[3]), argc == 6 ? std::atoi(argv[4]) : 0, argc == 6 ? std::atoi(argv[5]) : 0);
-    if (std::strcmp(mode, "compare") == 0 && argc == 5)
-        return compare(argv[2], std::atof(argv[3]), std::atoi(argv[4]) == 1);
+    if (std::strcmp(mode, "compare") == 0 && argc == 5) {
+        Reference expected = {.mono = std::strcmp(argv[4], "mono") == 0, .decoded = {}};
+        if (!expected.mono && std::strcmp(argv[4], "stereo") != 0 && !decode_file(argv[4], &expected.decoded))
+            return 1;
+        return compare(argv[2], std::atof(argv[3]), expected);
+    }
     std::fputs(usage, stderr);
     return 64;
 }
