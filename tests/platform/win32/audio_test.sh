@@ -25,11 +25,9 @@ if [ "$scenario" != no_device ]; then
 fi
 
 work=$(mktemp -d)
-pulse_pid=
-parec_pid=
+. "$(dirname "$0")/pulse_sink.sh"
 cleanup() {
-  [ -z "$parec_pid" ] || kill "$parec_pid" 2>/dev/null || true
-  [ -z "$pulse_pid" ] || { kill "$pulse_pid" 2>/dev/null; wait "$pulse_pid" 2>/dev/null; } || true
+  stop_pulse
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -55,36 +53,6 @@ fi
 encode() {
   lame --quiet -r -s "$3" --bitwidth 16 --signed --little-endian -m "$4" -b "$5" "$1" "$2" 2>"$work/lame.log" ||
     fail "lame: $(cat "$work/lame.log")"
-}
-
-# A private PulseAudio server whose one sink plays into nothing at 44.1 kHz stereo; what Wine's
-# winepulse sends it is read back from the sink's monitor.
-start_pulse() {
-  mkdir -m 700 "$work/run" "$work/home"
-  export XDG_RUNTIME_DIR=$work/run PULSE_SERVER=unix:$work/pulse.sock PULSE_COOKIE=$work/cookie
-  HOME=$work/home pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no --realtime=no \
-    --high-priority=no --log-target=file:"$work/pulse.log" \
-    -L "module-null-sink sink_name=velmorastik rate=44100 channels=2 format=s16le norewinds=1" \
-    -L "module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" &
-  pulse_pid=$!
-  for _ in $(seq 100); do
-    pactl info >/dev/null 2>&1 && return 0
-    kill -0 "$pulse_pid" 2>/dev/null || fail "PulseAudio did not start: $(cat "$work/pulse.log")"
-    sleep 0.1
-  done
-  fail "PulseAudio did not answer within 10 s"
-}
-start_recording() {
-  parec -d velmorastik.monitor --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 \
-    >"$work/recording.raw" 2>"$work/parec.log" &
-  parec_pid=$!
-  sleep 0.5
-}
-stop_recording() {
-  sleep 1
-  kill -INT "$parec_pid"
-  wait "$parec_pid" 2>/dev/null || true
-  parec_pid=
 }
 
 # play ARGS...: the play run, which must say it opened the device and loaded the file, quietly.

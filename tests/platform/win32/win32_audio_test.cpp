@@ -39,6 +39,9 @@ constexpr double k_min_correlation = 0.9;
 constexpr double k_min_rms = 0.05;  // the signal's own is about 0.24
 // How far around a guess the signal is looked for: more than an encoder's delay or a gap.
 constexpr long k_lag_search = 3000;
+// Where a recording's first block is looked for around its first loud frame: the monitor may
+// miss the first few hundred milliseconds, and a soundtrack that fades in is loud later.
+constexpr long k_start_search = k_rate;
 // A recording is matched with the signal a block at a time: Wine's small underruns shift what
 // follows them by a fraction of a millisecond upwards, so that no one offset fits a whole
 // recording. A block that holds such a shift matches neither side; a few may.
@@ -148,14 +151,20 @@ long best_lag(const std::vector<std::int16_t>& frames, const Reference& expected
     std::vector<double> reference(window + 2 * search + 1);
     for (std::size_t i = 0; i < reference.size(); ++i)
         reference[i] = expected.at(base + static_cast<long>(i), 0);
+    // Scored by the correlation itself: a plain sum would prefer where the reference is loudest.
+    std::vector<double> energy(reference.size() + 1, 0.0);
+    for (std::size_t i = 0; i < reference.size(); ++i)
+        energy[i + 1] = energy[i] + reference[i] * reference[i];
     long best = guess;
-    double best_sum = -1e300;
+    double best_score = -1e300;
     for (long lag = guess - search; lag <= guess + search; ++lag) {
         double sum = 0;
         for (long i = from; i < from + window; ++i)
             sum += frames[2 * i] * reference[i - lag - base];
-        if (sum > best_sum) {
-            best_sum = sum;
+        const long start = from - lag - base;
+        const double score = sum / std::sqrt(energy[start + window] - energy[start] + 1e-9);
+        if (score > best_score) {
+            best_score = score;
             best = lag;
         }
     }
@@ -328,7 +337,7 @@ int compare(const char* path, double min_music_ms, const Reference& expected)
     }
     const double rms = std::sqrt(energy / (2.0 * (last - first + 1))) / k_full_scale;
     const long reference_first = expected.first_loud();
-    long blocks = 0, matched = 0, lag = first - reference_first, search = k_lag_search;
+    long blocks = 0, matched = 0, lag = first - reference_first, first_lag = lag, search = k_start_search;
     for (long from = first; from + k_block_frames <= last + 1; from += k_block_frames) {
         const long found = best_lag(frames, expected, lag, from, k_block_frames, search);
         const bool match = correlation(frames, expected, found, from, from + k_block_frames) >= k_min_correlation;
@@ -336,18 +345,20 @@ int compare(const char* path, double min_music_ms, const Reference& expected)
         long quiet = 0;
         for (long i = from; i < from + k_block_frames && quiet < k_block_lag_search; ++i)
             quiet = loud(i) ? 0 : quiet + 1;
-        // The next block is looked for near this one when it matched with no gap in it, else
-        // anywhere a gap may have moved it.
-        search = match && quiet < k_block_lag_search ? k_block_lag_search : k_lag_search;
         if (match) {
+            first_lag = matched == 0 ? found : first_lag;
             ++matched;
             lag = found;
         }
+        // The next block is looked for near this one when it matched with no gap in it, else
+        // anywhere a gap may have moved it, or anywhere at all until one has matched.
+        search = match && quiet < k_block_lag_search ? k_block_lag_search : k_lag_search;
+        search = matched == 0 ? k_start_search : search;
     }
-    std::printf("rms %.3f; longest gap %.1f ms; %ld of %ld blocks of %.0f ms match the %s, which ends "
-                "%.1f ms later than it starts\n", rms, longest_gap * 1000.0 / k_rate, matched, blocks,
+    std::printf("rms %.3f; longest gap %.1f ms; %ld of %ld blocks of %.0f ms match the %s, the last "
+                "%.1f ms later than the first\n", rms, longest_gap * 1000.0 / k_rate, matched, blocks,
                 k_block_frames * 1000.0 / k_rate, expected.decoded.empty() ? "signal" : "soundtrack",
-                (lag - first + reference_first) * 1000.0 / k_rate);
+                (lag - first_lag) * 1000.0 / k_rate);
     if (rms < k_min_rms)
         return fail("the music's rms is %.3f, expected at least %.3f", rms, k_min_rms);
     if (longest_gap > k_longest_gap_frames)
