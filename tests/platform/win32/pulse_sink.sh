@@ -24,12 +24,18 @@ start_pulse() {
 
 # start_recording / stop_recording: what the sink plays, as raw 16-bit stereo in
 # $work/recording.raw. The monitor gives nothing while nothing plays, so the recording starts
-# with the first sound.
+# with the first sound; what Wine plays first is often not heard (up to a second of it, as much
+# with a program that queues all its sound at once).
 start_recording() {
   parec -d velmorastik.monitor --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 \
     >"$work/recording.raw" 2>"$work/parec.log" &
   parec_pid=$!
-  sleep 0.5
+  for _ in $(seq 100); do
+    [ -n "$(pactl list short source-outputs 2>/dev/null)" ] && return 0
+    kill -0 "$parec_pid" 2>/dev/null || fail "parec did not start: $(cat "$work/parec.log")"
+    sleep 0.1
+  done
+  fail "parec did not connect within 10 s"
 }
 stop_recording() {
   sleep 1

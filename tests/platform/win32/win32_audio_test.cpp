@@ -36,18 +36,23 @@ constexpr int k_quiet = 64;
 // at once); sound that waits for a busy main thread is missing for most of its busy time.
 constexpr long k_longest_gap_frames = k_rate / 10;
 constexpr double k_min_correlation = 0.9;
-constexpr double k_min_rms = 0.05;  // the signal's own is about 0.24
-// How far around a guess the signal is looked for: more than an encoder's delay or a gap.
-constexpr long k_lag_search = 3000;
-// Where a recording's first block is looked for around its first loud frame: the monitor may
-// miss the first few hundred milliseconds, and a soundtrack that fades in is loud later.
-constexpr long k_start_search = k_rate;
-// A recording is matched with the signal a block at a time: Wine's small underruns shift what
+// The recording's level against the reference's over the same stretch: Wine plays at full volume.
+constexpr double k_min_level = 0.5;
+// A recording is matched with the reference a block at a time: Wine's small underruns shift what
 // follows them by a fraction of a millisecond upwards, so that no one offset fits a whole
 // recording. A block that holds such a shift matches neither side; a few may.
 constexpr long k_block_frames = k_rate / 10;
-constexpr long k_block_lag_search = 100;
 constexpr double k_min_matched_share = 0.9;
+// Each block is looked for this near where the last one matched, else (a gap or a jump, or the
+// first block) this far around it: the monitor may miss the first second, and a soundtrack that
+// fades in is loud later. The wide searches are costly, and a recording that is not the music
+// at all fails them all: a few suffice.
+constexpr long k_block_lag_search = 100;
+constexpr long k_start_search = 2 * k_rate;
+constexpr int k_max_wide_searches = 10;
+// A decoder's first sample is looked for this far around the signal's: more than an MP3
+// encoder's delay at either rate, which a decoder without gapless decoding would leave in.
+constexpr long k_decoder_lag_search = 3000;
 
 // Two tones whose pitch wanders at unrelated slow rates, plus a steady one: never silent, and no
 // stretch of it looks like another, so a correlation finds one offset only.
@@ -145,7 +150,7 @@ int make_signal(const char* path, double seconds, int rate, int channels)
 // The lag at which frames (interleaved stereo) [from, from + window) best match the reference's
 // left channel, frame i holding the reference's frame i - lag; searched around guess.
 long best_lag(const std::vector<std::int16_t>& frames, const Reference& expected, long guess, long from,
-              long window, long search = k_lag_search)
+              long window, long search)
 {
     const long base = from - guess - search;  // the reference's first frame needed
     std::vector<double> reference(window + 2 * search + 1);
@@ -235,7 +240,8 @@ int decode(const char* path, double seconds, long allowed)
     const long expected = std::lround(seconds * k_rate);
     const long got = static_cast<long>(frames.size() / 2);
     const Reference signal = {.mono = is_mono(frames, 0, got), .decoded = {}};
-    const long lag = best_lag(frames, signal, 0, k_rate / 2, got - k_rate / 2 < k_rate ? got - k_rate / 2 : k_rate);
+    const long lag = best_lag(frames, signal, 0, k_rate / 2, got - k_rate / 2 < k_rate ? got - k_rate / 2 : k_rate,
+                              k_decoder_lag_search);
     const double r = correlation(frames, signal, lag, 0, got < expected ? got : expected);
     std::printf("decoded %ld frames (signal %ld), first sample at %ld, correlation %.4f\n", got, expected, lag, r);
     if (std::labs(lag) > allowed)
@@ -304,8 +310,9 @@ int play(const char* path, int play_ms, int busy_at_ms, int busy_ms)
     return 0;
 }
 
-// A recording starts at an unknown time: the first block is looked for where the first loud frame
-// puts it, each next one around where the one before it was found, further after a gap.
+// A recording holds the reference: at its level, without a gap, every tenth of a second of it at
+// its place (which the first loud frame only roughly gives: the recording starts at an unknown
+// time in the music).
 int compare(const char* path, double min_music_ms, const Reference& expected)
 {
     std::vector<std::int16_t> frames;
@@ -337,30 +344,36 @@ int compare(const char* path, double min_music_ms, const Reference& expected)
     }
     const double rms = std::sqrt(energy / (2.0 * (last - first + 1))) / k_full_scale;
     const long reference_first = expected.first_loud();
-    long blocks = 0, matched = 0, lag = first - reference_first, first_lag = lag, search = k_start_search;
+    long blocks = 0, matched = 0, lag = first - reference_first, first_lag = lag, wide_searches = 0;
     for (long from = first; from + k_block_frames <= last + 1; from += k_block_frames) {
-        const long found = best_lag(frames, expected, lag, from, k_block_frames, search);
-        const bool match = correlation(frames, expected, found, from, from + k_block_frames) >= k_min_correlation;
+        auto fits = [&](long at) {
+            return correlation(frames, expected, at, from, from + k_block_frames) >= k_min_correlation;
+        };
+        // Near where the last block matched; failing that, anywhere Wine may have moved it.
+        long found = best_lag(frames, expected, lag, from, k_block_frames, k_block_lag_search);
+        bool match = matched > 0 && fits(found);
+        if (!match && wide_searches < k_max_wide_searches) {
+            ++wide_searches;
+            found = best_lag(frames, expected, lag, from, k_block_frames, k_start_search);
+            match = fits(found);
+        }
         ++blocks;
-        long quiet = 0;
-        for (long i = from; i < from + k_block_frames && quiet < k_block_lag_search; ++i)
-            quiet = loud(i) ? 0 : quiet + 1;
         if (match) {
             first_lag = matched == 0 ? found : first_lag;
             ++matched;
             lag = found;
         }
-        // The next block is looked for near this one when it matched with no gap in it, else
-        // anywhere a gap may have moved it, or anywhere at all until one has matched.
-        search = match && quiet < k_block_lag_search ? k_block_lag_search : k_lag_search;
-        search = matched == 0 ? k_start_search : search;
     }
-    std::printf("rms %.3f; longest gap %.1f ms; %ld of %ld blocks of %.0f ms match the %s, the last "
-                "%.1f ms later than the first\n", rms, longest_gap * 1000.0 / k_rate, matched, blocks,
-                k_block_frames * 1000.0 / k_rate, expected.decoded.empty() ? "signal" : "soundtrack",
-                (lag - first_lag) * 1000.0 / k_rate);
-    if (rms < k_min_rms)
-        return fail("the music's rms is %.3f, expected at least %.3f", rms, k_min_rms);
+    double expected_energy = 0;
+    for (long i = first - first_lag; i <= last - first_lag; ++i)
+        expected_energy += expected.at(i, 0) * expected.at(i, 0) + expected.at(i, 1) * expected.at(i, 1);
+    const double expected_rms = std::sqrt(expected_energy / (2.0 * (last - first + 1)));
+    std::printf("rms %.3f (%.3f expected); longest gap %.1f ms; %ld of %ld blocks of %.0f ms match the %s, "
+                "the last %.1f ms later than the first\n", rms, expected_rms, longest_gap * 1000.0 / k_rate,
+                matched, blocks, k_block_frames * 1000.0 / k_rate,
+                expected.decoded.empty() ? "signal" : "soundtrack", (lag - first_lag) * 1000.0 / k_rate);
+    if (rms < k_min_level * expected_rms)
+        return fail("the music's rms is %.3f where %.3f was played", rms, expected_rms);
     if (longest_gap > k_longest_gap_frames)
         return fail("a gap of %.1f ms inside the music (allowed %.1f)", longest_gap * 1000.0 / k_rate,
                     k_longest_gap_frames * 1000.0 / k_rate);
