@@ -10,7 +10,7 @@ start_pulse() {
   mkdir -m 700 "$work/pulse-run" "$work/pulse-home"
   export XDG_RUNTIME_DIR=$work/pulse-run PULSE_SERVER=unix:$work/pulse.sock PULSE_COOKIE=$work/pulse-cookie
   HOME=$work/pulse-home pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no --realtime=no \
-    --high-priority=no --log-target=file:"$work/pulse.log" \
+    --high-priority=yes --log-target=file:"$work/pulse.log" \
     -L "module-null-sink sink_name=velmorastik rate=44100 channels=2 format=s16le" \
     -L "module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" &
   pulse_pid=$!

@@ -41,7 +41,7 @@ constexpr double k_min_level = 0.5;
 // A recording is matched with the reference a block at a time: Wine's small underruns shift what
 // follows them by a fraction of a millisecond upwards, so that no one offset fits a whole
 // recording. A block that holds such a shift matches neither side; a few may.
-constexpr long k_block_frames = k_rate / 10;
+constexpr long k_block_frames = k_rate / 20;
 constexpr double k_min_matched_share = 0.9;
 // Each block is looked for this near where the last one matched, else (a gap or a jump, or the
 // first block) this far around it: the monitor may miss the first second, and a soundtrack that
@@ -305,7 +305,9 @@ int play(const char* path, int play_ms, int busy_at_ms, int busy_ms)
     const DWORD elapsed = GetTickCount() - start;
     if (elapsed < static_cast<DWORD>(play_ms))
         pump_messages(play_ms - elapsed);
+    const DWORD stop_start = GetTickCount();
     audio_stop(music);
+    std::printf("stopped in %lu ms\n", static_cast<unsigned long>(GetTickCount() - stop_start));
     std::printf("working set: %zu bytes before loading, peak %zu bytes\n", before_load, memory().PeakWorkingSetSize);
     return 0;
 }
