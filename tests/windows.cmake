@@ -44,3 +44,25 @@ target_compile_definitions(velmorastik-e2e-tests PRIVATE
 add_dependencies(velmorastik-e2e-tests velmorastik-capture)
 gtest_discover_tests(velmorastik-e2e-tests ${wine_discovery}
   ENVIRONMENT VELMORASTIK_DEMO_DATA_SETS=${demo_data_sets})
+
+# The Win32 platform against a real window, and the show itself, under Wine on private X servers:
+# each scenario makes its own Wine prefix on first use and ends Wine's processes with it, so that
+# the next one starts them on its own X server. Screenshots are compared by the native build's
+# frame_match.
+get_filename_component(native_bin ${VELMORASTIK_NATIVE_DEMO_DATA} DIRECTORY)
+add_executable(velmorastik-win32-platform-tests platform/win32_platform_test.cpp)
+target_link_libraries(velmorastik-win32-platform-tests PRIVATE
+  velmorastik_platform_win32 GTest::gtest GTest::gtest_main)
+include(platform/win32/audio.cmake)
+
+foreach(scenario platform windowed fullscreen failures soundtrack)
+  add_test(NAME windows_e2e_${scenario} COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/windows/${scenario}.sh)
+  set_tests_properties(windows_e2e_${scenario} PROPERTIES
+    FIXTURES_REQUIRED wine
+    SKIP_RETURN_CODE 77
+    TIMEOUT 300
+    RESOURCE_LOCK x_server
+    ENVIRONMENT "WINDOWS_BIN=$<TARGET_FILE_DIR:velmorastik>;VELMORASTIK_BIN=${native_bin};E2E_DATA=${demo_data_sets}/first;WINEPREFIX=${CMAKE_BINARY_DIR}/wine-e2e")
+endforeach()
+# Wine's sound output breaks up on a saturated machine; the recording must not be made beside a build.
+set_tests_properties(windows_e2e_soundtrack PROPERTIES RUN_SERIAL TRUE)
