@@ -1,5 +1,5 @@
 # The Windows sound output: waveOut (winmm, part of every Windows) fed by libmpg123, linked
-# statically from the dependencies' folder (found through the toolchain's find root). Included
+# statically (MPG123::MPG123, made by cmake/windows.cmake from the dependencies' folder). Included
 # from this folder's CMakeLists.txt: adds its sources and libraries to the platform's object
 # library, and makes velmorastik_win32_audio, the same sources alone, for the sound output's own
 # test program.
@@ -9,17 +9,6 @@ set(velmorastik_win32_audio_sources
   ${CMAKE_CURRENT_LIST_DIR}/sound_source.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mp3_source.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wav_source.cpp)
-
-# Normally made by the top-level Windows settings; here for a build that includes this file alone.
-if(NOT TARGET MPG123::MPG123)
-  find_path(MPG123_INCLUDE_DIR mpg123.h REQUIRED)
-  find_library(MPG123_LIBRARY NAMES libmpg123.a mpg123 REQUIRED)
-  add_library(MPG123::MPG123 STATIC IMPORTED GLOBAL)
-  set_target_properties(MPG123::MPG123 PROPERTIES
-    IMPORTED_LOCATION ${MPG123_LIBRARY}
-    INTERFACE_INCLUDE_DIRECTORIES ${MPG123_INCLUDE_DIR}
-    INTERFACE_LINK_LIBRARIES shlwapi)
-endif()
 
 if(TARGET velmorastik_platform_win32)
   target_sources(velmorastik_platform_win32 PRIVATE ${velmorastik_win32_audio_sources})
