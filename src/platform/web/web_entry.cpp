@@ -18,3 +18,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE int web_show(int windowed, int virtual_fps)
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE void web_publish_hashes() { web_publish_frame_hashes(); }
+
+// For the browser's performance figures: frames presented so far.
+extern "C" EMSCRIPTEN_KEEPALIVE double web_frames_shown() { return static_cast<double>(g_web.frames); }

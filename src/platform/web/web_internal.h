@@ -12,7 +12,7 @@ struct WebState {
     // Test mode: frame n is shown at floor(n * 1000 / virtual_fps) ms of show time, as fast as
     // the page can draw, without sound; 0 plays live against the browser's clock.
     std::uint64_t virtual_fps = 0;
-    std::uint64_t frames = 0;
+    std::uint64_t frames = 0;  // presented so far
     // Test mode's record: the hash of every presented frame, in order.
     std::vector<std::uint64_t> frame_hashes;
 };

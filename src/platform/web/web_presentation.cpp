@@ -75,6 +75,7 @@ PresentResult show_back(PresentDevice* device)
             emscripten_sleep(0);
         return DD_OK;
     }
+    ++g_web.frames;
     bgrx_to_rgba(device->back_pixels.get(), k_canvas_width, k_canvas_height, k_canvas_width, device->rgba.get());
     web_put_frame(device->rgba.get(), k_canvas_width, k_canvas_height);
     web_await_animation_frame();

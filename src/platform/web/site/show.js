@@ -136,6 +136,8 @@
     };
     module = options;
     const instance = await create_velmorastik(options);
+    // For the browser tests and the performance figures: the running module.
+    window.showInstance = instance;
     // The show starts in the browser's full-screen mode when the page is in it already.
     const windowed = document.fullscreenElement ? 0 : 1;
     instance.ccall("web_show", "number", ["number", "number"], [windowed, virtual_fps], { async: true })
