@@ -1,6 +1,11 @@
 #include "fx/fade_kernels.h"
 
+#ifdef VELMORASTIK_X86_KERNELS
 #include <immintrin.h>
+#endif
+#ifdef __wasm_simd128__
+#include <wasm_simd128.h>
+#endif
 
 namespace {
 
@@ -17,6 +22,7 @@ void fade_scalar(const std::uint32_t* source, std::uint32_t* target, std::size_t
         target[i] = fade_pixel(source[i], level);
 }
 
+#ifdef VELMORASTIK_X86_KERNELS
 void fade_sse2(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
 {
     const __m128i sub = _mm_set1_epi32(static_cast<int>(subtrahend(level)));
@@ -56,14 +62,33 @@ __attribute__((target("avx2"))) void fade_avx2(const std::uint32_t* source, std:
     _mm256_zeroupper();
     fade_scalar(source + i, target + i, count - i, level);
 }
+#endif
+
+#ifdef __wasm_simd128__
+void fade_simd128(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
+{
+    const v128_t sub = wasm_i32x4_splat(static_cast<std::int32_t>(subtrahend(level)));
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        for (std::size_t k = 0; k < 16; k += 4)
+            wasm_v128_store(target + i + k, wasm_u8x16_sub_sat(wasm_v128_load(source + i + k), sub));
+    }
+    fade_scalar(source + i, target + i, count - i, level);
+}
+#endif
 
 }  // namespace
 
 std::span<const FadeKernelInfo> fade_kernels()
 {
     static const FadeKernelInfo kernels[] = {
+#ifdef VELMORASTIK_X86_KERNELS
         {"avx2", fade_avx2, cpu_has_avx2()},
         {"sse2", fade_sse2, true},
+#endif
+#ifdef __wasm_simd128__
+        {"simd128", fade_simd128, true},
+#endif
         {"scalar", fade_scalar, true},
     };
     return kernels;
