@@ -1,18 +1,13 @@
 #include "fx/fade_kernels.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef VELMORASTIK_X86_KERNELS
 #include <immintrin.h>
+#endif
+#ifdef __wasm_simd128__
+#include <wasm_simd128.h>
 #endif
 
 namespace {
-
-void fade_scalar(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
-{
-    for (std::size_t i = 0; i < count; ++i)
-        target[i] = fade_pixel(source[i], level);
-}
-
-#if defined(__x86_64__) || defined(__i386__)
 
 // Saturating byte subtraction does the whole definition at once: the colour bytes lose the level
 // with a floor at 0, and the top byte loses 0xFF, which always leaves 0.
@@ -21,6 +16,13 @@ constexpr std::uint32_t subtrahend(std::uint8_t level)
     return 0xFF000000u | level * 0x010101u;
 }
 
+void fade_scalar(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        target[i] = fade_pixel(source[i], level);
+}
+
+#ifdef VELMORASTIK_X86_KERNELS
 void fade_sse2(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
 {
     const __m128i sub = _mm_set1_epi32(static_cast<int>(subtrahend(level)));
@@ -60,7 +62,19 @@ __attribute__((target("avx2"))) void fade_avx2(const std::uint32_t* source, std:
     _mm256_zeroupper();
     fade_scalar(source + i, target + i, count - i, level);
 }
+#endif
 
+#ifdef __wasm_simd128__
+void fade_simd128(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
+{
+    const v128_t sub = wasm_i32x4_splat(static_cast<std::int32_t>(subtrahend(level)));
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        for (std::size_t k = 0; k < 16; k += 4)
+            wasm_v128_store(target + i + k, wasm_u8x16_sub_sat(wasm_v128_load(source + i + k), sub));
+    }
+    fade_scalar(source + i, target + i, count - i, level);
+}
 #endif
 
 }  // namespace
@@ -68,9 +82,12 @@ __attribute__((target("avx2"))) void fade_avx2(const std::uint32_t* source, std:
 std::span<const FadeKernelInfo> fade_kernels()
 {
     static const FadeKernelInfo kernels[] = {
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef VELMORASTIK_X86_KERNELS
         {"avx2", fade_avx2, cpu_has_avx2()},
         {"sse2", fade_sse2, true},
+#endif
+#ifdef __wasm_simd128__
+        {"simd128", fade_simd128, true},
 #endif
         {"scalar", fade_scalar, true},
     };

@@ -22,5 +22,9 @@ Function widest_supported(std::span<const Kernel<Function>> kernels)
     return kernels.back().run;
 }
 
+// The x86 variants are built only for x86 processors (WebAssembly has SIMD of its own).
+#if defined(__x86_64__) || defined(__i386__)
+#define VELMORASTIK_X86_KERNELS 1
 bool cpu_has_avx2();
 bool cpu_has_ssse3();
+#endif

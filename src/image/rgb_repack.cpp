@@ -1,7 +1,12 @@
 #include "image/rgb_repack.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#include "fx/kernels.h"
+
+#ifdef VELMORASTIK_X86_KERNELS
 #include <immintrin.h>
+#endif
+#ifdef __wasm_simd128__
+#include <wasm_simd128.h>
 #endif
 
 namespace {
@@ -16,8 +21,7 @@ void repack_scalar(const std::uint8_t* rgb, std::uint32_t* pixels, std::size_t c
 // pixel wants b, g, r, then the 0xFF that the OR supplies (index -1 gives a zero byte).
 #define VELMORASTIK_REPACK_SHUFFLE 2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1
 
-#if defined(__x86_64__) || defined(__i386__)
-
+#ifdef VELMORASTIK_X86_KERNELS
 __attribute__((target("ssse3"))) void repack_ssse3(const std::uint8_t* rgb, std::uint32_t* pixels,
                                                    std::size_t count)
 {
@@ -50,18 +54,34 @@ __attribute__((target("avx2"))) void repack_avx2(const std::uint8_t* rgb, std::u
     repack_scalar(rgb, pixels + i, count - i);
 }
 
-#undef VELMORASTIK_REPACK_SHUFFLE
-
 #endif
+
+#ifdef __wasm_simd128__
+void repack_simd128(const std::uint8_t* rgb, std::uint32_t* pixels, std::size_t count)
+{
+    // Lane indices past 15 (the -1s) give zero bytes, as the x86 shuffles' do.
+    const v128_t shuffle = wasm_i8x16_make(VELMORASTIK_REPACK_SHUFFLE);
+    const v128_t opaque = wasm_i32x4_splat(static_cast<std::int32_t>(0xFF000000u));
+    std::size_t i = 0;
+    for (; i + 6 <= count; i += 4, rgb += 12)
+        wasm_v128_store(pixels + i, wasm_v128_or(wasm_i8x16_swizzle(wasm_v128_load(rgb), shuffle), opaque));
+    repack_scalar(rgb, pixels + i, count - i);
+}
+#endif
+
+#undef VELMORASTIK_REPACK_SHUFFLE
 
 }  // namespace
 
 std::span<const RepackKernelInfo> repack_kernels()
 {
     static const RepackKernelInfo kernels[] = {
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef VELMORASTIK_X86_KERNELS
         {"avx2", repack_avx2, cpu_has_avx2()},
         {"ssse3", repack_ssse3, cpu_has_ssse3()},
+#endif
+#ifdef __wasm_simd128__
+        {"simd128", repack_simd128, true},
 #endif
         {"scalar", repack_scalar, true},
     };

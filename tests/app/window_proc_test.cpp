@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "death_tests.h"
+
 #include <vector>
 
 #include "app/shell.h"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "death_tests.h"
+
 #include <cstring>
 #include <memory>
 #include <vector>

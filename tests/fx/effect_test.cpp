@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "death_tests.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -287,6 +289,9 @@ TEST_F(EffectTest, TextureThatIsNotARegularFileEndsLikeAMissingOne)
 TEST_F(EffectTest, ShortTextureIsFilledWithWhiteAndSaidInOneLine)
 {
     write_bytes(k_texture_path, std::vector<std::uint8_t>(1000, 0x10));
+#ifdef __EMSCRIPTEN__
+    GTEST_SKIP() << "WebAssembly's stderr goes to the JavaScript console, where it cannot be captured";
+#endif
     testing::internal::CaptureStderr();
     effect_init(640, 480);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),

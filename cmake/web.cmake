@@ -1,0 +1,18 @@
+# The web build (emcmake, Debian's Emscripten): the show for the browser and its portable tests,
+# run under Node. No SDL, FFmpeg, libpng or LAME there; libjpeg-turbo comes from scripts/web-deps.
+#   emcmake cmake -S . -B build-web -DVELMORASTIK_WEB_DEPS=build-web/deps
+set(VELMORASTIK_WEB_DEPS ${CMAKE_BINARY_DIR}/deps CACHE PATH "Where scripts/web-deps put libjpeg-turbo")
+set(JPEG_INCLUDE_DIR ${VELMORASTIK_WEB_DEPS}/include CACHE PATH "" FORCE)
+set(JPEG_LIBRARY ${VELMORASTIK_WEB_DEPS}/lib/libjpeg.a CACHE FILEPATH "" FORCE)
+
+# C++ exceptions are off by default in WebAssembly; the tests and the standard library's own
+# failures want them.
+add_compile_options(-fexceptions)
+# WebAssembly's 128-bit SIMD, which every current browser and Node run: the fade's wide variant.
+add_compile_options(-msimd128)
+add_link_options(-fexceptions -sALLOW_MEMORY_GROWTH=1)
+
+# Node runs the test programs, with the host's files in reach (NODERAWFS) and without the built-in
+# fetch that Emscripten 3.1.6's loader mistakes for a browser's.
+find_program(VELMORASTIK_NODE node REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${VELMORASTIK_NODE};--no-experimental-fetch)
