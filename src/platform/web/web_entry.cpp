@@ -10,9 +10,11 @@
 #include "app/show_main.h"
 #include "platform/web/web_internal.h"
 
-extern "C" EMSCRIPTEN_KEEPALIVE int web_show(int windowed, int virtual_fps)
+// frame_limit: in test mode, stop after this many frames (0: play to the end).
+extern "C" EMSCRIPTEN_KEEPALIVE int web_show(int windowed, int virtual_fps, int frame_limit)
 {
     g_web.virtual_fps = virtual_fps > 0 ? static_cast<std::uint64_t>(virtual_fps) : 0;
+    g_web.frame_limit = g_web.virtual_fps != 0 && frame_limit > 0 ? static_cast<std::uint64_t>(frame_limit) : 0;
     const int status = show_main(windowed ? "-w" : "");
     std::exit(status);
 }

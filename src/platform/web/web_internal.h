@@ -13,6 +13,10 @@ struct WebState {
     // the page can draw, without sound; 0 plays live against the browser's clock.
     std::uint64_t virtual_fps = 0;
     std::uint64_t frames = 0;  // presented so far
+    // Test mode may stop after this many frames (0: at the show's end), with the last one on the
+    // canvas for the tests to read back; the stop arrives as a quit request.
+    std::uint64_t frame_limit = 0;
+    bool quit_requested = false;
     // Test mode's record: the hash of every presented frame, in order.
     std::vector<std::uint64_t> frame_hashes;
 };

@@ -79,6 +79,11 @@ void events_set_handler(EventHandler) {}
 
 bool events_poll(PlatformEvent* event)
 {
+    if (g_web.quit_requested) {
+        g_web.quit_requested = false;
+        *event = {.kind = EventKind::quit_requested};
+        return true;
+    }
     const int key = web_take_key();
     if (key < 0)
         return false;

@@ -1,7 +1,8 @@
 // The page around the show: fetches the data set into the module's file system, starts the show
 // on a click (browsers start sound only after one), passes keys in, scales the canvas, shows
 // the show's messages and offers to play again. With ?clock=virtual&fps=N it plays at once
-// against a virtual clock, silent, and leaves every frame's hash in window.showFrameHashes.
+// against a virtual clock, silent, and leaves every frame's hash in window.showFrameHashes;
+// &frames=N stops it after N frames with the last one on the canvas.
 "use strict";
 
 (function () {
@@ -17,6 +18,8 @@
 
   const params = new URLSearchParams(location.search);
   const virtual_fps = params.get("clock") === "virtual" ? parseInt(params.get("fps") || "60", 10) : 0;
+  // Test mode only: stop after this many frames, the last one left on the canvas.
+  const frame_limit = virtual_fps ? parseInt(params.get("frames") || "0", 10) : 0;
 
   const canvas = document.getElementById("show-canvas");
   const context = canvas.getContext("2d", { alpha: false });
@@ -140,7 +143,8 @@
     window.showInstance = instance;
     // The show starts in the browser's full-screen mode when the page is in it already.
     const windowed = document.fullscreenElement ? 0 : 1;
-    instance.ccall("web_show", "number", ["number", "number"], [windowed, virtual_fps], { async: true })
+    instance.ccall("web_show", "number", ["number", "number", "number"], [windowed, virtual_fps, frame_limit],
+                  { async: true })
       .catch((error) => {
         if (!error || error.name !== "ExitStatus") console.error(error);
       });
