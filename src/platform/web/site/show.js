@@ -161,7 +161,10 @@
   element("replay").addEventListener("click", start);
   element("fullscreen-button").addEventListener("click", () => {
     if (document.fullscreenElement) document.exitFullscreen();
-    else element("stage").requestFullscreen().catch((error) => console.log("no full screen: " + error));
+    else element("stage").requestFullscreen().then(() => {
+      // Escape would only leave full screen; held down it still does, pressed it ends the show.
+      if (navigator.keyboard && navigator.keyboard.lock) navigator.keyboard.lock(["Escape"]).catch(() => {});
+    }, (error) => console.log("no full screen: " + error));
   });
   window.addEventListener("resize", fit_canvas);
   document.addEventListener("fullscreenchange", fit_canvas);
