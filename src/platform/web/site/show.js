@@ -143,11 +143,16 @@
     window.showInstance = instance;
     // The show starts in the browser's full-screen mode when the page is in it already.
     const windowed = document.fullscreenElement ? 0 : 1;
-    instance.ccall("web_show", "number", ["number", "number", "number"], [windowed, virtual_fps, frame_limit],
-                  { async: true })
-      .catch((error) => {
-        if (!error || error.name !== "ExitStatus") console.error(error);
-      });
+    // An end before the show's first wait throws at once; a later one rejects the promise.
+    const ended = (error) => {
+      if (!error || error.name !== "ExitStatus") console.error(error);
+    };
+    try {
+      instance.ccall("web_show", "number", ["number", "number", "number"], [windowed, virtual_fps, frame_limit],
+                     { async: true }).catch(ended);
+    } catch (error) {
+      ended(error);
+    }
   }
 
   document.addEventListener("keydown", (event) => {
