@@ -1,20 +1,24 @@
 #include "fx/fade_kernels.h"
 
+#if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
+#endif
 
 namespace {
+
+void fade_scalar(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        target[i] = fade_pixel(source[i], level);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
 
 // Saturating byte subtraction does the whole definition at once: the colour bytes lose the level
 // with a floor at 0, and the top byte loses 0xFF, which always leaves 0.
 constexpr std::uint32_t subtrahend(std::uint8_t level)
 {
     return 0xFF000000u | level * 0x010101u;
-}
-
-void fade_scalar(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
-{
-    for (std::size_t i = 0; i < count; ++i)
-        target[i] = fade_pixel(source[i], level);
 }
 
 void fade_sse2(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
@@ -57,13 +61,17 @@ __attribute__((target("avx2"))) void fade_avx2(const std::uint32_t* source, std:
     fade_scalar(source + i, target + i, count - i, level);
 }
 
+#endif
+
 }  // namespace
 
 std::span<const FadeKernelInfo> fade_kernels()
 {
     static const FadeKernelInfo kernels[] = {
+#if defined(__x86_64__) || defined(__i386__)
         {"avx2", fade_avx2, cpu_has_avx2()},
         {"sse2", fade_sse2, true},
+#endif
         {"scalar", fade_scalar, true},
     };
     return kernels;

@@ -1,6 +1,8 @@
 #include "image/rgb_repack.h"
 
+#if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
+#endif
 
 namespace {
 
@@ -13,6 +15,8 @@ void repack_scalar(const std::uint8_t* rgb, std::uint32_t* pixels, std::size_t c
 // Byte order within each group of four pixels: r g b of pixel i is at 3i, 3i+1, 3i+2, and the
 // pixel wants b, g, r, then the 0xFF that the OR supplies (index -1 gives a zero byte).
 #define VELMORASTIK_REPACK_SHUFFLE 2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1
+
+#if defined(__x86_64__) || defined(__i386__)
 
 __attribute__((target("ssse3"))) void repack_ssse3(const std::uint8_t* rgb, std::uint32_t* pixels,
                                                    std::size_t count)
@@ -48,13 +52,17 @@ __attribute__((target("avx2"))) void repack_avx2(const std::uint8_t* rgb, std::u
 
 #undef VELMORASTIK_REPACK_SHUFFLE
 
+#endif
+
 }  // namespace
 
 std::span<const RepackKernelInfo> repack_kernels()
 {
     static const RepackKernelInfo kernels[] = {
+#if defined(__x86_64__) || defined(__i386__)
         {"avx2", repack_avx2, cpu_has_avx2()},
         {"ssse3", repack_ssse3, cpu_has_ssse3()},
+#endif
         {"scalar", repack_scalar, true},
     };
     return kernels;
