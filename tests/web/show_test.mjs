@@ -55,6 +55,8 @@ async function virtual_clock({ page, url }) {
     assert.equal(page_hashes[i], expected[i], `frame ${i} differs: page ${page_hashes[i]}, native ${expected[i]}`);
   }
   assert.equal(page_hashes.length, expected.length, `the page drew ${page_hashes.length} frames, the native show ${expected.length}`);
+  assert.equal(await page.eval(`window.__webtest.audio_contexts.filter((c) => c.state === 'running').length`), 0,
+    'sound plays in virtual-clock mode');
   no_errors(page);
   console.log(`virtual clock: ${page_hashes.length} frames equal the native show's`);
 }
@@ -108,6 +110,8 @@ async function live({ page, url }) {
   const after_escape = await page.eval('window.__webtest.frames_drawn');
   await new Promise((resolve) => setTimeout(resolve, 500));
   assert.equal(await page.eval('window.__webtest.frames_drawn'), after_escape, 'frames are still drawn after Escape');
+  assert.deepEqual(await page.eval('window.__webtest.audio_contexts.map((c) => c.state)').then((s) => s.filter((x) => x === 'running')),
+    [], 'the sound still runs after Escape');
   no_errors(page);
   console.log(`live: started by a click, sound running, ${after_escape} frames, Escape offered "${offer.text.trim()}"`);
 }

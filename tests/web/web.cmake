@@ -22,3 +22,9 @@ foreach(scenario virtual_clock canvas_readback live missing_picture)
     RESOURCE_LOCK chromium
     ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA}")
 endforeach()
+
+# The tests' own hash, pixel order and server, without a browser.
+find_program(VELMORASTIK_NODE node)
+if(VELMORASTIK_NODE)
+  add_test(NAME web_test_harness COMMAND ${VELMORASTIK_NODE} --test ${CMAKE_CURRENT_LIST_DIR}/harness_test.mjs)
+endif()
