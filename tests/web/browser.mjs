@@ -25,7 +25,8 @@ export class Browser {
   static async launch() {
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorastik-chromium-'));
     const child = spawn(k_chromium, [...k_flags, `--user-data-dir=${profile}`, '--remote-debugging-pipe', 'about:blank'],
-      { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'] });
+      // A process group of its own, so that an interrupted run can end every process it started.
+      { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'], detached: true });
     const browser = new Browser(child, profile);
     await browser.send('Target.setDiscoverTargets', { discover: true });
     return browser;
@@ -119,15 +120,25 @@ export class Browser {
     return all;
   }
 
+  // For an interrupted run: ends the browser and its processes at once, then removes the profile.
+  async kill() {
+    if (!this.exited) {
+      const ended = new Promise((resolve) => this.child.once('exit', resolve));
+      try { process.kill(-this.child.pid, 'SIGKILL'); } catch { /* already gone */ }
+      await ended;
+    }
+    fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 5 });
+  }
+
   async close() {
     if (!this.exited) {
       const ended = new Promise((resolve) => this.child.once('exit', resolve));
       this.send('Browser.close').catch(() => {});
-      const timer = setTimeout(() => this.child.kill('SIGKILL'), 5000);
+      const timer = setTimeout(() => { try { process.kill(-this.child.pid, 'SIGKILL'); } catch { /* gone */ } }, 5000);
       await ended;
       clearTimeout(timer);
     }
-    fs.rmSync(this.profile, { recursive: true, force: true });
+    fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 5 });
   }
 }
 
@@ -208,7 +219,13 @@ export class Page {
   async wait_for(expression, seconds, what) {
     const deadline = Date.now() + seconds * 1000;
     for (;;) {
-      const value = await this.eval(expression);
+      // A page stuck in a long task never answers: give up at the deadline all the same.
+      let timer;
+      const late = new Promise((resolve, reject) => {
+        timer = setTimeout(() => reject(new Error(`timed out after ${seconds} s waiting for ${what} (the page does not answer)`)),
+          Math.max(0, deadline - Date.now()) + 1000);
+      });
+      const value = await Promise.race([this.eval(expression), late]).finally(() => clearTimeout(timer));
       if (value) return value;
       if (Date.now() > deadline) throw new Error(`timed out after ${seconds} s waiting for ${what}`);
       await new Promise((resolve) => setTimeout(resolve, 100));

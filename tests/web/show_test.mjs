@@ -146,6 +146,14 @@ if (!scenarios[name]) {
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorastik-web-'));
 const server = await serve(name === 'missing_picture' ? site_without_picture(work) : site);
 const browser = await Browser.launch();
+// Stopped from outside (CTest's timeout, Ctrl-C): no browser is left running.
+for (const [signal, code] of [['SIGINT', 130], ['SIGTERM', 143]]) {
+  process.on(signal, async () => {
+    await browser.kill();
+    fs.rmSync(work, { recursive: true, force: true });
+    process.exit(code);
+  });
+}
 let status = 0;
 try {
   const page = await browser.new_page();
