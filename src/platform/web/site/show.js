@@ -1,0 +1,173 @@
+// The page around the show: fetches the data set into the module's file system, starts the show
+// on a click (browsers start sound only after one), passes keys in, scales the canvas, shows
+// the show's messages and offers to play again. With ?clock=virtual&fps=N it plays at once
+// against a virtual clock, silent, and leaves every frame's hash in window.showFrameHashes.
+"use strict";
+
+(function () {
+  // The files the show reads, as natively under data/ (src/show/data_set.h).
+  const k_data_files = ["gfx/misc/tzback.jpg", "lumo.raw", "sfx/lumo.mp3"];
+  for (let n = 1; n <= 5; ++n) k_data_files.push("gfx/1/" + n + ".jpg");
+  for (let n = 1; n <= 6; ++n) k_data_files.push("gfx/2/" + n + ".jpg");
+
+  const k_width = 640;
+  const k_height = 480;
+  // The keys the show knows, as Windows' virtual-key codes; any other key goes by its keyCode.
+  const k_key_codes = { Escape: 27, ArrowLeft: 37, ArrowUp: 38, ArrowRight: 39, ArrowDown: 40 };
+
+  const params = new URLSearchParams(location.search);
+  const virtual_fps = params.get("clock") === "virtual" ? parseInt(params.get("fps") || "60", 10) : 0;
+
+  const canvas = document.getElementById("show-canvas");
+  const context = canvas.getContext("2d", { alpha: false });
+  const element = (id) => document.getElementById(id);
+
+  let data = null;     // path under data/ -> bytes, for every file the server had
+  let module = null;   // the running show, while it runs
+  let audio_context = null;
+
+  // Whole device pixels per show pixel where the window allows, so that every pixel stays sharp;
+  // a window smaller than the show shrinks it, keeping 4:3.
+  function fit_canvas() {
+    const ratio = window.devicePixelRatio || 1;
+    const fit = Math.min(window.innerWidth * ratio / k_width, window.innerHeight * ratio / k_height);
+    const scale = fit >= 1 ? Math.floor(fit) : fit;
+    canvas.style.width = (k_width * scale / ratio) + "px";
+    canvas.style.height = (k_height * scale / ratio) + "px";
+  }
+
+  async function fetch_file(path, on_bytes) {
+    const response = await fetch("data/" + path);
+    if (!response.ok) return null;  // the show says which file is missing, as natively
+    const reader = response.body.getReader();
+    const parts = [];
+    let size = 0;
+    for (;;) {
+      const { done, value } = await reader.read();
+      if (done) break;
+      parts.push(value);
+      size += value.length;
+      on_bytes(value.length);
+    }
+    const bytes = new Uint8Array(size);
+    let at = 0;
+    for (const part of parts) { bytes.set(part, at); at += part.length; }
+    return bytes;
+  }
+
+  // Sizes first (HEAD), so that the bar moves with the bytes rather than with the files.
+  async function load_data_set() {
+    const sizes = await Promise.all(k_data_files.map(async (path) => {
+      try {
+        const head = await fetch("data/" + path, { method: "HEAD" });
+        return head.ok ? parseInt(head.headers.get("Content-Length") || "0", 10) : 0;
+      } catch (error) { return 0; }
+    }));
+    const total = sizes.reduce((a, b) => a + b, 0) || 1;
+    let received = 0;
+    const bar = element("loading-progress");
+    const files = {};
+    await Promise.all(k_data_files.map(async (path) => {
+      const bytes = await fetch_file(path, (n) => { received += n; bar.value = Math.min(1, received / total); });
+      if (bytes) files[path] = bytes;
+    }));
+    bar.value = 1;
+    return files;
+  }
+
+  function write_data_set(fs) {
+    for (const [path, bytes] of Object.entries(data)) {
+      const parts = ("data/" + path).split("/");
+      let folder = "";
+      for (const part of parts.slice(0, -1)) {
+        folder += "/" + part;
+        try { fs.mkdir(folder); } catch (error) { /* already there */ }
+      }
+      fs.writeFile("/" + parts.join("/"), bytes);
+    }
+    // data/ exists even when the server had none of it, so the show names the first missing file.
+    try { fs.mkdir("/data"); } catch (error) { /* already there */ }
+  }
+
+  function show_message(text, caption) {
+    element("message-text").textContent = text;
+    element("message-caption").textContent = caption;
+    element("message").hidden = false;
+  }
+
+  // The show's end: 1 ran to its end, 0 stopped with Escape, 2 failed.
+  function on_end(status, instance) {
+    if (!module) return;
+    module = null;
+    if (virtual_fps) instance.ccall("web_publish_hashes", null, [], []);
+    window.showExitStatus = status;
+    if (audio_context) { audio_context.close(); audio_context = null; }
+    element("replay").hidden = false;
+    if (virtual_fps) window.showDone = true;
+  }
+
+  async function start() {
+    element("start-overlay").hidden = true;
+    element("message").hidden = true;
+    element("replay").hidden = true;
+    if (!virtual_fps) {
+      try {
+        audio_context = new AudioContext();
+        await audio_context.resume();
+        // For the browser tests: the context the soundtrack plays through.
+        window.showAudioContext = audio_context;
+      } catch (error) {
+        console.log("no audio context: " + error);
+        audio_context = null;
+      }
+    }
+    const options = {
+      web_keys: [],
+      web_context: context,
+      audio_context: audio_context,
+      on_message: show_message,
+      on_frame_hashes: (hashes) => { window.showFrameHashes = hashes; },
+      print: (text) => console.log(text),
+      printErr: (text) => console.log(text),
+      preRun: [(m) => write_data_set(m.FS)],
+      // Every end comes through exit(), which unwinds the module by throwing; the page takes the
+      // status once the module's stack is gone.
+      quit: (status, thrown) => { setTimeout(() => on_end(status, instance)); throw thrown; },
+    };
+    module = options;
+    const instance = await create_velmorastik(options);
+    // The show starts in the browser's full-screen mode when the page is in it already.
+    const windowed = document.fullscreenElement ? 0 : 1;
+    instance.ccall("web_show", "number", ["number", "number"], [windowed, virtual_fps], { async: true })
+      .catch((error) => {
+        if (!error || error.name !== "ExitStatus") console.error(error);
+      });
+  }
+
+  document.addEventListener("keydown", (event) => {
+    if (!module) return;
+    const code = k_key_codes[event.key] !== undefined ? k_key_codes[event.key] : event.keyCode;
+    module.web_keys.push(code);
+    if (event.key in k_key_codes) event.preventDefault();
+  });
+
+  element("start-overlay").addEventListener("click", start);
+  element("replay").addEventListener("click", start);
+  element("fullscreen-button").addEventListener("click", () => {
+    if (document.fullscreenElement) document.exitFullscreen();
+    else element("stage").requestFullscreen().catch((error) => console.log("no full screen: " + error));
+  });
+  window.addEventListener("resize", fit_canvas);
+  document.addEventListener("fullscreenchange", fit_canvas);
+  fit_canvas();
+
+  load_data_set().then((files) => {
+    data = files;
+    element("loading").hidden = true;
+    if (virtual_fps) start();
+    else element("start-overlay").hidden = false;
+  }, (error) => {
+    element("loading-text").textContent = "The show cannot be loaded: " + error;
+    console.error(error);
+  });
+})();
