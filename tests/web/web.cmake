@@ -5,10 +5,17 @@
 #   VELMORASTIK_NATIVE_CAPTURE  a native velmorastik-capture
 #   VELMORASTIK_NATIVE_DATA     the folder holding the data/ the site was built with
 # and node and /usr/bin/chromium on the machine; each test skips, saying why, when one is missing.
+# scripts/web passes the native build's folders as VELMORASTIK_NATIVE_BIN and _DATA_SET.
+if(NOT DEFINED VELMORASTIK_NATIVE_BIN)
+  set(VELMORASTIK_NATIVE_BIN ${PROJECT_SOURCE_DIR}/build/bin)
+endif()
+if(NOT DEFINED VELMORASTIK_NATIVE_DATA_SET)
+  set(VELMORASTIK_NATIVE_DATA_SET ${PROJECT_SOURCE_DIR}/build/data-set)
+endif()
 set(VELMORASTIK_WEB_SITE ${CMAKE_BINARY_DIR}/site CACHE PATH "The built web site the browser tests load")
-set(VELMORASTIK_NATIVE_CAPTURE ${PROJECT_SOURCE_DIR}/build/bin/velmorastik-capture
+set(VELMORASTIK_NATIVE_CAPTURE ${VELMORASTIK_NATIVE_BIN}/velmorastik-capture
   CACHE FILEPATH "A native velmorastik-capture, the frames the web show must equal")
-set(VELMORASTIK_NATIVE_DATA ${PROJECT_SOURCE_DIR}/build/data-set
+set(VELMORASTIK_NATIVE_DATA ${VELMORASTIK_NATIVE_DATA_SET}
   CACHE PATH "The folder holding the data/ the web site was built with")
 
 foreach(scenario virtual_clock canvas_readback live missing_picture)
