@@ -143,13 +143,17 @@ export class Browser {
 }
 
 // Installed before any of the page's own script runs: counts putImageData calls (one a frame
-// drawn) and keeps every AudioContext the page makes, whatever names the page gives them.
+// drawn), reads the canvas back right after the call that draws frame readback_frame when a test
+// sets it, and keeps every AudioContext the page makes, whatever names the page gives them.
 const k_instrumentation = `(() => {
-  const t = window.__webtest = { frames_drawn: 0, audio_contexts: [] };
+  const t = window.__webtest = { frames_drawn: 0, audio_contexts: [], readback_frame: -1, readback: null };
   const put = CanvasRenderingContext2D.prototype.putImageData;
   CanvasRenderingContext2D.prototype.putImageData = function (...args) {
-    t.frames_drawn++;
-    return put.apply(this, args);
+    const result = put.apply(this, args);
+    if (t.frames_drawn++ === t.readback_frame) {
+      t.readback = this.getImageData(0, 0, this.canvas.width, this.canvas.height).data;
+    }
+    return result;
   };
   for (const name of ['AudioContext', 'webkitAudioContext']) {
     const Base = window[name];
@@ -192,6 +196,11 @@ export class Page {
 
   send(method, params = {}) {
     return this.browser.send(method, params, this.session);
+  }
+
+  // Runs source in every document this page loads from now on, before the page's own scripts.
+  before_load(source) {
+    return this.send('Page.addScriptToEvaluateOnNewDocument', { source });
   }
 
   // Loads url and waits for its load event.
