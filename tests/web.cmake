@@ -9,3 +9,6 @@ target_link_libraries(velmorastik-web-platform-tests PRIVATE
   velmorastik_platform_web velmorastik_fatal GTest::gtest GTest::gtest_main)
 target_link_options(velmorastik-web-platform-tests PRIVATE -sEXIT_RUNTIME=1)
 gtest_discover_tests(velmorastik-web-platform-tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+
+# The site in a real Chromium.
+include(web/web.cmake)

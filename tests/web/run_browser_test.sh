@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Runs one browser scenario of show_test.mjs, or skips it (status 77) saying what is missing.
+#   run_browser_test.sh virtual_clock|canvas_readback|live|missing_picture
+# Environment: SITE (the built site: index.html, script, .wasm, data/), NATIVE_CAPTURE (a native
+# velmorastik-capture), NATIVE_DATA (the folder holding the data/ the site was built with),
+# CHROMIUM (default /usr/bin/chromium).
+set -euo pipefail
+skip() { echo "SKIPPED: $*"; exit 77; }
+
+scenario=${1:?usage: run_browser_test.sh SCENARIO}
+chromium=${CHROMIUM:-/usr/bin/chromium}
+command -v node >/dev/null || skip "node is not installed"
+[ -x "$chromium" ] || skip "no Chromium at $chromium (Debian's chromium package)"
+[ -n "${SITE:-}" ] && [ -f "$SITE/index.html" ] || skip "no built site at '${SITE:-}' (scripts/web builds it)"
+case $scenario in
+  virtual_clock|canvas_readback)
+    [ -n "${NATIVE_CAPTURE:-}" ] && [ -x "$NATIVE_CAPTURE" ] ||
+      skip "no native capture tool at '${NATIVE_CAPTURE:-}' (the native build makes it)"
+    [ -n "${NATIVE_DATA:-}" ] && [ -d "$NATIVE_DATA/data" ] ||
+      skip "no native data set at '${NATIVE_DATA:-}/data' (the native build makes it)"
+    ;;
+esac
+export CHROMIUM=$chromium
+exec node "$(dirname "$0")/show_test.mjs" "$scenario"

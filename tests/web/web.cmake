@@ -1,0 +1,37 @@
+# The web show in headless Chromium, driven over the DevTools pipe by tests/web/show_test.mjs.
+# Included by the web build. It compares the page with the native build's capture tool on the
+# data set the site carries, so it needs:
+#   VELMORASTIK_WEB_SITE        the built site (index.html, script, .wasm, data/)
+#   VELMORASTIK_NATIVE_CAPTURE  a native velmorastik-capture
+#   VELMORASTIK_NATIVE_DATA     the folder holding the data/ the site was built with
+# and node and /usr/bin/chromium on the machine; each test skips, saying why, when one is missing.
+# scripts/web passes the native build's folders as VELMORASTIK_NATIVE_BIN and _DATA_SET.
+if(NOT DEFINED VELMORASTIK_NATIVE_BIN)
+  set(VELMORASTIK_NATIVE_BIN ${PROJECT_SOURCE_DIR}/build/bin)
+endif()
+if(NOT DEFINED VELMORASTIK_NATIVE_DATA_SET)
+  set(VELMORASTIK_NATIVE_DATA_SET ${PROJECT_SOURCE_DIR}/build/data-set)
+endif()
+set(VELMORASTIK_WEB_SITE ${CMAKE_BINARY_DIR}/site CACHE PATH "The built web site the browser tests load")
+set(VELMORASTIK_NATIVE_CAPTURE ${VELMORASTIK_NATIVE_BIN}/velmorastik-capture
+  CACHE FILEPATH "A native velmorastik-capture, the frames the web show must equal")
+set(VELMORASTIK_NATIVE_DATA ${VELMORASTIK_NATIVE_DATA_SET}
+  CACHE PATH "The folder holding the data/ the web site was built with")
+
+foreach(scenario virtual_clock canvas_readback live missing_picture)
+  add_test(NAME web_${scenario}
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_browser_test.sh ${scenario})
+  set_tests_properties(web_${scenario} PROPERTIES
+    SKIP_RETURN_CODE 77
+    # The whole show in virtual time and the native capture beside it take a few minutes at most.
+    TIMEOUT 480
+    # One browser at a time: two of them and the capture tool would share the machine's two cores.
+    RESOURCE_LOCK chromium
+    ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA}")
+endforeach()
+
+# The tests' own hash, pixel order and server, without a browser.
+find_program(VELMORASTIK_NODE node)
+if(VELMORASTIK_NODE)
+  add_test(NAME web_test_harness COMMAND ${VELMORASTIK_NODE} --test ${CMAKE_CURRENT_LIST_DIR}/harness_test.mjs)
+endif()
