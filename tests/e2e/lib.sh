@@ -26,11 +26,12 @@ trap 'exit 143' TERM
 
 # start_x WxHxDEPTH: a fresh X server, without a window manager, on a display number it picks
 # itself (tests run side by side, each with its own). A server that took a number but cannot be
-# reached (a stale socket of a killed one) is replaced by another.
+# reached (a stale socket of a killed one) is replaced by another. Without -noreset the server
+# resets when its last client leaves, the probe below, and refuses whoever connects meanwhile.
 start_x() {
   for _ in 1 2 3; do
     rm -f "$work/display"
-    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 200); do
       if grep -q '^[0-9][0-9]*$' "$work/display" 2>/dev/null; then
