@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "jpeg_writer.h"
+#include "mp3_writer.h"
 #include "music.h"
 #include "pictures.h"
 #include "staging.h"
@@ -91,7 +92,7 @@ int main(int argc, char** argv)
     }
     save("lumo.raw", draw_texture(), "the effect's texture");
 
-    const std::vector<std::uint8_t> mp3 = encode_mp3(compose_soundtrack());
+    const std::vector<std::uint8_t> mp3 = encode_mp3(compose_soundtrack(), k_sample_rate, k_bitrate_kbps);
     if (mp3.empty())
         tool_fail("cannot write", data + "/sfx/lumo.mp3", "the MP3 encoder failed");
     save("sfx/lumo.mp3", mp3, "the soundtrack");

@@ -12,6 +12,3 @@ inline constexpr int k_bitrate_kbps = 160;
 
 // Interleaved 16-bit stereo samples.
 std::vector<std::int16_t> compose_soundtrack();
-
-// The samples as a constant-bit-rate MP3 stream with a LAME tag; empty when LAME fails.
-std::vector<std::uint8_t> encode_mp3(const std::vector<std::int16_t>& interleaved);
