@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -61,7 +62,7 @@ void print_usage(std::FILE* stream)
                "The pictures fill the show's twelve places in order (the intro, five with the\n"
                "effect, six more), reused when fewer; each is turned upright, converted to sRGB and\n"
                "fitted to 640x480. The music is cut to the show's length and fades out at its end.\n"
-               "Then: cd DIR && velmorastik -w\n"
+               "DIR is created when missing. Then: cd DIR && velmorastik -w\n"
                "  --fit contain       the whole picture with black bars (the default)\n"
                "  --fit cover         the frame filled, the picture's centre kept\n"
                "  --music FILE        the soundtrack (by default the default data set's)\n"
@@ -218,6 +219,7 @@ private:
 };
 
 Progress g_progress;
+std::string g_made_directory;  // DIR, when this run created it
 
 void fail_clearing(const std::string& what, const std::string& path, const std::string& reason)
 {
@@ -238,10 +240,23 @@ int main(int argc, char** argv)
     if (exists(data) && !options.force)
         tool_fail(k_no_force, data, std::strerror(EEXIST));
     struct stat status;
-    if (stat(directory.c_str(), &status) != 0)
+    const bool new_directory = stat(directory.c_str(), &status) != 0 && errno == ENOENT;
+    if (!new_directory && stat(directory.c_str(), &status) != 0)
         tool_fail_errno("cannot use", directory);
-    if (!S_ISDIR(status.st_mode))
+    if (!new_directory && !S_ISDIR(status.st_mode))
         tool_fail("cannot use", directory, std::strerror(ENOTDIR));
+    const std::string parent = std::filesystem::path(directory).parent_path().string();
+    if (new_directory && stat(parent.empty() ? "." : parent.c_str(), &status) != 0)
+        tool_fail_errno("cannot create", directory);
+    if (new_directory && !S_ISDIR(status.st_mode))
+        tool_fail("cannot create", directory, std::strerror(ENOTDIR));
+    // Every input named is there to be read, before any of the slow work.
+    for (const char* input : options.pictures)
+        if (access(input, R_OK) != 0)
+            tool_fail_errno("cannot read the picture", input);
+    for (const char* input : {options.music, options.texture})
+        if (input != nullptr && access(input, R_OK) != 0)
+            tool_fail_errno(input == options.music ? "cannot read the music" : "cannot read the texture", input);
 
     std::string reason;
     if (!picture_fit_start(argv[0], &reason))
@@ -312,8 +327,18 @@ int main(int argc, char** argv)
     files.push_back(in_data(k_texture_file_path));
     if (!mp3.empty())
         files.push_back(in_data(k_soundtrack_path));
+    // A new DIR is made only now that the set is ready, and goes again if the set cannot be written.
+    if (new_directory) {
+        if (mkdir(directory.c_str(), 0755) != 0)
+            tool_fail_errno("cannot create", directory);
+        g_made_directory = directory;
+    }
     // From here on, whatever was staged goes before a failure's exit.
-    tool_on_failure(abandon_staging);
+    tool_on_failure([] {
+        abandon_staging();
+        if (!g_made_directory.empty())
+            rmdir(g_made_directory.c_str());
+    });
     for (const std::string& path : remove_stale_staging(directory))
         tool_note("removed " + path + ", left by a run that was killed");
     std::vector<std::string> folders;
