@@ -5,14 +5,14 @@
 . "$(dirname "$0")/lib.sh"
 trap 'rm -rf "$work"' EXIT
 
-for tool in desktop-file-validate man; do
+for tool in desktop-file-validate man vips vipsheader; do
   command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps adds it)"
 done
 
 prefix=$work/prefix
 cmake --install "$BUILD" --prefix "$prefix" >"$work/install.log" || fail "cmake --install: $(cat "$work/install.log")"
 
-for program in games/velmorastik bin/velmorastik-capture bin/velmorastik-demo-data; do
+for program in games/velmorastik bin/velmorastik-capture bin/velmorastik-demo-data bin/velmorastik-import; do
   [ -x "$prefix/$program" ] || fail "$program is missing or not executable"
   expect_version "$prefix/$program"
 done
@@ -20,7 +20,8 @@ for file in share/velmorastik/data/gfx/misc/tzback.jpg share/velmorastik/data/gf
   share/velmorastik/data/gfx/2/{1..6}.jpg share/velmorastik/data/sfx/lumo.mp3 \
   share/applications/velmorastik.desktop share/icons/hicolor/256x256/apps/velmorastik.png \
   share/man/man6/velmorastik.6.gz share/man/man1/velmorastik-capture.1.gz \
-  share/man/man1/velmorastik-demo-data.1.gz share/doc/velmorastik/copyright share/doc/velmorastik/changelog.gz; do
+  share/man/man1/velmorastik-demo-data.1.gz share/man/man1/velmorastik-import.1.gz \
+  share/doc/velmorastik/copyright share/doc/velmorastik/changelog.gz; do
   [ -f "$prefix/$file" ] || fail "$file is missing from the install"
 done
 [ "$(stat -c %s "$prefix/share/velmorastik/data/lumo.raw")" -eq 196608 ] || fail "lumo.raw is not 196,608 bytes"
@@ -63,4 +64,9 @@ status=0
 "$prefix/bin/velmorastik-capture" -C "$work/empty" --fps 5 >/dev/null 2>"$work/err.log" || status=$?
 [ "$status" -eq 2 ] || fail "with -C and no data/ there: expected status 2, got $status"
 
-echo "install: layout, menu entry, manual pages, versions and the installed data set as expected"
+# The import tool takes the texture and soundtrack of the installed set beside it: a texture unlike
+# the build's shows that it is this one it took.
+head -c 196608 /dev/zero | tr '\0' '\125' >"$prefix/share/velmorastik/data/lumo.raw"
+expect_import_uses_installed_data "$prefix/bin/velmorastik-import" "$prefix/share/velmorastik/data"
+
+echo "install: layout, menu entry, manual pages, versions, the installed data set and an import as expected"

@@ -33,3 +33,37 @@ expect_installed_data_used() {
     --frames $((expected_frames - 1)) >/dev/null
   cmp -s "$work/installed.raw" "$work/built.raw" || fail "the installed data set's last frame differs from the build's"
 }
+
+# expect_import_uses_installed_data IMPORT DATA: IMPORT, started in an empty folder with one small
+# picture, makes a new folder's data/: that picture fitted to 640x480 in all twelve places, and
+# the texture and soundtrack of DATA, the installed data set, byte for byte.
+expect_import_uses_installed_data() {
+  local import=$1 data=$2 status=0 show=$work/my-show
+  rm -rf "$work/empty" "$show" && mkdir "$work/empty"
+  # 200x100 white, twice as wide as tall: the fit makes it 640x320 between black bars of 80 rows.
+  { printf 'P6\n200 100\n255\n'; head -c 60000 /dev/zero | tr '\0' '\377'; } >"$work/wide.ppm"
+  (cd "$work/empty" && "$import" "$show" "$work/wide.ppm" >"$work/out.log" 2>"$work/err.log") || status=$?
+  [ "$status" -eq 0 ] || fail "installed import: status $status: $(cat "$work/err.log")"
+  [ "$(cat "$work/out.log")" = "$show/data complete" ] || fail "installed import printed '$(cat "$work/out.log")'"
+  grep -qF "1 picture for the show's 12 places" "$work/err.log" || fail "no note of the reused picture: $(cat "$work/err.log")"
+  [ -z "$(ls -A "$work/empty")" ] || fail "the import wrote into the folder it was started in"
+  cmp -s "$show/data/lumo.raw" "$data/lumo.raw" || fail "the imported texture is not the installed set's"
+  cmp -s "$show/data/sfx/lumo.mp3" "$data/sfx/lumo.mp3" || fail "the imported soundtrack is not the installed set's"
+  local first=$show/data/gfx/misc/tzback.jpg picture
+  for picture in gfx/1/{1..5}.jpg gfx/2/{1..6}.jpg; do
+    cmp -s "$show/data/$picture" "$first" || fail "$picture is not the one picture given, reused"
+  done
+  local size
+  size="$(vipsheader -f width "$first")x$(vipsheader -f height "$first")"
+  [ "$size" = 640x480 ] || fail "the imported picture is $size, not 640x480"
+  local x y low high point sample samples
+  # Centre and the middle of each bar, as the lowest and highest of the three samples.
+  for point in "320 240 250 255" "320 40 0 5" "320 440 0 5"; do
+    read -r x y low high <<<"$point"
+    read -r -a samples <<<"$(vips getpoint "$first" "$x" "$y")"
+    for sample in "${samples[@]}"; do
+      [ "${sample%.*}" -ge "$low" ] && [ "${sample%.*}" -le "$high" ] \
+        || fail "imported picture at $x,$y: ${samples[*]}, expected $low to $high"
+    done
+  done
+}

@@ -4,7 +4,7 @@
 . "$(dirname "$0")/lib.sh"
 
 [ "$(id -u)" -eq 0 ] || skip "installing the package needs root (CI runs as root)"
-for tool in cpack dpkg-deb dpkg-shlibdeps apt-get lintian; do
+for tool in cpack dpkg-deb dpkg-shlibdeps apt-get lintian vips vipsheader; do
   command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps adds it)"
 done
 if [ "$(dpkg-query -W -f='${Status}' velmorastik 2>/dev/null || true)" = "install ok installed" ]; then
@@ -28,16 +28,17 @@ for field in "Package: velmorastik" "Version: $VERSION" "Architecture: amd64" "S
   grep -qx " $field" "$work/info.txt" || fail "control has no '$field': $(cat "$work/info.txt")"
 done
 depends=$(sed -n 's/^ Depends: //p' "$work/info.txt")
-for library in libc6 libjpeg62-turbo libsdl2-2.0-0 libsdl2-mixer-2.0-0 libmp3lame0; do
+for library in libc6 libjpeg62-turbo libsdl2-2.0-0 libsdl2-mixer-2.0-0 libmp3lame0 libvips42 libswresample4 \
+  libavformat59 libavcodec59; do
   [[ ", $depends," == *", $library "* ]] || fail "Depends lacks $library: $depends"
 done
 grep -q "^ Description: " "$work/info.txt" || fail "no description"
 
 dpkg-deb --contents "$deb" | awk '{ print $NF }' >"$work/contents.txt"
-for file in usr/games/velmorastik usr/bin/velmorastik-capture usr/bin/velmorastik-demo-data \
+for file in usr/games/velmorastik usr/bin/velmorastik-capture usr/bin/velmorastik-demo-data usr/bin/velmorastik-import \
   usr/share/velmorastik/data/sfx/lumo.mp3 usr/share/applications/velmorastik.desktop \
   usr/share/icons/hicolor/256x256/apps/velmorastik.png usr/share/man/man6/velmorastik.6.gz \
-  usr/share/doc/velmorastik/copyright; do
+  usr/share/man/man1/velmorastik-import.1.gz usr/share/doc/velmorastik/copyright; do
   grep -qx "./$file" "$work/contents.txt" || fail "the package lacks /$file"
 done
 
@@ -51,6 +52,8 @@ expect_version /usr/games/velmorastik
 grep -qx "Path=/usr/share/velmorastik" /usr/share/applications/velmorastik.desktop \
   || fail "the installed menu entry's Path: $(grep Path /usr/share/applications/velmorastik.desktop)"
 expect_installed_data_used /usr/bin/velmorastik-capture /usr/share/velmorastik/data
+expect_version /usr/bin/velmorastik-import
+expect_import_uses_installed_data /usr/bin/velmorastik-import /usr/share/velmorastik/data
 
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq velmorastik >"$work/apt.log" 2>&1 \
   || fail "apt-get remove: $(cat "$work/apt.log")"
