@@ -61,6 +61,7 @@ expect_import_uses_installed_data() {
   for point in "320 240 250 255" "320 40 0 5" "320 440 0 5"; do
     read -r x y low high <<<"$point"
     read -r -a samples <<<"$(vips getpoint "$first" "$x" "$y")"
+    [ "${#samples[@]}" -eq 3 ] || fail "vips getpoint $first $x $y gave '${samples[*]}', not three samples"
     for sample in "${samples[@]}"; do
       [ "${sample%.*}" -ge "$low" ] && [ "${sample%.*}" -le "$high" ] \
         || fail "imported picture at $x,$y: ${samples[*]}, expected $low to $high"
