@@ -265,6 +265,34 @@ TEST_F(ImportTest, WideGamutProfileIsConvertedToSrgb)
     EXPECT_TRUE(colour_near(mean_colour(out, 460, 200, 40, 40), {40, 160, 60}, 6));
 }
 
+TEST_F(ImportTest, TextureIsTheCentreOfItsPictureInTheEffectsRowsOfRgb)
+{
+    // 512x256 in four upright stripes told apart by red, green rising with the row: the cover
+    // fit keeps the middle two stripes whole, unscaled.
+    Picture picture(512, 256);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 512; ++x) {
+            std::uint8_t* p = picture.at(x, y);
+            p[0] = static_cast<std::uint8_t>(40 + 60 * (x / 128));
+            p[1] = static_cast<std::uint8_t>(y);
+            p[2] = 200;
+        }
+    ASSERT_TRUE(save_picture(picture, in("texture.png")));
+    const ImportRun run = import("--texture " + in("texture.png") + " " + show() + " " + flat("a.png", {90, 90, 90}));
+    ASSERT_EQ(run.status, 0) << run.errors;
+
+    const std::vector<std::uint8_t> texture = read_bytes(show() + "/data/lumo.raw");
+    ASSERT_EQ(texture.size(), 196608u) << "256x256 texels of three bytes";
+    auto texel = [&](int x, int y) {
+        const std::uint8_t* p = &texture[(static_cast<std::size_t>(y) * 256 + x) * 3];
+        return Rgb{p[0], p[1], p[2]};
+    };
+    EXPECT_TRUE(colour_near(texel(0, 0), {100, 0, 200}, 2)) << "the second stripe's top left";
+    EXPECT_TRUE(colour_near(texel(120, 100), {100, 100, 200}, 2));
+    EXPECT_TRUE(colour_near(texel(136, 100), {160, 100, 200}, 2)) << "the third stripe";
+    EXPECT_TRUE(colour_near(texel(255, 255), {160, 255, 200}, 2)) << "the third stripe's bottom right";
+}
+
 TEST_F(ImportTest, LongMusicEndsWithTheShowFadingOut)
 {
     ASSERT_TRUE(make_sound(in("long.flac"), "0.5*sin(2*PI*440*t)", 130));
@@ -391,6 +419,17 @@ TEST_F(ImportTest, BrokenPictureFailsNamingItAndLeavesNothing)
         EXPECT_EQ(failure.rfind(prefix + in(broken) + ": ", 0), 0u) << failure;
         EXPECT_GT(failure.size(), prefix.size() + in(broken).size() + 3) << "a reason follows: " << failure;
         EXPECT_EQ(failure.find('\n'), failure.size() - 1) << "one line: " << failure;
+        EXPECT_EQ(names_in(show()), std::vector<std::string>{"keep.txt"});
+    }
+    // A broken texture or music fails the same way, after the pictures are read.
+    const std::string notes = in("notes.png");
+    const std::string one_note = "velmorastik-import: 1 picture for the show's 12 places: reused in order\n";
+    for (const char* option : {"texture", "music"}) {
+        const ImportRun run = import(std::string("--") + option + " " + notes + " " + show() + " " + good);
+        EXPECT_EQ(run.status, 2) << option;
+        EXPECT_EQ(run.errors.rfind(one_note + "velmorastik-import: cannot read the " + option + ": " + notes + ": ", 0),
+                  0u)
+            << run.errors;
         EXPECT_EQ(names_in(show()), std::vector<std::string>{"keep.txt"});
     }
     // Into a new folder, which is not made.
