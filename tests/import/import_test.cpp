@@ -23,11 +23,15 @@ namespace {
 constexpr int k_show_frames = 7067;
 constexpr double k_show_seconds = k_show_frames / 60.0;
 constexpr double k_fade_seconds = 5.1;
-// A tone at half the full scale, as make_sound writes it.
+// The tests' tone, 0.5 * sin(...), in 16-bit samples.
 constexpr double k_tone_rms = 0.5 * 32767 / 1.4142135623730951;
 
+// The mean over a rectangle; far from any colour when the rectangle is not all in the picture
+// (a picture that was not written decodes as 0x0).
 Rgb mean_colour(const ReferenceImage& image, int x, int y, int w, int h)
 {
+    if (x < 0 || y < 0 || x + w > image.width || y + h > image.height || image.components != 3)
+        return {-1000, -1000, -1000};
     double sum[3] = {};
     for (int row = y; row < y + h; ++row)
         for (int column = x; column < x + w; ++column)
@@ -173,13 +177,13 @@ TEST_F(ImportTest, ContainKeepsTheShapeAndCoverFillsTheFrameAroundTheCentre)
         int darkest = 3 * 255;
         for (int x = 0; x < 640; ++x)
             for (int y : {0, 479}) {
-                const std::uint8_t* p = image->at(x, y);
-                darkest = std::min(darkest, p[0] + p[1] + p[2]);
+                const Rgb p = pixel(*image, x, y);
+                darkest = std::min(darkest, p.r + p.g + p.b);
             }
         for (int y = 0; y < 480; ++y)
             for (int x : {0, 639}) {
-                const std::uint8_t* p = image->at(x, y);
-                darkest = std::min(darkest, p[0] + p[1] + p[2]);
+                const Rgb p = pixel(*image, x, y);
+                darkest = std::min(darkest, p.r + p.g + p.b);
             }
         EXPECT_GT(darkest, 200) << "the channels' sum at the darkest edge pixel";
     }
