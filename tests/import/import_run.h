@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// The import run as a person runs it, and what it leaves behind.
+
+struct ImportRun {
+    int status;          // its exit status
+    std::string errors;  // what it wrote on stderr
+};
+
+// Runs velmorastik-import with the arguments (a shell's words) from the folder where, which must
+// hold no data/ of its own.
+ImportRun run_import(const std::string& where, const std::string& arguments);
+
+// The 12 pictures' paths under data/, in the order the show shows them.
+extern const char* const k_picture_places[12];
+
+// Every file under folder, by its path relative to folder, with its bytes.
+std::map<std::string, std::vector<std::uint8_t>> files_under(const std::string& folder);
+
+std::vector<std::uint8_t> read_bytes(const std::string& path);
