@@ -16,8 +16,9 @@ struct JpegSettings {
     int restart_rows = 0;      // a restart marker every this many rows of blocks; 0 for none
 };
 
-// Encodes width x height samples, rows back to back, with 1 (gray), 3 (RGB) or 4 (CMYK, stored
-// inverted as Adobe applications write it) components per pixel.
+// Encodes width x height samples, rows back to back, with 1 (gray), 3 (RGB) or 4 (CMYK)
+// components per pixel. CMYK samples are written as given and read as Adobe applications store
+// them, inverted: 255 is no ink, 0 full ink.
 std::vector<std::uint8_t> encode_jpeg(const std::uint8_t* samples, int width, int height,
                                       int components, const JpegSettings& settings = {});
 

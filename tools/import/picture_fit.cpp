@@ -49,8 +49,8 @@ std::string vips_reason()
 void ignore_log(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
 // The pixels in sRGB device space. An embedded profile is honoured whatever its space (wide-gamut
-// RGB, CMYK, grey); CMYK without one takes libvips' built-in CMYK profile; anything else without
-// one is taken to be sRGB already and left exactly as it is.
+// RGB, CMYK, grey); CMYK without one goes through libvips' built-in CMYK profile; anything else
+// without one is taken to be sRGB already and left exactly as it is.
 bool to_srgb(Image& image)
 {
     Image next;
@@ -65,14 +65,7 @@ bool to_srgb(Image& image)
             vips_error_clear();  // a broken profile: the pixels as they are, like any viewer
         }
     }
-    if (vips_image_guess_interpretation(in) == VIPS_INTERPRETATION_CMYK) {
-        if (vips_icc_transform(in, next.out(), "srgb", "input_profile", "cmyk", "intent", VIPS_INTENT_RELATIVE,
-                               nullptr) != 0)
-            return false;
-        image.replace(next);
-        in = image.get();
-    }
-    // Grey, 16-bit and the like: plain sRGB, eight bits a sample.
+    // Grey, 16-bit, CMYK and the like: plain sRGB, eight bits a sample.
     if (vips_colourspace(in, next.out(), VIPS_INTERPRETATION_sRGB, nullptr) != 0)
         return false;
     image.replace(next);
