@@ -103,6 +103,19 @@ matches() {
   "$VELMORASTIK_BIN/frame_match" "$1" "$2" "${extra[@]}" || fail "$(basename "$1") does not show $2"
 }
 
+# shows_soon FILE WxH+X+Y PICTURE: that part of the screen shows the picture, faded by any amount,
+# within 3 s. After the window changed size the next frame drawn at the new size may be late on
+# a loaded machine; until it comes, the screen still holds the last frame of the old size.
+shows_soon() {
+  local verdict=""
+  for _ in $(seq 30); do
+    shot "$1" "$2"
+    verdict=$("$VELMORASTIK_BIN/frame_match" "$1" "$3" 2>&1) && return 0
+    sleep 0.1
+  done
+  fail "$(basename "$1") does not show $3: $verdict"
+}
+
 # wait_exit SECONDS STATUS: the show ends within SECONDS with STATUS.
 wait_exit() {
   local tries=$(( $1 * 20 ))

@@ -21,8 +21,7 @@ xdotool mousemove 320 200
 for _ in $(seq 10); do xdotool key Left; done
 sleep 0.3
 [ "$(geometry "$id")" = "600x480+0+0" ] || fail "after 10 x Left the window is $(geometry "$id")"
-shot "$work/narrow.ppm" 600x480+0+0
-matches "$work/narrow.ppm" "$intro"
+shows_soon "$work/narrow.ppm" 600x480+0+0 "$intro"
 
 # A drag takes hold at the first move after the press and moves the window as far as the pointer.
 xdotool mousemove 100 100 mousedown 1 sleep 0.1 mousemove 101 100 sleep 0.1 mousemove 151 130 sleep 0.1 mouseup 1
