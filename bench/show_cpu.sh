@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # The live show's own CPU time, windowed on a private X server: 20 s of the show after 2 s of
-# start-up, as a share of one core, over three runs (median). Also times one windowed frame.
-#   bench/show_cpu.sh [BUILD_DIR]     (default: build)
+# start-up, as a share of one core, over RUNS runs (default 3; medians). Beside each run, over the
+# same 20 s, the yardstick copies one whole frame per frame at 60 fps: the show's share divided by
+# the yardstick's is its cost in frame copies, which a busy or slow machine moves much less than the
+# share itself. Also times one windowed frame.
+#   bench/show_cpu.sh [BUILD_DIR] [RUNS]     (default: build 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bin=${1:-build}/bin
+bin=$(realpath "${1:-build}")/bin
+runs=${2:-3}
 work=$(mktemp -d)
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -15,19 +19,26 @@ export DISPLAY=":$(cat "$work/display")"
 
 "$bin/velmorastik-demo-data" "$work" >/dev/null
 ticks_per_second=$(getconf CLK_TCK)
-shares=()
-for run in 1 2 3; do
-  (cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null exec "$(realpath "$OLDPWD/$bin/velmorastik")" -w) &
+median() { sort -g | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+shares=() yardsticks=() ratios=()
+for run in $(seq "$runs"); do
+  (cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null exec "$bin/velmorastik" -w) &
   pid=$!
   sleep 2
+  "$bin/velmorastik-copy-yardstick" 20 60 >"$work/yardstick" 2>/dev/null &
+  yardstick=$!
   before=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
   sleep 20
   after=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
   kill "$pid"; wait "$pid" 2>/dev/null || true
-  share=$(awk -v t=$((after - before)) -v hz="$ticks_per_second" 'BEGIN { printf "%.1f", 100 * t / hz / 20 }')
-  echo "run $run: ${share}% of one core"
-  shares+=("$share")
+  wait "$yardstick"
+  share=$(awk -v t=$((after - before)) -v hz="$ticks_per_second" 'BEGIN { printf "%.2f", 100 * t / hz / 20 }')
+  copy=$(cat "$work/yardstick")
+  ratio=$(awk -v s="$share" -v c="$copy" 'BEGIN { printf "%.2f", s / c }')
+  echo "run $run: show ${share}% of one core, yardstick (one frame copy per frame) ${copy}%: ${ratio}x"
+  shares+=("$share") yardsticks+=("$copy") ratios+=("$ratio")
 done
-median=$(printf '%s\n' "${shares[@]}" | sort -n | sed -n 2p)
-echo "show CPU, windowed on Xvfb, median of 3: ${median}% of one core"
+echo "show CPU, windowed on Xvfb, median of $runs: $(printf '%s\n' "${shares[@]}" | median)% of one core;" \
+  "yardstick $(printf '%s\n' "${yardsticks[@]}" | median)%;" \
+  "show/yardstick $(printf '%s\n' "${ratios[@]}" | median)x"
 "$bin/velmorastik-present-bench" 300

@@ -1,5 +1,12 @@
 // The presentation layer over an SDL_Renderer: the visible surface is the renderer, the back
 // surface a streaming texture of 0x00RRGGBB pixels.
+//
+// SDL's software renderer draws into the window's framebuffer (SDL_GetWindowSurface) and shows it
+// with SDL_UpdateWindowSurface. Through it a frame would be copied twice on our side: into the
+// texture, then by the renderer's blit into the framebuffer. Whenever the framebuffer has the back
+// surface's size and layout, the back surface is the framebuffer itself instead: the frame is
+// copied once, straight where the window shows it from, and the renderer is left out. Scaled and
+// letterboxed frames, and every frame of an accelerated renderer, take the texture as before.
 
 #include <time.h>
 
@@ -24,6 +31,10 @@ struct PresentDevice {
     int frame_height = 0;
     bool letterboxed = false;  // full-screen on an output other than the frame's size: bars to clear
     bool lost = false;  // set by SDL's reset events, cleared by restore
+    bool software = false;   // the renderer draws into the window's framebuffer
+    int texture_pitch = 0;
+    // The framebuffer the last lock handed out in place of the texture; null when it was the texture.
+    SDL_Surface* framebuffer_frame = nullptr;
 
     Pacing pacing;
 
@@ -105,6 +116,7 @@ PresentResult create_renderer(PresentDevice* device)
 
     SDL_RendererInfo info;
     SDL_GetRendererInfo(device->renderer, &info);
+    device->software = (info.flags & SDL_RENDERER_SOFTWARE) != 0;
     const bool waits = (info.flags & SDL_RENDERER_SOFTWARE) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
     device->pacing = pacing_start(waits, refresh_rate(device->window));
     return DD_OK;
@@ -121,7 +133,32 @@ PresentResult create_texture(PresentDevice* device, int width, int height)
     SDL_SetTextureBlendMode(device->texture, SDL_BLENDMODE_NONE);
     device->texture_width = width;
     device->texture_height = height;
+    // The pitch of a streaming texture is known only from a lock.
+    void* pixels = nullptr;
+    if (SDL_LockTexture(device->texture, nullptr, &pixels, &device->texture_pitch) != 0)
+        return failure("cannot lock the back surface");
+    SDL_UnlockTexture(device->texture);
     return DD_OK;
+}
+
+// The window's framebuffer when it can stand in for the texture: what the software renderer would
+// blit there unscaled, pixel for pixel, with the pitch the Display was told. Null otherwise.
+SDL_Surface* framebuffer_as_back(PresentDevice* device)
+{
+    if (!device->software || device->lost)
+        return nullptr;
+    // A window resized since SDL last looked keeps its old framebuffer until the next events: the
+    // renderer scales into that one, as it always has.
+    int width = 0, height = 0;
+    SDL_GetWindowSize(device->window, &width, &height);
+    if (width != device->texture_width || height != device->texture_height)
+        return nullptr;
+    SDL_Surface* framebuffer = SDL_GetWindowSurface(device->window);
+    if (framebuffer == nullptr || framebuffer->w != device->texture_width ||
+        framebuffer->h != device->texture_height || framebuffer->pitch != device->texture_pitch ||
+        framebuffer->format->format != SDL_PIXELFORMAT_RGB888 || SDL_MUSTLOCK(framebuffer))
+        return nullptr;
+    return framebuffer;
 }
 
 // Waits out the rest of the refresh period where the renderer does not, so that the show never
@@ -134,10 +171,28 @@ void pace(PresentDevice* device)
         sleep_until_ns(wake);
 }
 
+// A frame written into the framebuffer goes to the screen as it is. Should SDL have replaced the
+// framebuffer since the lock (the window resized meanwhile), the frame went with it and is dropped.
+PresentResult show_framebuffer(PresentDevice* device, SDL_Surface* written, const SDL_Rect* destination)
+{
+    const bool unscaled = destination == nullptr || (destination->w == device->texture_width &&
+                                                     destination->h == device->texture_height);
+    if (framebuffer_as_back(device) != written || !unscaled)
+        return DDERR_SURFACEBUSY;
+    if (SDL_UpdateWindowSurface(device->window) != 0)
+        return failure("cannot show the frame");
+    pace(device);
+    return DD_OK;
+}
+
 PresentResult show(PresentDevice* device, const SDL_Rect* destination)
 {
     if (device->lost)
         return DDERR_SURFACELOST;
+    SDL_Surface* const written = device->framebuffer_frame;
+    device->framebuffer_frame = nullptr;
+    if (written != nullptr)
+        return show_framebuffer(device, written, destination);
     // Only the bars around a scaled picture need clearing; elsewhere the frame covers everything.
     if (device->letterboxed && SDL_RenderClear(device->renderer) != 0)
         return failure("cannot clear the screen");
@@ -254,21 +309,21 @@ PresentResult present_describe(PresentSurface* surface, SurfaceDescription* desc
         *description = {width, height, width * 4};
         return DD_OK;
     }
-    // The pitch of a streaming texture is known only from a lock.
-    void* pixels = nullptr;
-    int pitch = 0;
-    if (SDL_LockTexture(device->texture, nullptr, &pixels, &pitch) != 0)
-        return failure("cannot lock the back surface");
-    SDL_UnlockTexture(device->texture);
-    *description = {device->texture_width, device->texture_height, pitch};
+    *description = {device->texture_width, device->texture_height, device->texture_pitch};
     return DD_OK;
 }
 
 PresentResult present_lock(PresentSurface* surface, std::uint32_t** pixels)
 {
+    PresentDevice* device = surface->device;
+    device->framebuffer_frame = framebuffer_as_back(device);
+    if (device->framebuffer_frame != nullptr) {
+        *pixels = static_cast<std::uint32_t*>(device->framebuffer_frame->pixels);
+        return DD_OK;
+    }
     void* address = nullptr;
     int pitch = 0;
-    if (SDL_LockTexture(surface->device->texture, nullptr, &address, &pitch) != 0)
+    if (SDL_LockTexture(device->texture, nullptr, &address, &pitch) != 0)
         return failure("cannot lock the back surface");
     *pixels = static_cast<std::uint32_t*>(address);
     return DD_OK;
@@ -276,7 +331,9 @@ PresentResult present_lock(PresentSurface* surface, std::uint32_t** pixels)
 
 PresentResult present_unlock(PresentSurface* surface)
 {
-    SDL_UnlockTexture(surface->device->texture);
+    PresentDevice* device = surface->device;
+    if (device->framebuffer_frame == nullptr)
+        SDL_UnlockTexture(device->texture);
     return DD_OK;
 }
 
