@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The whole show made into a video by velmorastik-capture (10 fps, yuv444p, CRF 16, preset medium,
+# with the soundtrack) against the FFmpeg command line encoding the capture's raw frames from a
+# pipe with the same settings (without audio: the yardstick has no soundtrack to copy):
+#   (a) velmorastik-capture show.mkv
+#   (b) velmorastik-capture --raw - | ffmpeg ... with FFmpeg's own colour conversion (BT.601),
+#   (c) the same, converting as the capture does (BT.709, limited range, the same swscale flags):
+#       x264 is then given the same pictures, and its H.264 stream equals the capture's byte for
+#       byte (checked below), so (c) times exactly the same encoding work.
+# Runs alternate (a, b, c, a, b, c, ...) so that other load on the machine falls on all alike.
+# Prints the medians of RUNS (default 5) and the ratios a/b and a/c (under 1: the capture is faster).
+#   bench/video_speed.sh [BUILD_DIR] [RUNS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=$(realpath "${1:-build}/bin")
+runs=${2:-5}
+command -v ffmpeg >/dev/null || { echo "needs the ffmpeg command line (apt-get install ffmpeg)" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$bin/velmorastik-demo-data" "$work" >/dev/null
+
+settings=(-c:v libx264 -preset medium -crf 16 -pix_fmt yuv444p)
+same_colours=(-vf scale=out_color_matrix=bt709:out_range=tv:flags=bicubic+accurate_rnd+full_chroma_int
+              -color_range tv -colorspace bt709 -color_primaries bt709 -color_trc bt709)
+
+ours() { "$bin/velmorastik-capture" -C "$work" --fps 10 --pix-fmt yuv444p --crf 16 --preset medium --quiet "$work/ours.mkv"; }
+piped() {
+  local out=$1
+  shift
+  "$bin/velmorastik-capture" -C "$work" --fps 10 --raw - 2>/dev/null |
+    ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt bgr0 -s 640x480 -r 10 -i - "$@" "${settings[@]}" "$out"
+}
+ffmpeg_defaults() { piped "$work/defaults.mkv"; }
+ffmpeg_same_colours() { piped "$work/same.mkv" "${same_colours[@]}"; }
+
+seconds() {
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null
+  end=$(date +%s.%N)
+  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.2f", e - s }'
+}
+
+a=() b=() c=()
+for run in $(seq "$runs"); do
+  a+=("$(seconds ours)")
+  b+=("$(seconds ffmpeg_defaults)")
+  c+=("$(seconds ffmpeg_same_colours)")
+  echo "run $run: capture ${a[-1]} s, ffmpeg ${b[-1]} s, ffmpeg with the capture's colours ${c[-1]} s"
+done
+
+median() { printf '%s\n' "$@" | sort -g | sed -n "$(( ($# + 1) / 2 ))p"; }
+ma=$(median "${a[@]}") mb=$(median "${b[@]}") mc=$(median "${c[@]}")
+video_stream() { ffmpeg -nostdin -v error -i "$1" -map 0:v -c copy -f h264 - | md5sum | cut -d' ' -f1; }
+same=no
+[ "$(video_stream "$work/ours.mkv")" = "$(video_stream "$work/same.mkv")" ] && same=yes
+
+echo "whole show, 10 fps, yuv444p, CRF 16, medium; medians of $runs runs (the yardsticks have no audio)"
+echo "  (a) velmorastik-capture show.mkv:                       $ma s, $(stat -c %s "$work/ours.mkv") bytes"
+echo "  (b) --raw - | ffmpeg, FFmpeg's colours:                 $mb s, $(stat -c %s "$work/defaults.mkv") bytes"
+echo "  (c) --raw - | ffmpeg, the capture's colours:            $mc s, $(stat -c %s "$work/same.mkv") bytes"
+echo "  H.264 stream of (c) the same as the capture's: $same"
+awk -v a="$ma" -v b="$mb" -v c="$mc" 'BEGIN { printf "  ratio a/b: %.2fx   ratio a/c: %.2fx\n", a / b, a / c }'
