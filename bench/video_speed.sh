@@ -8,7 +8,8 @@
 #       x264 is then given the same pictures, and its H.264 stream equals the capture's byte for
 #       byte (checked below), so (c) times exactly the same encoding work.
 # Runs alternate (a, b, c, a, b, c, ...) so that other load on the machine falls on all alike.
-# Prints the medians of RUNS (default 5) and the ratios a/b and a/c (under 1: the capture is faster).
+# Prints the medians of RUNS (default 5), of the time taken and of the processor time used (the
+# work, which other load hardly changes), and the ratios a/b and a/c (under 1: the capture wins).
 #   bench/video_speed.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,31 +34,33 @@ piped() {
 ffmpeg_defaults() { piped "$work/defaults.mkv"; }
 ffmpeg_same_colours() { piped "$work/same.mkv" "${same_colours[@]}"; }
 
-seconds() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null
-  end=$(date +%s.%N)
-  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.2f", e - s }'
+# "WALL CPU": the seconds a command takes, and the processor time it and its children use (the
+# work done, which other load on the machine hardly changes).
+timed() {
+  local TIMEFORMAT='%R %U %S'
+  { time "$@" >/dev/null 2>"$work/errors"; } 2>"$work/time" || { cat "$work/errors" >&2; exit 1; }
+  awk '{ printf "%.2f %.2f\n", $1, $2 + $3 }' "$work/time"
 }
 
-a=() b=() c=()
+a=() b=() c=() a_cpu=() b_cpu=() c_cpu=()
 for run in $(seq "$runs"); do
-  a+=("$(seconds ours)")
-  b+=("$(seconds ffmpeg_defaults)")
-  c+=("$(seconds ffmpeg_same_colours)")
-  echo "run $run: capture ${a[-1]} s, ffmpeg ${b[-1]} s, ffmpeg with the capture's colours ${c[-1]} s"
+  read -r wall cpu < <(timed ours); a+=("$wall"); a_cpu+=("$cpu")
+  read -r wall cpu < <(timed ffmpeg_defaults); b+=("$wall"); b_cpu+=("$cpu")
+  read -r wall cpu < <(timed ffmpeg_same_colours); c+=("$wall"); c_cpu+=("$cpu")
+  echo "run $run: (a) ${a[-1]} s, (b) ${b[-1]} s, (c) ${c[-1]} s;  processor time ${a_cpu[-1]}, ${b_cpu[-1]}, ${c_cpu[-1]} s"
 done
 
 median() { printf '%s\n' "$@" | sort -g | sed -n "$(( ($# + 1) / 2 ))p"; }
 ma=$(median "${a[@]}") mb=$(median "${b[@]}") mc=$(median "${c[@]}")
+ma_cpu=$(median "${a_cpu[@]}") mb_cpu=$(median "${b_cpu[@]}") mc_cpu=$(median "${c_cpu[@]}")
 video_stream() { ffmpeg -nostdin -v error -i "$1" -map 0:v -c copy -f h264 - | md5sum | cut -d' ' -f1; }
 same=no
 [ "$(video_stream "$work/ours.mkv")" = "$(video_stream "$work/same.mkv")" ] && same=yes
 
 echo "whole show, 10 fps, yuv444p, CRF 16, medium; medians of $runs runs (the yardsticks have no audio)"
-echo "  (a) velmorastik-capture show.mkv:                       $ma s, $(stat -c %s "$work/ours.mkv") bytes"
-echo "  (b) --raw - | ffmpeg, FFmpeg's colours:                 $mb s, $(stat -c %s "$work/defaults.mkv") bytes"
-echo "  (c) --raw - | ffmpeg, the capture's colours:            $mc s, $(stat -c %s "$work/same.mkv") bytes"
+echo "  (a) velmorastik-capture show.mkv:              $ma s, processor $ma_cpu s, $(stat -c %s "$work/ours.mkv") bytes"
+echo "  (b) --raw - | ffmpeg, FFmpeg's colours:        $mb s, processor $mb_cpu s, $(stat -c %s "$work/defaults.mkv") bytes"
+echo "  (c) --raw - | ffmpeg, the capture's colours:   $mc s, processor $mc_cpu s, $(stat -c %s "$work/same.mkv") bytes"
 echo "  H.264 stream of (c) the same as the capture's: $same"
-awk -v a="$ma" -v b="$mb" -v c="$mc" 'BEGIN { printf "  ratio a/b: %.2fx   ratio a/c: %.2fx\n", a / b, a / c }'
+awk -v a="$ma" -v b="$mb" -v c="$mc" -v ac="$ma_cpu" -v bc="$mb_cpu" -v cc="$mc_cpu" 'BEGIN {
+  printf "  time a/b: %.2fx   time a/c: %.2fx   processor time a/b: %.2fx   a/c: %.2fx\n", a / b, a / c, ac / bc, ac / cc }'

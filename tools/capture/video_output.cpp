@@ -10,6 +10,7 @@
 #include <system_error>
 #include <thread>
 
+#include "colour_conversion.h"
 #include "frame_ring.h"
 #include "platform/data_file.h"
 
@@ -331,15 +332,10 @@ bool open_encoder(const VideoSettings& settings, std::string* error)
     if (code < 0)
         return failed(error, "cannot describe the video stream", code);
 
-    // The frame's bytes are blue, green, red, unused: BGR0, full range, converted with BT.709.
-    v.scaler = sws_getContext(k_frame_width, k_frame_height, AV_PIX_FMT_BGR0, k_frame_width, k_frame_height,
-                              format, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
-                              nullptr);
+    v.scaler = open_colour_conversion(format);
     v.packet = av_packet_alloc();
     if (v.scaler == nullptr || v.packet == nullptr)
         return failed(error, "cannot set up the colour conversion", AVERROR(ENOMEM));
-    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-    sws_setColorspaceDetails(v.scaler, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
     for (AVFrame*& picture : v.pictures) {
         picture = av_frame_alloc();
         if (picture == nullptr)
