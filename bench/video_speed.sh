@@ -7,7 +7,7 @@
 #   (c) the same, converting as the capture does (BT.709, limited range, the same swscale flags):
 #       x264 is then given the same pictures, and its H.264 stream equals the capture's byte for
 #       byte (checked below), so (c) times exactly the same encoding work.
-# Runs alternate (a, b, c, a, b, c, ...) so that other load on the machine falls on all alike.
+# Runs alternate (a, b, c, c, b, a, a, ...) so that other load on the machine falls on all alike.
 # Prints the medians of RUNS (default 5), of the time taken and of the processor time used (the
 # work, which other load hardly changes), and the ratios a/b and a/c (under 1: the capture wins).
 #   bench/video_speed.sh [BUILD_DIR] [RUNS]
@@ -43,10 +43,15 @@ timed() {
 }
 
 a=() b=() c=() a_cpu=() b_cpu=() c_cpu=()
+run_a() { read -r wall cpu < <(timed ours); a+=("$wall"); a_cpu+=("$cpu"); }
+run_b() { read -r wall cpu < <(timed ffmpeg_defaults); b+=("$wall"); b_cpu+=("$cpu"); }
+run_c() { read -r wall cpu < <(timed ffmpeg_same_colours); c+=("$wall"); c_cpu+=("$cpu"); }
+a_by_b=() a_by_c=()
 for run in $(seq "$runs"); do
-  read -r wall cpu < <(timed ours); a+=("$wall"); a_cpu+=("$cpu")
-  read -r wall cpu < <(timed ffmpeg_defaults); b+=("$wall"); b_cpu+=("$cpu")
-  read -r wall cpu < <(timed ffmpeg_same_colours); c+=("$wall"); c_cpu+=("$cpu")
+  # Every other run backwards, so that none of the three always follows the same one.
+  if (( run % 2 )); then run_a; run_b; run_c; else run_c; run_b; run_a; fi
+  a_by_b+=("$(awk -v a="${a[-1]}" -v b="${b[-1]}" 'BEGIN { printf "%.3f", a / b }')")
+  a_by_c+=("$(awk -v a="${a[-1]}" -v c="${c[-1]}" 'BEGIN { printf "%.3f", a / c }')")
   echo "run $run: (a) ${a[-1]} s, (b) ${b[-1]} s, (c) ${c[-1]} s;  processor time ${a_cpu[-1]}, ${b_cpu[-1]}, ${c_cpu[-1]} s"
 done
 
@@ -64,3 +69,4 @@ echo "  (c) --raw - | ffmpeg, the capture's colours:   $mc s, processor $mc_cpu 
 echo "  H.264 stream of (c) the same as the capture's: $same"
 awk -v a="$ma" -v b="$mb" -v c="$mc" -v ac="$ma_cpu" -v bc="$mb_cpu" -v cc="$mc_cpu" 'BEGIN {
   printf "  time a/b: %.2fx   time a/c: %.2fx   processor time a/b: %.2fx   a/c: %.2fx\n", a / b, a / c, ac / bc, ac / cc }'
+echo "  the ratios run by run, median: a/b $(median "${a_by_b[@]}")x, a/c $(median "${a_by_c[@]}")x"
