@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -120,47 +121,77 @@ std::vector<std::uint8_t> read_file(const std::string& path)
     return bytes;
 }
 
-// The first video frame of a file as 0x00RRGGBB words, converted back with BT.709 limited range.
-std::vector<std::uint32_t> first_frame_rgb(const std::string& path)
+// Decodes the video frames of a file in order, handing each to take with its time in seconds;
+// take returns whether to go on. False when the file has no video to decode.
+template <typename Take>
+bool decode_video(const std::string& path, Take take)
 {
-    std::vector<std::uint32_t> rgb;
     AVFormatContext* input = nullptr;
     if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0)
-        return rgb;
+        return false;
     avformat_find_stream_info(input, nullptr);
     const int index = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    const AVCodec* codec = avcodec_find_decoder(input->streams[index]->codecpar->codec_id);
+    if (index < 0) {
+        avformat_close_input(&input);
+        return false;
+    }
+    const AVStream* stream = input->streams[index];
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     AVCodecContext* decoder = avcodec_alloc_context3(codec);
-    avcodec_parameters_to_context(decoder, input->streams[index]->codecpar);
+    avcodec_parameters_to_context(decoder, stream->codecpar);
     avcodec_open2(decoder, codec, nullptr);
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
-    bool got = false;
-    while (!got && av_read_frame(input, packet) >= 0) {
+    bool more = true;
+    const auto receive = [&] {
+        while (more && avcodec_receive_frame(decoder, frame) >= 0) {
+            more = take(*frame, frame->best_effort_timestamp * av_q2d(stream->time_base));
+            av_frame_unref(frame);
+        }
+    };
+    while (more && av_read_frame(input, packet) >= 0) {
         if (packet->stream_index == index && avcodec_send_packet(decoder, packet) >= 0)
-            got = avcodec_receive_frame(decoder, frame) >= 0;
+            receive();
         av_packet_unref(packet);
     }
-    if (!got) {
-        avcodec_send_packet(decoder, nullptr);
-        got = avcodec_receive_frame(decoder, frame) >= 0;
-    }
-    if (got) {
-        rgb.resize(std::size_t(k_width) * k_height);
-        SwsContext* sws = sws_getContext(k_width, k_height, static_cast<AVPixelFormat>(frame->format), k_width,
-                                         k_height, AV_PIX_FMT_BGR0, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr,
-                                         nullptr, nullptr);
-        const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-        sws_setColorspaceDetails(sws, bt709, 0, bt709, 1, 0, 1 << 16, 1 << 16);
-        std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(rgb.data())};
-        const int stride[1] = {k_width * 4};
-        sws_scale(sws, frame->data, frame->linesize, 0, k_height, out, stride);
-        sws_freeContext(sws);
-    }
+    avcodec_send_packet(decoder, nullptr);
+    receive();
     av_frame_free(&frame);
     av_packet_free(&packet);
     avcodec_free_context(&decoder);
     avformat_close_input(&input);
+    return true;
+}
+
+// A colour conversion between the capture's 32-bit words and a video's format, in BT.709 with the
+// video's limited range; freed at the end of the scope.
+struct Conversion {
+    Conversion(AVPixelFormat from, AVPixelFormat to)
+        : context(sws_getContext(k_width, k_height, from, k_width, k_height, to, SWS_BICUBIC | SWS_ACCURATE_RND,
+                                 nullptr, nullptr, nullptr))
+    {
+        const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+        const bool to_video = from == AV_PIX_FMT_BGR0;
+        sws_setColorspaceDetails(context, bt709, to_video ? 1 : 0, bt709, to_video ? 0 : 1, 0, 1 << 16, 1 << 16);
+    }
+    ~Conversion() { sws_freeContext(context); }
+    Conversion(const Conversion&) = delete;
+    Conversion& operator=(const Conversion&) = delete;
+    SwsContext* context;
+};
+
+// The first video frame of a file as 0x00RRGGBB words, converted back with BT.709 limited range.
+std::vector<std::uint32_t> first_frame_rgb(const std::string& path)
+{
+    std::vector<std::uint32_t> rgb;
+    decode_video(path, [&rgb](const AVFrame& frame, double) {
+        rgb.resize(std::size_t(k_width) * k_height);
+        const Conversion back(static_cast<AVPixelFormat>(frame.format), AV_PIX_FMT_BGR0);
+        std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(rgb.data())};
+        const int stride[1] = {k_width * 4};
+        sws_scale(back.context, frame.data, frame.linesize, 0, k_height, out, stride);
+        return false;
+    });
     return rgb;
 }
 
@@ -245,6 +276,49 @@ TEST(Video, LosslessFramesComeBackWithTheirColours)
     EXPECT_LE(worst, 3);
 }
 
+TEST(Video, LosslessVideoHoldsEveryRawFrameInOrderAtItsTime)
+{
+    // Frames 40-79 at 10 fps, across the end of a fade in and the start of the fade out: each
+    // differs from the one before, so a frame lost, repeated or out of place shows.
+    constexpr int k_frames = 40;
+    TempDir out;
+    const CommandRun run = capture(out, "--fps 10 --frames 40-79 --crf 0 --pix-fmt yuv444p --preset ultrafast "
+                                        "--raw frames.raw --quiet frames.mkv");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::vector<std::uint8_t> raw = read_file(out.file("frames.raw"));
+    ASSERT_EQ(raw.size(), k_frames * k_frame_bytes);
+    for (int n = 1; n < k_frames; ++n)
+        ASSERT_NE(std::memcmp(&raw[n * k_frame_bytes], &raw[(n - 1) * k_frame_bytes], k_frame_bytes), 0) << n;
+
+    // Lossless 4:4:4 decodes to exactly the planes x264 was given: the raw frame in BT.709.
+    const Conversion to_video(AV_PIX_FMT_BGR0, AV_PIX_FMT_YUV444P);
+    std::vector<std::uint8_t> want(3 * std::size_t(k_width) * k_height);
+    int n = 0;
+    const bool read = decode_video(out.file("frames.mkv"), [&](const AVFrame& frame, double seconds) {
+        if (n == k_frames) {
+            ++n;
+            return false;
+        }
+        EXPECT_EQ(frame.format, AV_PIX_FMT_YUV444P);
+        EXPECT_NEAR(seconds, n / 10.0, 1e-6) << "frame " << n;
+        const std::uint8_t* source[1] = {&raw[n * k_frame_bytes]};
+        const int source_stride[1] = {k_width * 4};
+        std::uint8_t* planes[3] = {&want[0], &want[k_width * k_height], &want[2 * k_width * k_height]};
+        const int strides[3] = {k_width, k_width, k_width};
+        sws_scale(to_video.context, source, source_stride, 0, k_height, planes, strides);
+        std::size_t differing = 0;
+        for (int plane = 0; plane < 3; ++plane)
+            for (int y = 0; y < k_height; ++y)
+                differing += std::memcmp(frame.data[plane] + y * frame.linesize[plane],
+                                         planes[plane] + y * k_width, k_width) != 0;
+        EXPECT_EQ(differing, 0u) << "rows differing in frame " << n;
+        ++n;
+        return true;
+    });
+    ASSERT_TRUE(read);
+    EXPECT_EQ(n, k_frames);
+}
+
 TEST(Stills, PngFilesHoldTheRawFramesExactly)
 {
     TempDir out;
@@ -301,6 +375,15 @@ TEST(Video, FailuresLeaveNothingBehind)
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("there are no frames 621-700"), std::string::npos) << run.output;
     EXPECT_TRUE(names_in(out.file("stills")).empty());
+
+    // A write that fails once the video is under way, on the encoder's thread (the file size limit
+    // here, as a full disk would): the capture ends with the writer's reason and leaves nothing.
+    TempDir limited;
+    run = run_command("cd " + limited.path() + " && trap '' XFSZ && ulimit -f 1024 && exec " + VELMORASTIK_CAPTURE +
+                      " -C " + generated_set() + " --fps 10 --preset ultrafast --quiet show.mkv 2>&1");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.output, "velmorastik-capture: cannot write: " + limited.file("show.mkv") + ": File too large\n");
+    EXPECT_TRUE(names_in(limited.path()).empty());
 
     if (geteuid() != 0) {
         chmod(out.path().c_str(), 0555);
@@ -415,36 +498,40 @@ TEST(Video, Mp4IntoAPipeIsRefusedAndMatroskaStreams)
     EXPECT_TRUE(p.has_audio);
 }
 
-TEST(Video, AKilledCaptureLeavesNothingBehind)
+TEST(Video, AKilledOrInterruptedCaptureLeavesNothingBehind)
 {
-    TempDir out;
-    int error_pipe[2];
-    ASSERT_EQ(pipe(error_pipe), 0);
-    const std::string set = generated_set();
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(error_pipe[1], STDERR_FILENO);
-        close(error_pipe[0]);
+    for (const int signal : {SIGKILL, SIGINT, SIGTERM}) {
+        SCOPED_TRACE(strsignal(signal));
+        TempDir out;
+        int error_pipe[2];
+        ASSERT_EQ(pipe(error_pipe), 0);
+        const std::string set = generated_set();
+        const pid_t child = fork();
+        if (child == 0) {
+            dup2(error_pipe[1], STDERR_FILENO);
+            close(error_pipe[0]);
+            close(error_pipe[1]);
+            if (chdir(out.path().c_str()) == 0)
+                execl(VELMORASTIK_CAPTURE, VELMORASTIK_CAPTURE, "-C", set.c_str(), "--fps", "10", "--preset",
+                      "ultrafast", "--png", ".", "--raw", "frames.raw", "show.mkv", static_cast<char*>(nullptr));
+            _exit(127);
+        }
         close(error_pipe[1]);
-        if (chdir(out.path().c_str()) == 0)
-            execl(VELMORASTIK_CAPTURE, VELMORASTIK_CAPTURE, "-C", set.c_str(), "--fps", "10", "--preset", "ultrafast",
-                  "--png", ".", "--raw", "frames.raw", "show.mkv", static_cast<char*>(nullptr));
-        _exit(127);
+        // Stopped once it reports a tenth done: by then the video, the raw frames and stills are
+        // under way, and the encoder's thread is busy.
+        std::string progress;
+        char chunk[256];
+        ssize_t n;
+        while (progress.find("10%") == std::string::npos && (n = read(error_pipe[0], chunk, sizeof chunk)) > 0)
+            progress.append(chunk, static_cast<std::size_t>(n));
+        kill(child, signal);
+        int status = 0;
+        waitpid(child, &status, 0);
+        close(error_pipe[0]);
+        ASSERT_NE(progress.find("10%"), std::string::npos) << progress;
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "ends as stopped";
+        EXPECT_EQ(names_in(out.path()), std::vector<std::string>{}) << "no file, hidden or not";
     }
-    close(error_pipe[1]);
-    // Killed once it reports a tenth done: by then the video, the raw frames and stills are under way.
-    std::string progress;
-    char chunk[256];
-    ssize_t n;
-    while (progress.find("10%") == std::string::npos && (n = read(error_pipe[0], chunk, sizeof chunk)) > 0)
-        progress.append(chunk, static_cast<std::size_t>(n));
-    kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    close(error_pipe[0]);
-    ASSERT_NE(progress.find("10%"), std::string::npos) << progress;
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-    EXPECT_EQ(names_in(out.path()), std::vector<std::string>{}) << "no file, hidden or not";
 }
 
 }  // namespace

@@ -7,7 +7,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
+#include "colour_conversion.h"
+#include "frame_ring.h"
 #include "platform/data_file.h"
 
 extern "C" {
@@ -30,7 +34,7 @@ struct Video {
     AVCodecContext* encoder = nullptr;
     AVStream* video_stream = nullptr;
     SwsContext* scaler = nullptr;
-    AVFrame* picture = nullptr;
+    AVFrame* pictures[k_ring_slots] = {};  // the ring's slots, converted frames waiting for x264
     AVPacket* packet = nullptr;
 
     // The soundtrack, copied packet by packet as the video's time passes, read through its own
@@ -49,10 +53,23 @@ struct Video {
     // Frames keep their show time, counted from the first frame added: a video of frames 100-199
     // starts with frame 100 and with the soundtrack where the show has it then.
     std::int64_t first_index = AV_NOPTS_VALUE;
-    std::int64_t next_index = 0;  // one past the last frame added
+    std::int64_t next_index = 0;  // one past the last frame encoded
 };
 
 Video g_video;
+
+// The capture's thread renders each frame and converts its colours into the next of the ring's
+// pictures while the encoder's thread hands the pictures to x264 and writes the packets and the
+// soundtrack: the two run at once, as a pipe into the FFmpeg command line would run them. Once
+// started, only the encoder's thread touches the encoder, the muxer and the files, until it ends.
+struct EncoderThread {
+    FrameRing ring;
+    std::thread thread;
+    std::string error;  // why it stopped before the end; read once it has ended
+    bool ended_at_exit = false;
+};
+
+EncoderThread g_encoder;
 
 std::string av_reason(int code)
 {
@@ -292,6 +309,11 @@ bool open_encoder(const VideoSettings& settings, std::string* error)
     e->color_trc = AVCOL_TRC_BT709;
     if ((v.output->oformat->flags & AVFMT_GLOBALHEADER) != 0)
         e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    // x264 encodes several frames at once on threads of its own, as many as it judges the machine
+    // has room for, with a lookahead thread beside them: libavcodec's defaults for libx264, and
+    // the FFmpeg command line's; said here so that the encoder keeps them whatever those become.
+    e->thread_count = 0;
+    e->thread_type = FF_THREAD_FRAME;
     int code = av_opt_set(e->priv_data, "preset", settings.preset.c_str(), 0);
     if (code >= 0)
         code = av_opt_set_double(e->priv_data, "crf", settings.crf, 0);
@@ -310,24 +332,23 @@ bool open_encoder(const VideoSettings& settings, std::string* error)
     if (code < 0)
         return failed(error, "cannot describe the video stream", code);
 
-    // The frame's bytes are blue, green, red, unused: BGR0, full range, converted with BT.709.
-    v.scaler = sws_getContext(k_frame_width, k_frame_height, AV_PIX_FMT_BGR0, k_frame_width, k_frame_height,
-                              format, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
-                              nullptr);
-    v.picture = av_frame_alloc();
+    v.scaler = open_colour_conversion(format);
     v.packet = av_packet_alloc();
-    if (v.scaler == nullptr || v.picture == nullptr || v.packet == nullptr)
+    if (v.scaler == nullptr || v.packet == nullptr)
         return failed(error, "cannot set up the colour conversion", AVERROR(ENOMEM));
-    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-    sws_setColorspaceDetails(v.scaler, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
-    v.picture->format = format;
-    v.picture->width = k_frame_width;
-    v.picture->height = k_frame_height;
-    v.picture->color_range = AVCOL_RANGE_MPEG;
-    v.picture->colorspace = AVCOL_SPC_BT709;
-    code = av_frame_get_buffer(v.picture, 0);
-    if (code < 0)
-        return failed(error, "cannot allocate the picture", code);
+    for (AVFrame*& picture : v.pictures) {
+        picture = av_frame_alloc();
+        if (picture == nullptr)
+            return failed(error, "cannot allocate the picture", AVERROR(ENOMEM));
+        picture->format = format;
+        picture->width = k_frame_width;
+        picture->height = k_frame_height;
+        picture->color_range = AVCOL_RANGE_MPEG;
+        picture->colorspace = AVCOL_SPC_BT709;
+        code = av_frame_get_buffer(picture, 0);
+        if (code < 0)
+            return failed(error, "cannot allocate the picture", code);
+    }
     return true;
 }
 
@@ -396,12 +417,68 @@ bool copy_audio_until(std::int64_t until, std::string* error)
     return true;
 }
 
+// Encodes one converted picture and writes what is ready of the video and the soundtrack.
+bool encode_picture(AVFrame* picture, std::string* error)
+{
+    Video& v = g_video;
+    const int code = avcodec_send_frame(v.encoder, picture);
+    if (code < 0)
+        return failed(error, "the H.264 encoder refused a frame", code);
+    v.next_index = v.first_index + picture->pts + 1;
+    return drain_encoder(error) && copy_audio_until(v.next_index, error);
+}
+
+// The encoder's thread: the ring's pictures in order until the capture finishes or stops it. A
+// picture's slot is given back only once x264 has taken its own copy.
+void encode_pictures()
+{
+    std::string error;
+    for (int slot; (slot = g_encoder.ring.begin_read()) >= 0;) {
+        const bool done = encode_picture(g_video.pictures[slot], &error);
+        g_encoder.ring.end_read();
+        if (!done) {
+            g_encoder.error = error;
+            g_encoder.ring.stop();
+            return;
+        }
+    }
+}
+
+bool start_encoder_thread(std::string* error)
+{
+    g_encoder.ring.reset();
+    g_encoder.error.clear();
+    try {
+        g_encoder.thread = std::thread(encode_pictures);
+    } catch (const std::system_error& problem) {
+        *error = std::string("cannot start the encoder's thread: ") + problem.what();
+        return false;
+    }
+    return true;
+}
+
+// Waits for the encoder's thread: after the pictures in the ring when drain, else after the one
+// in hand. Whatever ends the capture ends it first, before the video and the files go away.
+void end_encoder_thread(bool drain)
+{
+    if (!g_encoder.thread.joinable() || g_encoder.thread.get_id() == std::this_thread::get_id())
+        return;
+    if (drain)
+        g_encoder.ring.finish();
+    else
+        g_encoder.ring.stop();
+    g_encoder.thread.join();
+}
+
+void end_encoder_thread_at_exit() { end_encoder_thread(false); }
+
 void close_all()
 {
     Video& v = g_video;
     av_packet_free(&v.packet);
     av_packet_free(&v.audio_packet);
-    av_frame_free(&v.picture);
+    for (AVFrame*& picture : v.pictures)
+        av_frame_free(&picture);
     sws_freeContext(v.scaler);
     v.scaler = nullptr;
     avcodec_free_context(&v.encoder);
@@ -444,31 +521,53 @@ bool video_open(const char* path, const VideoSettings& settings, std::string* er
         video_discard();
         return failed(error, "cannot write: " + v.path, code);
     }
+    // A capture that fails elsewhere ends through exit(): the thread must be stopped before the
+    // objects it uses are destroyed. Registered after main's own handler, so it runs first.
+    if (!g_encoder.ended_at_exit) {
+        std::atexit(end_encoder_thread_at_exit);
+        g_encoder.ended_at_exit = true;
+    }
+    if (!start_encoder_thread(error)) {
+        video_discard();
+        return false;
+    }
     return true;
 }
 
 bool video_add_frame(const Frame32& frame, std::int64_t index, std::string* error)
 {
     Video& v = g_video;
-    int code = av_frame_make_writable(v.picture);
+    const int slot = g_encoder.ring.begin_fill();
+    if (slot < 0) {
+        // The encoder's thread has failed: its reason is the capture's.
+        end_encoder_thread(false);
+        *error = g_encoder.error;
+        return false;
+    }
+    AVFrame* picture = v.pictures[slot];
+    // x264 copies each picture it is given, so this is only a safeguard: it copies nothing.
+    const int code = av_frame_make_writable(picture);
     if (code < 0)
         return failed(error, "cannot prepare a picture", code);
     const std::uint8_t* source[1] = {reinterpret_cast<const std::uint8_t*>(frame.pixels)};
     const int stride[1] = {static_cast<int>(k_frame_row_bytes)};
-    sws_scale(v.scaler, source, stride, 0, k_frame_height, v.picture->data, v.picture->linesize);
+    sws_scale(v.scaler, source, stride, 0, k_frame_height, picture->data, picture->linesize);
     if (v.first_index == AV_NOPTS_VALUE)
         v.first_index = index;
-    v.picture->pts = index - v.first_index;
-    code = avcodec_send_frame(v.encoder, v.picture);
-    if (code < 0)
-        return failed(error, "the H.264 encoder refused a frame", code);
-    v.next_index = index + 1;
-    return drain_encoder(error) && copy_audio_until(v.next_index, error);
+    picture->pts = index - v.first_index;
+    g_encoder.ring.end_fill();
+    return true;
 }
 
 bool video_finish(std::string* error, std::int64_t* bytes)
 {
     Video& v = g_video;
+    end_encoder_thread(true);
+    if (!g_encoder.error.empty()) {
+        *error = g_encoder.error;
+        video_discard();
+        return false;
+    }
     const int code = avcodec_send_frame(v.encoder, nullptr);
     bool done = code >= 0 ? drain_encoder(error) : failed(error, "the H.264 encoder failed", code);
     done = done && (v.first_index == AV_NOPTS_VALUE || copy_audio_until(v.next_index, error));
@@ -496,6 +595,7 @@ bool video_finish(std::string* error, std::int64_t* bytes)
 
 void video_discard()
 {
+    end_encoder_thread(false);
     video_discard_file();
     close_all();
     g_video.file = OutputFile{};

@@ -39,15 +39,18 @@ bool video_preset_known(const std::string& name);
 // Whether the name of path says a container video_open can write.
 bool video_format_known(const std::string& path);
 
-// Encodes frame, frame number index of the show. The video's time starts at the first frame added
-// and keeps the show's time from there (index / fps later), the soundtrack's with it.
+// Adds frame, frame number index of the show: converts its colours and hands it to the encoder's
+// thread, waiting while a few frames are still waiting for it. The video's time starts at the
+// first frame added and keeps the show's time from there (index / fps later), the soundtrack's
+// with it. A failure of the encoder's thread is the failure of the next call, or of video_finish.
 bool video_add_frame(const Frame32& frame, std::int64_t index, std::string* error);
 
-// Flushes the encoder, copies the soundtrack up to the end of the last frame, completes the file,
-// and renames it into place. Returns the final size through *bytes.
+// Waits for the encoder's thread to encode every frame added, flushes the encoder, copies the
+// soundtrack up to the end of the last frame, completes the file, and renames it into place.
+// Returns the final size through *bytes.
 bool video_finish(std::string* error, std::int64_t* bytes);
 
-// Closes and removes an unfinished video; harmless when none is open.
+// Stops the encoder's thread, closes and removes an unfinished video; harmless when none is open.
 void video_discard();
 
 // Removes the temporary file of an unfinished video and nothing else: safe in a signal handler.

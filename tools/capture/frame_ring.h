@@ -1,0 +1,40 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+// Hands a fixed set of slots, numbered 0 to k_ring_slots - 1 and used in turn, from the thread that
+// fills them to the thread that empties them, in order. What a slot holds is the caller's, made
+// once; the ring only says whose turn it is. A full ring makes the filler wait, an empty one the
+// reader. The filler says when no more will come (finish), the reader when it gives up (stop).
+inline constexpr int k_ring_slots = 3;
+
+class FrameRing {
+public:
+    // The filler: the next empty slot, waiting for one; -1 once the reader has stopped.
+    int begin_fill();
+    // The slot from begin_fill is ready to read.
+    void end_fill();
+    // No more slots will be filled: the reader reads what is left, then gets -1.
+    void finish();
+
+    // The reader: the next filled slot, waiting for one; -1 once all are read after finish, or
+    // at once after stop.
+    int begin_read();
+    // The slot from begin_read may be filled again.
+    void end_read();
+    // The reader will read no more: the filler and the reader get -1 from now on.
+    void stop();
+
+    // Empty and running again, for the next video.
+    void reset();
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::uint64_t filled_ = 0;  // slots filled so far
+    std::uint64_t read_ = 0;    // slots read so far
+    bool finished_ = false;
+    bool stopped_ = false;
+};
