@@ -12,7 +12,7 @@ enum class Direction { out, in };
 struct PhaseKind {
     Direction direction;
     bool effect;
-    bool is_intro;  // the intro always draws a frame and does not pump before its fade
+    bool is_intro;  // the intro always draws a frame and does not pump before making one
 };
 
 // Every time value is taken relative to the show's first clock reading, in unsigned 32-bit
@@ -54,16 +54,14 @@ void run_phase(const ShowOperations& operations, const ShowClock& clock, float e
         const double now = clock.elapsed();
         level = clamp_level(now * k_level_per_ms - phase_start);
         const double amount = kind.direction == Direction::out ? level : 255.0 - level;
-        // Without the effect nothing touches the frame between the copy and the fade, so they
-        // run as one pass; the pixels are the same.
-        if (kind.effect) {
-            copy_frame(source);
-            operations.draw_effect((now - effect_origin) * k_angle_per_ms);
-        }
+        // Events are handled before the frame is made rather than between its drawing and its fade:
+        // they never touch the frame, so every frame and when it is presented stay the same.
         if (!kind.is_intro)
             operations.pump_messages();
+        // The copy, the effect and the fade each run as one walk over the frame; the pixels are
+        // those of copy_frame, draw_effect and fade_to_black in turn.
         if (kind.effect)
-            fade_to_black(static_cast<std::uint32_t>(amount));
+            operations.draw_effect_frame(source, (now - effect_origin) * k_angle_per_ms, static_cast<std::uint32_t>(amount));
         else
             copy_faded_frame(source, static_cast<std::uint32_t>(amount));
         operations.show_frame();

@@ -9,8 +9,9 @@ struct Frame32;
 struct ShowOperations {
     // Decodes the picture at path into buffer; does not return when it cannot.
     void (*load_picture)(const char* path, Frame32* buffer);
-    // Draws the interference effect over the virtual backbuffer for an angle in radians.
-    void (*draw_effect)(double angle);
+    // Makes an effect frame in the virtual backbuffer: the picture copied, the interference effect
+    // drawn over it for an angle in radians, and faded by amount (see fade_to_black).
+    void (*draw_effect_frame)(const Frame32& picture, double angle, std::uint32_t amount);
     // Puts the virtual backbuffer on screen.
     void (*show_frame)();
     // Handles pending window events without waiting.
