@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "fx/dot_table.h"
 #include "fx/frame.h"
 #include "platform/data_file.h"
 #include "platform/fatal.h"
@@ -84,6 +85,7 @@ void effect_init(int width, int height)
         fatal_error("Not enough memory for the effect table", "error");
     g_effect_scroll = 0;
     build_polar_table();
+    build_dot_table();
 }
 
 void build_polar_table()

@@ -26,7 +26,7 @@ extern std::uint32_t g_effect_texture[k_texture_texels];
 extern std::uint16_t g_effect_scroll;
 
 // Called once at start-up with the frame size: reads the texture file, allocates and builds the
-// table, resets the scroll. A texture file that cannot be opened or read, is not a regular file,
+// table and its regrouped copy (fx/dot_table.h), resets the scroll. A texture file that cannot be opened or read, is not a regular file,
 // or a failed allocation, ends the process; a short one is used as read, said in one line.
 void effect_init(int width, int height);
 

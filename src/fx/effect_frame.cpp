@@ -1,5 +1,6 @@
 #include "fx/effect_frame.h"
 
+#include "fx/dot_table.h"
 #include "fx/fade_kernels.h"
 #include "fx/frame.h"
 
@@ -14,20 +15,36 @@ void compose_effect_frame(const Frame32& picture, const EffectWindows& windows, 
     // The effect covers the frame: effect_init is called with the frame's size.
     const FadeKernel fade = best_fade_kernel();
     const auto level = static_cast<std::uint8_t>(amount & 0xFFu);
-    const std::size_t stride = static_cast<std::size_t>(g_polar_stride);
-    const std::uint16_t* a = g_polar_table + static_cast<std::size_t>(windows.a_row) * stride + windows.a_column;
-    const std::uint16_t* b = g_polar_table + static_cast<std::size_t>(windows.b_row) * stride + windows.b_column;
-    const std::uint32_t* source = picture.pixels;
-    std::uint32_t* target = g_virtual_backbuffer->pixels;
+    const std::size_t stride = dot_table_stride();
+    const std::uint16_t* a = dot_table_row(windows.a_column, windows.a_row);
+    const std::uint16_t* b = dot_table_row(windows.b_column, windows.b_row);
+    // Rows in threes: one with dots, then two only faded, back to back. As the frame's other
+    // passes do, each call walks the frame in the opposite direction to the one before, so that it
+    // starts on the rows the last one ended on, which are still in the second-level cache.
     static_assert(k_frame_height % 3 == 0);
-    // Rows in threes: one with dots, then two only faded, back to back.
-    for (int i = 0; i < k_frame_height; i += 3) {
-        effect_row(source, target, k_frame_width, {a, b, g_effect_scroll}, level);
-        fade(source + k_frame_width, target + k_frame_width, 2 * k_frame_width, level);
-        a += 3 * stride;
-        b += 3 * stride;
-        source += 3 * k_frame_width;
-        target += 3 * k_frame_width;
+    static bool backward = false;
+    backward = !backward;
+    constexpr int groups = k_frame_height / 3;
+    constexpr int ahead = 2;
+    constexpr std::size_t k_dot_row_entries = (k_frame_width + 2) / 3;
+    for (int n = 0; n < groups; ++n) {
+        const int group = backward ? groups - 1 - n : n;
+        const std::size_t first = static_cast<std::size_t>(3 * group) * k_frame_width;
+        const std::size_t dots = static_cast<std::size_t>(group) * stride;
+        // The table entries of the group after next are asked for now, so that they are in cache
+        // when it starts: a dot row's entries are too far from the last one's for the processor
+        // to fetch them ahead by itself.
+        if (n + ahead < groups) {
+            const std::size_t later = static_cast<std::size_t>(backward ? group - ahead : group + ahead) * stride;
+            for (std::size_t entry = 0; entry < k_dot_row_entries; entry += 32) {
+                __builtin_prefetch(a + later + entry);
+                __builtin_prefetch(b + later + entry);
+            }
+        }
+        effect_row(picture.pixels + first, g_virtual_backbuffer->pixels + first, k_frame_width,
+                   {a + dots, b + dots, g_effect_scroll}, level);
+        fade(picture.pixels + first + k_frame_width, g_virtual_backbuffer->pixels + first + k_frame_width,
+             2 * k_frame_width, level);
     }
     g_effect_scroll = static_cast<std::uint16_t>(g_effect_scroll + k_scroll_step);
 }

@@ -1,19 +1,32 @@
 #include "fx/effect_kernels.h"
 
+#include <algorithm>
+#include <cstring>
+
 #ifdef VELMORASTIK_X86_KERNELS
 #include <immintrin.h>
 #endif
 
 namespace {
 
-// The row faded whole by the widest fade kernel, then each dot made again from the picture: the
-// dots are a third of a third of the pixels, and the row is still in the first-level cache.
+// The row copied into a scratch row in the first-level cache, the dots blended there one at a
+// time, and the scratch row faded into the frame by the widest fade kernel. Blending in the
+// frame's row after its fade instead would read the picture where the fade has just written, at
+// the same offset within a page, and stall on every read.
 void effect_row_portable(const std::uint32_t* source, std::uint32_t* target, std::size_t count, const EffectRow& row,
                          std::uint8_t level)
 {
-    best_fade_kernel()(source, target, count, level);
-    for (std::size_t j = 0; j < count; j += 3)
-        target[j] = effect_row_pixel(source[j], true, row.a[j], row.b[j], row.scroll, level);
+    std::uint32_t scratch[768];  // a multiple of 3
+    for (std::size_t first = 0; first < count; first += std::size(scratch)) {
+        const std::size_t n = std::min(count - first, std::size(scratch));
+        std::memcpy(scratch, source + first, n * sizeof(std::uint32_t));
+        // first is a multiple of 3, so the dots fall where they do in the whole row.
+        for (std::size_t j = 0; j < n; j += 3) {
+            const std::size_t dot = (first + j) / 3;
+            scratch[j] = blend_half(scratch[j], g_effect_texture[static_cast<std::uint16_t>(row.b[dot] - row.a[dot] - row.scroll)]);
+        }
+        best_fade_kernel()(scratch, target + first, n, level);
+    }
 }
 
 #ifdef VELMORASTIK_X86_KERNELS
@@ -31,24 +44,15 @@ __attribute__((target("avx2"), always_inline)) inline void blend_eight(const std
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), _mm256_subs_epu8(drawn, sub));
 }
 
-// 24 pixels, 8 dots, at a time. The dots' 16-bit indices come from the table rows as loaded,
-// b - a - scroll for all 24 entries; shuffles pick every third one into 32-bit lanes, one gather
-// fetches the 8 texels, and permutes put each back under its pixel, where a blend keeps the
-// blended value only in the dots' lanes.
+// 24 pixels, 8 dots, at a time: the dots' 16-bit indices b - a - scroll from 8 entries of each
+// window, widened to 32 bits for one gather of the 8 texels; permutes put each texel under its
+// pixel, where a blend keeps the blended value only in the dots' lanes.
 __attribute__((target("avx2"))) void effect_row_avx2(const std::uint32_t* source, std::uint32_t* target,
                                                      std::size_t count, const EffectRow& row, std::uint8_t level)
 {
     const __m256i sub = _mm256_set1_epi32(static_cast<int>(fade_subtrahend(level)));
-    const __m256i scroll = _mm256_set1_epi16(static_cast<short>(row.scroll));
+    const __m128i scroll = _mm_set1_epi16(static_cast<short>(row.scroll));
     const __m256i low_bits = _mm256_set1_epi32(0x7F7F7F7F);
-    // Entries 0..15: per 128-bit lane, the entries at 0, 3, 6 (low lane) and 9, 12, 15 (high
-    // lane) into its first three 32-bit lanes, zero in the fourth; then the six moved together.
-    const __m256i pick_first = _mm256_setr_epi8(0, 1, -1, -1, 6, 7, -1, -1, 12, 13, -1, -1, -1, -1, -1, -1,  //
-                                                 2, 3, -1, -1, 8, 9, -1, -1, 14, 15, -1, -1, -1, -1, -1, -1);
-    const __m256i close_up = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 3);
-    // Entries 16..23, in both lanes: the ones at 18 and 21 into 32-bit lanes 6 and 7.
-    const __m256i pick_last = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,  //
-                                               -1, -1, -1, -1, -1, -1, -1, -1, 4, 5, -1, -1, 10, 11, -1, -1);
     // Texel k under the pixel 3k: pixels 0, 3, 6 of the first 8; 9, 12, 15; 18, 21.
     const __m256i spread0 = _mm256_setr_epi32(0, 0, 0, 1, 1, 1, 2, 2);
     const __m256i spread1 = _mm256_setr_epi32(3, 3, 3, 3, 4, 4, 4, 5);
@@ -57,17 +61,10 @@ __attribute__((target("avx2"))) void effect_row_avx2(const std::uint32_t* source
 
     std::size_t j = 0;
     for (; j + 24 <= count; j += 24) {
-        const __m256i first = _mm256_sub_epi16(
-            _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.b + j)),
-                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.a + j))),
-            scroll);
-        const __m256i last = _mm256_sub_epi16(
-            _mm256_sub_epi16(_mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row.b + j + 16))),
-                             _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row.a + j + 16)))),
-            scroll);
-        const __m256i index = _mm256_or_si256(
-            _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(first, pick_first), close_up),
-            _mm256_shuffle_epi8(last, pick_last));
+        const std::size_t dot = j / 3;
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.a + dot));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.b + dot));
+        const __m256i index = _mm256_cvtepu16_epi32(_mm_sub_epi16(_mm_sub_epi16(b, a), scroll));
         const __m256i texels =
             _mm256_and_si256(_mm256_srli_epi32(_mm256_i32gather_epi32(texture, index, 4), 1), low_bits);
 
@@ -78,7 +75,7 @@ __attribute__((target("avx2"))) void effect_row_avx2(const std::uint32_t* source
     _mm256_zeroupper();
     // j is a multiple of 3, so the dots of the rest fall where they do in the whole row.
     for (; j < count; ++j)
-        target[j] = effect_row_pixel(source[j], j % 3 == 0, row.a[j], row.b[j], row.scroll, level);
+        target[j] = effect_row_pixel(source[j], j % 3 == 0, row.a[j / 3], row.b[j / 3], row.scroll, level);
 }
 #endif
 

@@ -14,7 +14,8 @@
 // the first-level cache. All give exactly what copy_frame, render_interference and fade_to_black
 // give for that row.
 
-// The two windows' table entries for the row, from each window's column, and the frame's scroll.
+// The two windows' table entries for the row's dots, back to back (fx/dot_table.h), and the
+// frame's scroll.
 struct EffectRow {
     const std::uint16_t* a;
     const std::uint16_t* b;
@@ -31,8 +32,8 @@ inline std::uint32_t effect_row_pixel(std::uint32_t pixel, bool dot, std::uint16
     return fade_pixel(pixel, level);
 }
 
-// Writes target[j] = effect_row_pixel(source[j], j % 3 == 0, row.a[j], row.b[j], row.scroll,
-// level) for j below count; source and target are apart.
+// Writes target[j] = effect_row_pixel(source[j], j % 3 == 0, row.a[j / 3], row.b[j / 3],
+// row.scroll, level) for j below count; source and target are apart.
 using EffectRowKernel = void (*)(const std::uint32_t* source, std::uint32_t* target, std::size_t count,
                                  const EffectRow& row, std::uint8_t level);
 using EffectRowKernelInfo = Kernel<EffectRowKernel>;
