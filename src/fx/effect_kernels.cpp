@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #ifdef VELMORASTIK_X86_KERNELS
 #include <immintrin.h>

@@ -58,8 +58,9 @@ void run_phase(const ShowOperations& operations, const ShowClock& clock, float e
         // they never touch the frame, so every frame and when it is presented stay the same.
         if (!kind.is_intro)
             operations.pump_messages();
-        // The copy, the effect and the fade each run as one walk over the frame; the pixels are
-        // those of copy_frame, draw_effect and fade_to_black in turn.
+        // Each frame is made in one walk over it: with the effect, the pixels of copy_frame,
+        // draw_effect and fade_to_black in turn (fx/effect_frame.h); without, of copy_frame and
+        // fade_to_black.
         if (kind.effect)
             operations.draw_effect_frame(source, (now - effect_origin) * k_angle_per_ms, static_cast<std::uint32_t>(amount));
         else
