@@ -140,6 +140,9 @@ int main(int argc, char** argv)
             std::snprintf(on_screen, sizeof on_screen, "%s", path);
         }
 
+    free_frame(show.frame);
+    free_frame(show.pictures[0]);
+    free_frame(show.pictures[1]);
     std::FILE* report = show.output.raw == stdout ? stderr : stdout;
     std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(show.output.frames));
     if (show.output.raw == nullptr)
