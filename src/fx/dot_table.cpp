@@ -36,10 +36,10 @@ void build_dot_table()
     }
     const int rows = 2 * g_effect_height;
     const int columns = 2 * g_effect_width;
-    for (int r = 0; r < rows; ++r)
+    const std::uint16_t* entry = g_polar_table;
+    for (int r = 0; r < rows; ++r, entry += g_polar_stride)
         for (int k = 0; k < columns; ++k)
-            group(k, r)[static_cast<std::size_t>(r / 3) * dot_table_stride() + static_cast<std::size_t>(k / 3)] =
-                g_polar_table[static_cast<std::size_t>(r) * static_cast<std::size_t>(g_polar_stride) + k];
+            group(k, r)[static_cast<std::size_t>(r / 3) * dot_table_stride() + static_cast<std::size_t>(k / 3)] = entry[k];
 }
 
 const std::uint16_t* dot_table_row(int column, int row)

@@ -24,7 +24,8 @@ void effect_row_portable(const std::uint32_t* source, std::uint32_t* target, std
         // first is a multiple of 3, so the dots fall where they do in the whole row.
         for (std::size_t j = 0; j < n; j += 3) {
             const std::size_t dot = (first + j) / 3;
-            scratch[j] = blend_half(scratch[j], g_effect_texture[static_cast<std::uint16_t>(row.b[dot] - row.a[dot] - row.scroll)]);
+            const std::uint16_t index = static_cast<std::uint16_t>(row.b[dot] - row.a[dot] - row.scroll);
+            scratch[j] = blend_half(scratch[j], g_effect_texture[index]);
         }
         best_fade_kernel()(scratch, target + first, n, level);
     }

@@ -80,7 +80,8 @@ void run_phase(const ShowOperations& operations, const ShowClock& clock, float e
         // copy_frame, draw_effect and fade_to_black in turn (fx/effect_frame.h); without, of
         // copy_frame and fade_to_black.
         if (kind.effect)
-            operations.draw_effect_frame(source, (now - effect_origin) * k_angle_per_ms, static_cast<std::uint32_t>(amount));
+            operations.draw_effect_frame(source, (now - effect_origin) * k_angle_per_ms,
+                                         static_cast<std::uint32_t>(amount));
         else
             make_plain_frame(source, static_cast<std::uint32_t>(amount), &held);
         operations.show_frame();
