@@ -77,12 +77,30 @@ void BM_effect_frame_kernel(benchmark::State& state)
     EffectScope scope;
     std::int64_t frame = 0;
     for (auto _ : state) {
-        compose_effect_frame(*scope.picture, effect_windows(angle_of(frame++)), 100, kernel.run);
+        compose_effect_frame(*scope.picture, effect_windows(angle_of(frame++)), 100, -1, kernel.run);
         benchmark::DoNotOptimize(g_virtual_backbuffer->pixels);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * k_frame_bytes));
 }
 BENCHMARK(BM_effect_frame_kernel)->DenseRange(0, static_cast<int>(effect_row_kernels().size()) - 1);
+
+// A fade-out's effect frame after its first: the rows without dots faded further in place.
+void BM_effect_frame_further(benchmark::State& state)
+{
+    EffectScope scope;
+    std::int64_t frame = 0;
+    compose_effect_frame(*scope.picture, effect_windows(0.0), 0, -1, best_effect_row_kernel());
+    for (auto _ : state) {
+        const auto amount = static_cast<int>(frame % 256);
+        compose_effect_frame(*scope.picture, effect_windows(angle_of(frame)), static_cast<std::uint32_t>(amount),
+                             amount == 0 ? -1 : amount - 1, best_effect_row_kernel());
+        ++frame;
+        benchmark::DoNotOptimize(g_virtual_backbuffer->pixels);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * k_frame_bytes));
+}
+BENCHMARK(BM_effect_frame_further);
 
 }  // namespace

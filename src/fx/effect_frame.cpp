@@ -4,17 +4,22 @@
 #include "fx/fade_kernels.h"
 #include "fx/frame.h"
 
-void draw_effect_frame(const Frame32& picture, double angle, std::uint32_t amount)
+void draw_effect_frame(const Frame32& picture, double angle, std::uint32_t amount, int held)
 {
-    compose_effect_frame(picture, effect_windows(angle), amount, best_effect_row_kernel());
+    compose_effect_frame(picture, effect_windows(angle), amount, held, best_effect_row_kernel());
 }
 
-void compose_effect_frame(const Frame32& picture, const EffectWindows& windows, std::uint32_t amount,
+void compose_effect_frame(const Frame32& picture, const EffectWindows& windows, std::uint32_t amount, int held,
                           EffectRowKernel effect_row)
 {
     // The effect covers the frame: effect_init is called with the frame's size.
     const FadeKernel fade = best_fade_kernel();
     const auto level = static_cast<std::uint8_t>(amount & 0xFFu);
+    // The rows without dots: from the picture, or the frame held faded further, or left as held.
+    const bool further = held >= 0 && level >= held;
+    const std::uint32_t* plain_source = further ? g_virtual_backbuffer->pixels : picture.pixels;
+    const auto plain_level = static_cast<std::uint8_t>(further ? level - held : level);
+    const bool plain_rows = !further || plain_level != 0;
     const std::size_t stride = dot_table_stride();
     const std::uint16_t* a = dot_table_row(windows.a_column, windows.a_row);
     const std::uint16_t* b = dot_table_row(windows.b_column, windows.b_row);
@@ -43,8 +48,9 @@ void compose_effect_frame(const Frame32& picture, const EffectWindows& windows, 
         }
         effect_row(picture.pixels + first, g_virtual_backbuffer->pixels + first, k_frame_width,
                    {a + dots, b + dots, g_effect_scroll}, level);
-        fade(picture.pixels + first + k_frame_width, g_virtual_backbuffer->pixels + first + k_frame_width,
-             2 * k_frame_width, level);
+        if (plain_rows)
+            fade(plain_source + first + k_frame_width, g_virtual_backbuffer->pixels + first + k_frame_width,
+                 2 * k_frame_width, plain_level);
     }
     g_effect_scroll = static_cast<std::uint16_t>(g_effect_scroll + k_scroll_step);
 }

@@ -67,7 +67,7 @@ void run_phase(const ShowOperations& operations, const ShowClock& clock, float e
         return;
 
     // The test is on the clamped level, so every phase ends with exactly one frame at 255.
-    int held = -1;
+    int held = -1;  // the amount of the phase's previous frame, which the backbuffer holds
     while (level < 255.0f) {
         const double now = clock.elapsed();
         level = clamp_level(now * k_level_per_ms - phase_start);
@@ -79,11 +79,13 @@ void run_phase(const ShowOperations& operations, const ShowClock& clock, float e
         // Each frame is made in one walk over it at most: with the effect, the pixels of
         // copy_frame, draw_effect and fade_to_black in turn (fx/effect_frame.h); without, of
         // copy_frame and fade_to_black.
-        if (kind.effect)
+        if (kind.effect) {
             operations.draw_effect_frame(source, (now - effect_origin) * k_angle_per_ms,
-                                         static_cast<std::uint32_t>(amount));
-        else
+                                         static_cast<std::uint32_t>(amount), held);
+            held = static_cast<int>(amount);
+        } else {
             make_plain_frame(source, static_cast<std::uint32_t>(amount), &held);
+        }
         operations.show_frame();
         operations.pump_messages();
     }

@@ -80,7 +80,7 @@ protected:
                 continue;
             std::fill(g_virtual_backbuffer->pixels, g_virtual_backbuffer->pixels + k_frame_pixels, 0xA5A5A5A5u);
             g_effect_scroll = scroll;
-            compose_effect_frame(picture_, w, amount, kernel.run);
+            compose_effect_frame(picture_, w, amount, -1, kernel.run);
             for (std::size_t i = 0; i < k_frame_pixels; ++i)
                 ASSERT_EQ(g_virtual_backbuffer->pixels[i], expected[i])
                     << kernel.name << ": windows (" << w.a_column << ", " << w.a_row << ") and (" << w.b_column << ", "
@@ -129,6 +129,33 @@ TEST_F(EffectFrameTest, EveryKernelMatchesTheDefinitionAtManyWindowsScrollsAndAm
     }
 }
 
+TEST_F(EffectFrameTest, AFrameHeldIsFadedFurtherOnlyWhenTheAmountIsNotBelowIt)
+{
+    // The frame before, at held, has other windows and another scroll: only its rows without dots
+    // may be kept, and only where the new amount is at least held.
+    use_noise_table();
+    const EffectWindows before{100, 200, 300, 50};
+    const EffectWindows now{640, 480, 0, 1};
+    struct Case {
+        std::uint32_t held;
+        std::uint32_t amount;
+    };
+    for (const Case c : {Case{0, 0}, Case{0, 1}, Case{40, 40}, Case{40, 41}, Case{40, 255}, Case{254, 255},
+                         Case{255, 255}, Case{41, 40}, Case{255, 0}}) {
+        const std::vector<std::uint32_t> expected = defined_frame(now, 0x1234, c.amount);
+        for (const EffectRowKernelInfo& kernel : effect_row_kernels()) {
+            if (!kernel.supported)
+                continue;
+            g_effect_scroll = 0x4321;
+            compose_effect_frame(picture_, before, c.held, -1, kernel.run);
+            g_effect_scroll = 0x1234;
+            compose_effect_frame(picture_, now, c.amount, static_cast<int>(c.held), kernel.run);
+            ASSERT_TRUE(std::equal(expected.begin(), expected.end(), g_virtual_backbuffer->pixels))
+                << kernel.name << ": held " << c.held << ", amount " << c.amount;
+        }
+    }
+}
+
 TEST_F(EffectFrameTest, DrawEffectFrameIsCopyDrawFadeFrameAfterFrame)
 {
     // As the show runs them: the windows from the angle, the scroll carried from frame to frame
@@ -146,7 +173,7 @@ TEST_F(EffectFrameTest, DrawEffectFrameIsCopyDrawFadeFrameAfterFrame)
         ASSERT_EQ(g_effect_scroll, static_cast<std::uint16_t>(scroll + 0x0501));
 
         g_effect_scroll = scroll;
-        draw_effect_frame(picture_, angle, amount);
+        draw_effect_frame(picture_, angle, amount, -1);
         ASSERT_TRUE(std::equal(expected.begin(), expected.end(), g_virtual_backbuffer->pixels)) << "frame " << frame;
         ASSERT_EQ(g_effect_scroll, static_cast<std::uint16_t>(scroll + 0x0501)) << "one step per frame";
         scroll = g_effect_scroll;

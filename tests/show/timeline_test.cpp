@@ -23,6 +23,7 @@ struct Event {
     int picture = 0;                 // effect: the picture the frame is made from; pump, show: the
                                      // picture in the virtual backbuffer, 0 once it is faded
     int amount = 0;                  // effect: the amount asked for; show: the amount applied
+    int held = 0;                    // effect: the amount the backbuffer was said to hold
     Source source = unknown;         // show: the buffer the frame was made from, unless black
     std::uint32_t clock = 0;         // show: the clock when the frame was presented
 };
@@ -88,13 +89,14 @@ void fake_load(const char* path, Frame32* buffer)
 
 // Makes the frame as the real one does, less the effect's dots, so that what is presented tells
 // which picture and which amount the timeline asked for.
-void fake_effect_frame(const Frame32& picture, double angle, std::uint32_t amount)
+void fake_effect_frame(const Frame32& picture, double angle, std::uint32_t amount, int held)
 {
     Event event;
     event.kind = Event::effect;
     event.angle = angle;
     event.picture = picture_in(picture);
     event.amount = static_cast<int>(amount);
+    event.held = held;
     g_recording.events.push_back(event);
     copy_faded_frame(picture, amount);
 }
@@ -347,6 +349,23 @@ TEST_F(TimelineTest, CallOrderWithinAFrame)
     const auto last_load = std::find_if(events.rbegin(), events.rend(), [](const Event& e) { return e.kind == Event::load; });
     const std::size_t plain_frame = static_cast<std::size_t>(events.rend() - last_load);
     EXPECT_EQ(kinds(plain_frame, 3), (std::vector<Event::Kind>{Event::pump, Event::show, Event::pump}));
+}
+
+TEST_F(TimelineTest, EffectFramesAreToldTheAmountOfTheFrameBeforeThemInTheSameFade)
+{
+    // The effect frame may fade further what the backbuffer holds: that must be the previous
+    // frame of the same fade, and a fade's first frame must say there is none.
+    std::vector<Event> effects;
+    for (const Event& event : play())
+        if (event.kind == Event::effect)
+            effects.push_back(event);
+    ASSERT_EQ(effects.size(), 8u * 256);
+    for (std::size_t i = 0; i < effects.size(); ++i) {
+        const bool first_of_fade = i % 256 == 0;
+        const int expected = first_of_fade ? -1 : effects[i - 1].amount;
+        ASSERT_EQ(effects[i].held, expected) << "effect frame " << i;
+    }
+    EXPECT_EQ(effects[256].amount, 255) << "a fade-in starts from black, after a fade-out that ended there";
 }
 
 TEST_F(TimelineTest, EffectAngleRunsOnTheClockAcrossPhases)
