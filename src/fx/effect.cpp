@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "fx/dot_table.h"
 #include "fx/frame.h"
 #include "platform/data_file.h"
 #include "platform/fatal.h"
@@ -84,6 +85,7 @@ void effect_init(int width, int height)
         fatal_error("Not enough memory for the effect table", "error");
     g_effect_scroll = 0;
     build_polar_table();
+    build_dot_table();
 }
 
 void build_polar_table()
@@ -96,15 +98,23 @@ void build_polar_table()
             *entry++ = polar_entry(k - w, h - r);
 }
 
-void draw_effect(double angle)
+EffectWindows effect_windows(double angle)
 {
     const double cx = g_effect_centre_x;
     const double cy = g_effect_centre_y;
     const double b_row_angle = static_cast<float>(angle + 2.0);
-    render_interference(static_cast<int>(cx + 100.0 * std::sin(angle)),
-                        static_cast<int>(cy + 100.0 * std::sin(angle + 0.02)),
-                        static_cast<int>(cx + 100.0 * std::sin(angle + 1.0)),
-                        static_cast<int>(cy + 100.0 * std::sin(b_row_angle)));
+    return {
+        .a_column = static_cast<int>(cx + 100.0 * std::sin(angle)),
+        .a_row = static_cast<int>(cy + 100.0 * std::sin(angle + 0.02)),
+        .b_column = static_cast<int>(cx + 100.0 * std::sin(angle + 1.0)),
+        .b_row = static_cast<int>(cy + 100.0 * std::sin(b_row_angle)),
+    };
+}
+
+void draw_effect(double angle)
+{
+    const EffectWindows w = effect_windows(angle);
+    render_interference(w.a_column, w.a_row, w.b_column, w.b_row);
 }
 
 void render_interference(int a_column, int a_row, int b_column, int b_row)

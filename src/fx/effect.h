@@ -26,7 +26,7 @@ extern std::uint32_t g_effect_texture[k_texture_texels];
 extern std::uint16_t g_effect_scroll;
 
 // Called once at start-up with the frame size: reads the texture file, allocates and builds the
-// table, resets the scroll. A texture file that cannot be opened or read, is not a regular file,
+// table and its regrouped copy (fx/dot_table.h), resets the scroll. A texture file that cannot be opened or read, is not a regular file,
 // or a failed allocation, ends the process; a short one is used as read, said in one line.
 void effect_init(int width, int height);
 
@@ -39,8 +39,19 @@ long read_effect_texture(std::FILE* file);
 // Fills g_polar_table from the effect's width and height.
 void build_polar_table();
 
-// Called on every frame of the effect's transitions, after the picture copy and before the fade:
-// places the two windows for the angle (radians) and renders.
+// The two windows' top-left table entries (column, row) for one frame.
+struct EffectWindows {
+    int a_column;
+    int a_row;
+    int b_column;
+    int b_row;
+};
+
+// Where the windows lie at an effect angle (radians): four sines, each result cut toward zero.
+EffectWindows effect_windows(double angle);
+
+// The definition of an effect frame's drawing, after the picture copy and before the fade: places
+// the two windows for the angle (radians) and renders. The show runs draw_effect_frame instead.
 void draw_effect(double angle);
 
 // Blends one texel into every third pixel of every third row of the virtual backbuffer, the

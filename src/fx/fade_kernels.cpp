@@ -9,13 +9,6 @@
 
 namespace {
 
-// Saturating byte subtraction does the whole definition at once: the colour bytes lose the level
-// with a floor at 0, and the top byte loses 0xFF, which always leaves 0.
-constexpr std::uint32_t subtrahend(std::uint8_t level)
-{
-    return 0xFF000000u | level * 0x010101u;
-}
-
 void fade_scalar(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
 {
     for (std::size_t i = 0; i < count; ++i)
@@ -25,7 +18,7 @@ void fade_scalar(const std::uint32_t* source, std::uint32_t* target, std::size_t
 #ifdef VELMORASTIK_X86_KERNELS
 void fade_sse2(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
 {
-    const __m128i sub = _mm_set1_epi32(static_cast<int>(subtrahend(level)));
+    const __m128i sub = _mm_set1_epi32(static_cast<int>(fade_subtrahend(level)));
     std::size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         const auto* s = reinterpret_cast<const __m128i*>(source + i);
@@ -45,7 +38,7 @@ void fade_sse2(const std::uint32_t* source, std::uint32_t* target, std::size_t c
 __attribute__((target("avx2"))) void fade_avx2(const std::uint32_t* source, std::uint32_t* target,
                                                std::size_t count, std::uint8_t level)
 {
-    const __m256i sub = _mm256_set1_epi32(static_cast<int>(subtrahend(level)));
+    const __m256i sub = _mm256_set1_epi32(static_cast<int>(fade_subtrahend(level)));
     std::size_t i = 0;
     for (; i + 32 <= count; i += 32) {
         const auto* s = reinterpret_cast<const __m256i*>(source + i);
@@ -67,7 +60,7 @@ __attribute__((target("avx2"))) void fade_avx2(const std::uint32_t* source, std:
 #ifdef __wasm_simd128__
 void fade_simd128(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
 {
-    const v128_t sub = wasm_i32x4_splat(static_cast<std::int32_t>(subtrahend(level)));
+    const v128_t sub = wasm_i32x4_splat(static_cast<std::int32_t>(fade_subtrahend(level)));
     std::size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         for (std::size_t k = 0; k < 16; k += 4)

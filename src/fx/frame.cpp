@@ -16,13 +16,15 @@ static_assert(k_frame_pixels % k_pass_block == 0);
 
 // A picture and the backbuffer together are larger than the processor's second-level cache, so
 // passes that all ran front to back would find nothing of the previous pass there. Each pass
-// runs over the frame in blocks, in the opposite order to the pass before it, and starts where
-// the previous one ended, on lines it has just touched.
+// runs over the frame in blocks, in the opposite order to the pass before it, whichever it was,
+// and starts where the previous one ended, on lines it has just touched.
+bool g_pass_backward = false;
+
 template <typename Block>
 void whole_frame_pass(Block block)
 {
-    static bool backward = false;
-    backward = !backward;
+    g_pass_backward = !g_pass_backward;
+    const bool backward = g_pass_backward;
     constexpr std::size_t blocks = k_frame_pixels / k_pass_block;
     for (std::size_t n = 0; n < blocks; ++n)
         block((backward ? blocks - 1 - n : n) * k_pass_block);

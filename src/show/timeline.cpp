@@ -12,7 +12,7 @@ enum class Direction { out, in };
 struct PhaseKind {
     Direction direction;
     bool effect;
-    bool is_intro;  // the intro always draws a frame and does not pump before its fade
+    bool is_intro;  // the intro always draws a frame and does not pump before making one
 };
 
 // Every time value is taken relative to the show's first clock reading, in unsigned 32-bit
@@ -39,6 +39,23 @@ float clamp_level(double level)
     return static_cast<float>(level);
 }
 
+// A frame without the effect: the picture faded by amount, into a backbuffer that holds this
+// phase's previous frame, the same picture faded by *held (-1 before the phase's first frame).
+// The same amount needs no work at all, and a higher one only fades that frame further: fading by
+// a and then by b clamps every byte as fading by a + b does. Either way the frame is the one that
+// copy_frame and fade_to_black make.
+void make_plain_frame(const Frame32& source, std::uint32_t amount, int* held)
+{
+    const int previous = *held;
+    *held = static_cast<int>(amount);
+    if (previous == *held)
+        return;
+    if (previous >= 0 && *held > previous)
+        fade_to_black(amount - static_cast<std::uint32_t>(previous));
+    else
+        copy_faded_frame(source, amount);
+}
+
 void run_phase(const ShowOperations& operations, const ShowClock& clock, float effect_origin,
                const Frame32& source, PhaseKind kind, double phase_start_ms)
 {
@@ -50,22 +67,25 @@ void run_phase(const ShowOperations& operations, const ShowClock& clock, float e
         return;
 
     // The test is on the clamped level, so every phase ends with exactly one frame at 255.
+    int held = -1;  // the amount of the phase's previous frame, which the backbuffer holds
     while (level < 255.0f) {
         const double now = clock.elapsed();
         level = clamp_level(now * k_level_per_ms - phase_start);
         const double amount = kind.direction == Direction::out ? level : 255.0 - level;
-        // Without the effect nothing touches the frame between the copy and the fade, so they
-        // run as one pass; the pixels are the same.
-        if (kind.effect) {
-            copy_frame(source);
-            operations.draw_effect((now - effect_origin) * k_angle_per_ms);
-        }
+        // Events are handled before the frame is made rather than between its drawing and its fade:
+        // they never touch the frame, so every frame and when it is presented stay the same.
         if (!kind.is_intro)
             operations.pump_messages();
-        if (kind.effect)
-            fade_to_black(static_cast<std::uint32_t>(amount));
-        else
-            copy_faded_frame(source, static_cast<std::uint32_t>(amount));
+        // Each frame is made in one walk over it at most: with the effect, the pixels of
+        // copy_frame, draw_effect and fade_to_black in turn (fx/effect_frame.h); without, of
+        // copy_frame and fade_to_black.
+        if (kind.effect) {
+            operations.draw_effect_frame(source, (now - effect_origin) * k_angle_per_ms,
+                                         static_cast<std::uint32_t>(amount), held);
+            held = static_cast<int>(amount);
+        } else {
+            make_plain_frame(source, static_cast<std::uint32_t>(amount), &held);
+        }
         operations.show_frame();
         operations.pump_messages();
     }

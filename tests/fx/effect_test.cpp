@@ -14,6 +14,7 @@
 #include <numbers>
 #include <vector>
 
+#include "fx/dot_table.h"
 #include "fx/effect.h"
 #include "fx/frame.h"
 #include "temp_dir.h"
@@ -46,6 +47,8 @@ protected:
     {
         std::free(g_polar_table);
         g_polar_table = nullptr;
+        std::free(g_dot_table);
+        g_dot_table = nullptr;
         free_frame(g_virtual_backbuffer);
         g_virtual_backbuffer = nullptr;
         ASSERT_EQ(chdir(previous_directory_), 0);

@@ -111,6 +111,24 @@ TEST_F(FrameTest, CopyFadedFrameEqualsACopyThenAFade)
     EXPECT_EQ(std::memcmp(source.pixels, original.pixels, k_frame_bytes), 0) << "the picture is never drawn on";
 }
 
+// The timeline fades a fade-out's frames further in place rather than from the picture again.
+TEST_F(FrameTest, FadingAFadedFrameFurtherEqualsFadingThePictureByTheSum)
+{
+    static Frame32 source;
+    for (std::size_t i = 0; i < k_frame_pixels; ++i)
+        source.pixels[i] = static_cast<std::uint32_t>(i * 2654435761u) | (i % 2 ? 0xFF000000u : 0u);
+    for (std::uint32_t first : {0u, 1u, 37u, 128u, 254u})
+        for (std::uint32_t then : {0u, 1u, 2u, 100u}) {
+            if (first + then > 255)
+                continue;
+            copy_faded_frame(source, first + then);
+            const std::vector<std::uint32_t> expected(pixels(), pixels() + k_frame_pixels);
+            copy_faded_frame(source, first);
+            fade_to_black(then);
+            ASSERT_TRUE(std::equal(expected.begin(), expected.end(), pixels())) << first << " then " << then;
+        }
+}
+
 TEST(BlendHalf, HalvesEveryByteWithoutCarry)
 {
     EXPECT_EQ(blend_half(0xFF804020, 0x00204080), 0x7F504050u);

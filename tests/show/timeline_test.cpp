@@ -20,9 +20,10 @@ struct Event {
     std::string path;                // load
     const Frame32* buffer = nullptr;  // load
     double angle = 0;                // effect
-    int picture = 0;                 // effect, pump, show: the picture in the virtual backbuffer
-                                     // before the fade, 0 once the fade has run
-    int amount = 0;                  // show: the fade amount applied
+    int picture = 0;                 // effect: the picture the frame is made from; pump, show: the
+                                     // picture in the virtual backbuffer, 0 once it is faded
+    int amount = 0;                  // effect: the amount asked for; show: the amount applied
+    int held = 0;                    // effect: the amount the backbuffer was said to hold
     Source source = unknown;         // show: the buffer the frame was made from, unless black
     std::uint32_t clock = 0;         // show: the clock when the frame was presented
 };
@@ -60,11 +61,13 @@ void fill_picture(Frame32* buffer, int number)
     buffer->pixels[2] = 0xFF000000u | static_cast<std::uint32_t>(number);
 }
 
-int picture_in_backbuffer()
+int picture_in(const Frame32& frame)
 {
-    const std::uint32_t pixel = g_virtual_backbuffer->pixels[2];
+    const std::uint32_t pixel = frame.pixels[2];
     return pixel >> 24 == 0xFF ? static_cast<int>(pixel & 0xFF) : 0;
 }
+
+int picture_in_backbuffer() { return picture_in(*g_virtual_backbuffer); }
 
 Source source_in_backbuffer()
 {
@@ -84,13 +87,18 @@ void fake_load(const char* path, Frame32* buffer)
         g_recording.on_load(path);
 }
 
-void fake_effect(double angle)
+// Makes the frame as the real one does, less the effect's dots, so that what is presented tells
+// which picture and which amount the timeline asked for.
+void fake_effect_frame(const Frame32& picture, double angle, std::uint32_t amount, int held)
 {
     Event event;
     event.kind = Event::effect;
     event.angle = angle;
-    event.picture = picture_in_backbuffer();
+    event.picture = picture_in(picture);
+    event.amount = static_cast<int>(amount);
+    event.held = held;
     g_recording.events.push_back(event);
+    copy_faded_frame(picture, amount);
 }
 
 void fake_pump()
@@ -149,7 +157,13 @@ protected:
 
     const std::vector<Event>& play()
     {
-        run_show({fake_load, fake_effect, fake_show, fake_pump, fake_now});
+        run_show({
+            .load_picture = fake_load,
+            .draw_effect_frame = fake_effect_frame,
+            .show_frame = fake_show,
+            .pump_messages = fake_pump,
+            .now = fake_now,
+        });
         return g_recording.events;
     }
 
@@ -318,15 +332,40 @@ TEST_F(TimelineTest, CallOrderWithinAFrame)
     // The intro presents, then pumps; it does not pump before the fade.
     EXPECT_EQ(kinds(0, 4), (std::vector<Event::Kind>{Event::show, Event::pump, Event::show, Event::pump}));
 
+    // An effect frame pumps, is made in one go, presented, and pumps again; the first one fades
+    // out the intro's picture, by 0.
     const auto first_load = std::find_if(events.begin(), events.end(), [](const Event& e) { return e.kind == Event::load; });
     const std::size_t effect_frame = static_cast<std::size_t>(first_load - events.begin()) + 1;
-    EXPECT_EQ(kinds(effect_frame, 4), (std::vector<Event::Kind>{Event::effect, Event::pump, Event::show, Event::pump}));
-    EXPECT_EQ(events[effect_frame].picture, 1) << "the effect draws over the copied picture";
-    EXPECT_EQ(events[effect_frame + 1].picture, 1) << "the first pump comes before the fade";
+    EXPECT_EQ(kinds(effect_frame, 4), (std::vector<Event::Kind>{Event::pump, Event::effect, Event::show, Event::pump}));
+    EXPECT_EQ(events[effect_frame + 1].picture, 1) << "made from the picture on screen";
+    EXPECT_EQ(events[effect_frame + 1].amount, 0);
+    EXPECT_EQ(events[effect_frame + 2].amount, 0) << "presented as made";
+    EXPECT_EQ(events[effect_frame + 2].source, outgoing);
+    // The last effect frame ends the fourth transition's fade-in.
+    const auto last_effect = std::find_if(events.rbegin(), events.rend(), [](const Event& e) { return e.kind == Event::effect; });
+    EXPECT_EQ(last_effect->picture, 14) << "the fourth transition is the last with the effect";
+    EXPECT_EQ(last_effect->amount, 0);
 
     const auto last_load = std::find_if(events.rbegin(), events.rend(), [](const Event& e) { return e.kind == Event::load; });
     const std::size_t plain_frame = static_cast<std::size_t>(events.rend() - last_load);
     EXPECT_EQ(kinds(plain_frame, 3), (std::vector<Event::Kind>{Event::pump, Event::show, Event::pump}));
+}
+
+TEST_F(TimelineTest, EffectFramesAreToldTheAmountOfTheFrameBeforeThemInTheSameFade)
+{
+    // The effect frame may fade further what the backbuffer holds: that must be the previous
+    // frame of the same fade, and a fade's first frame must say there is none.
+    std::vector<Event> effects;
+    for (const Event& event : play())
+        if (event.kind == Event::effect)
+            effects.push_back(event);
+    ASSERT_EQ(effects.size(), 8u * 256);
+    for (std::size_t i = 0; i < effects.size(); ++i) {
+        const bool first_of_fade = i % 256 == 0;
+        const int expected = first_of_fade ? -1 : effects[i - 1].amount;
+        ASSERT_EQ(effects[i].held, expected) << "effect frame " << i;
+    }
+    EXPECT_EQ(effects[256].amount, 255) << "a fade-in starts from black, after a fade-out that ended there";
 }
 
 TEST_F(TimelineTest, EffectAngleRunsOnTheClockAcrossPhases)

@@ -25,7 +25,7 @@ std::uint64_t show_frame_count(std::uint64_t fps)
     g_virtual_backbuffer = scratch;
     run_show({
         .load_picture = [](const char*, Frame32*) {},
-        .draw_effect = [](double) {},
+        .draw_effect_frame = [](const Frame32&, double, std::uint32_t, int) {},
         .show_frame = [] { ++g_frames; },
         .pump_messages = [] {},
         .now = virtual_now,

@@ -1,0 +1,106 @@
+// An effect frame the defining way (copy, effect, fade: three walks) against one walk with each
+// row kernel, and the plain memcpy of a frame as the yardstick, in the same run.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "fx/dot_table.h"
+#include "fx/effect.h"
+#include "fx/effect_frame.h"
+#include "fx/frame.h"
+
+namespace {
+
+// The effect's table and a texture of noise, without the texture file; a picture-like frame.
+struct EffectScope {
+    EffectScope()
+    {
+        g_effect_width = k_frame_width;
+        g_effect_height = k_frame_height;
+        g_effect_centre_x = k_frame_width / 2;
+        g_effect_centre_y = k_frame_height / 2;
+        g_polar_stride = 2 * k_frame_width;
+        g_polar_table = static_cast<std::uint16_t*>(std::malloc(4 * k_frame_pixels * sizeof(std::uint16_t)));
+        build_polar_table();
+        build_dot_table();
+        std::uint32_t state = 1;
+        for (std::uint32_t& texel : g_effect_texture) {
+            state = state * 1664525u + 1013904223u;
+            texel = state >> 8;
+        }
+        g_virtual_backbuffer = allocate_frame();
+        picture = allocate_frame();
+        for (std::size_t i = 0; i < k_frame_pixels; ++i)
+            picture->pixels[i] = 0xFF000000u | static_cast<std::uint32_t>((i * 2654435761u) >> 8);
+    }
+    ~EffectScope()
+    {
+        free_frame(picture);
+        free_frame(g_virtual_backbuffer);
+        g_virtual_backbuffer = nullptr;
+        std::free(g_polar_table);
+        g_polar_table = nullptr;
+        std::free(g_dot_table);
+        g_dot_table = nullptr;
+    }
+    Frame32* picture;
+};
+
+// A new angle every frame, as in the show, so the windows move over the table.
+double angle_of(std::int64_t frame) { return static_cast<double>(frame) * 0.033; }
+
+void BM_effect_frame_defined(benchmark::State& state)
+{
+    EffectScope scope;
+    std::int64_t frame = 0;
+    for (auto _ : state) {
+        copy_frame(*scope.picture);
+        draw_effect(angle_of(frame++));
+        fade_to_black(100);
+        benchmark::DoNotOptimize(g_virtual_backbuffer->pixels);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * k_frame_bytes));
+}
+BENCHMARK(BM_effect_frame_defined);
+
+void BM_effect_frame_kernel(benchmark::State& state)
+{
+    const EffectRowKernelInfo& kernel = effect_row_kernels()[static_cast<std::size_t>(state.range(0))];
+    if (!kernel.supported) {
+        state.SkipWithError("not supported on this processor");
+        return;
+    }
+    state.SetLabel(kernel.name);
+    EffectScope scope;
+    std::int64_t frame = 0;
+    for (auto _ : state) {
+        compose_effect_frame(*scope.picture, effect_windows(angle_of(frame++)), 100, -1, kernel.run);
+        benchmark::DoNotOptimize(g_virtual_backbuffer->pixels);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * k_frame_bytes));
+}
+BENCHMARK(BM_effect_frame_kernel)->DenseRange(0, static_cast<int>(effect_row_kernels().size()) - 1);
+
+// A fade-out's effect frame after its first: the rows without dots faded further in place.
+void BM_effect_frame_further(benchmark::State& state)
+{
+    EffectScope scope;
+    std::int64_t frame = 0;
+    compose_effect_frame(*scope.picture, effect_windows(0.0), 0, -1, best_effect_row_kernel());
+    for (auto _ : state) {
+        const auto amount = static_cast<int>(frame % 256);
+        compose_effect_frame(*scope.picture, effect_windows(angle_of(frame)), static_cast<std::uint32_t>(amount),
+                             amount == 0 ? -1 : amount - 1, best_effect_row_kernel());
+        ++frame;
+        benchmark::DoNotOptimize(g_virtual_backbuffer->pixels);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * k_frame_bytes));
+}
+BENCHMARK(BM_effect_frame_further);
+
+}  // namespace

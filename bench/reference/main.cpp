@@ -1,0 +1,153 @@
+// The whole show rendered the plain way on a virtual clock: every frame copies its picture, draws
+// the effect over it on effect frames and fades it, one whole-frame pass each, as the show is
+// described rather than as it is optimised. It is the yardstick of bench/show_speed.sh, and the
+// tests compare the capture tool's frames with its frames.
+//   velmorastik-reference-show DIR FPS [RAW]
+// Plays the data set in DIR/data at FPS frames a second. With RAW ('-' for standard output) the
+// frames go there as the capture tool writes them, and 'frames: N' goes to standard error;
+// without it, 'frames: N' and the FNV-1a digest of all frames go to standard output.
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "fx/effect.h"
+#include "fx/frame.h"
+#include "image/jpeg_loader.h"
+#include "plain_frame.h"
+#include "show/data_set.h"
+
+namespace {
+
+struct Output {
+    std::FILE* raw = nullptr;
+    std::uint64_t digest = 0xCBF29CE484222325u;
+    std::uint64_t frames = 0;
+};
+
+// FNV-1a over the frame's 64-bit little-endian words, as the whole-show digest test hashes.
+void add_to_digest(Output& output, const Frame32& frame)
+{
+    for (std::size_t i = 0; i < k_frame_bytes; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, reinterpret_cast<const unsigned char*>(frame.pixels) + i, 8);
+        output.digest = (output.digest ^ word) * 0x100000001B3u;
+    }
+}
+
+struct Show {
+    std::uint64_t fps = 0;
+    Output output;
+    std::uint16_t scroll = 0;
+    Frame32* frame = nullptr;
+    Frame32* pictures[2] = {};  // 0: the one faded out, 1: the one faded in
+
+    // Frame n is shown at floor(n * 1000 / fps) ms.
+    double now() const { return static_cast<double>(static_cast<std::uint32_t>(output.frames * 1000 / fps)); }
+
+    void present()
+    {
+        if (output.raw != nullptr) {
+            if (std::fwrite(frame->pixels, 1, k_frame_bytes, output.raw) != k_frame_bytes) {
+                std::perror("velmorastik-reference-show: cannot write");
+                std::exit(2);
+            }
+        } else {
+            add_to_digest(output, *frame);
+        }
+        ++output.frames;
+    }
+
+    void draw_effect(double angle)
+    {
+        const double cx = k_frame_width / 2;
+        const double cy = k_frame_height / 2;
+        plain_interference(*frame, static_cast<int>(cx + 100.0 * std::sin(angle)),
+                           static_cast<int>(cy + 100.0 * std::sin(angle + 0.02)),
+                           static_cast<int>(cx + 100.0 * std::sin(angle + 1.0)),
+                           static_cast<int>(cy + 100.0 * std::sin(static_cast<float>(angle + 2.0))), scroll);
+        scroll = static_cast<std::uint16_t>(scroll + 0x0501);
+    }
+
+    // One fade: out raises the amount from 0 to 255, in lowers it; the level runs at 0.05 a
+    // millisecond from the phase's start, held in single precision, and clamped.
+    void phase(const Frame32& picture, bool out, bool effect, bool intro)
+    {
+        const float start = static_cast<float>(now() * 0.05);
+        if (!intro && now() * 0.05 - start >= 255.0)
+            return;
+        float level = 0.0f;
+        while (level < 255.0f) {
+            const double time = now();
+            const double raw_level = time * 0.05 - start;
+            level = raw_level < 0.0 ? 0.0f : raw_level > 255.0 ? 255.0f : static_cast<float>(raw_level);
+            plain_copy(picture, *frame);
+            if (effect)
+                draw_effect(time * 0.002);
+            plain_fade(*frame, static_cast<std::uint32_t>(out ? level : 255.0 - level));
+            present();
+        }
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3 || argc > 4 || chdir(argv[1]) != 0) {
+        std::fputs("usage: velmorastik-reference-show DIR FPS [RAW]\n", stderr);
+        return 64;
+    }
+    Show show;
+    show.fps = std::strtoull(argv[2], nullptr, 10);
+    if (show.fps < 1 || show.fps > 1000) {
+        std::fputs("velmorastik-reference-show: FPS must be 1 to 1000\n", stderr);
+        return 64;
+    }
+    if (argc == 4) {
+        show.output.raw = std::strcmp(argv[3], "-") == 0 ? stdout : std::fopen(argv[3], "wb");
+        if (show.output.raw == nullptr) {
+            std::perror(argv[3]);
+            return 2;
+        }
+    }
+    effect_init(k_frame_width, k_frame_height);
+    show.frame = allocate_frame();
+    show.pictures[0] = allocate_frame();
+    show.pictures[1] = allocate_frame();
+    if (show.frame == nullptr || show.pictures[0] == nullptr || show.pictures[1] == nullptr)
+        return 2;
+
+    load_picture(k_intro_picture_path, show.pictures[1]);
+    show.phase(*show.pictures[1], false, false, true);
+    const char* formats[] = {k_first_set_format, k_second_set_format};
+    const int counts[] = {5, 6};
+    char on_screen[32];
+    std::snprintf(on_screen, sizeof on_screen, "%s", k_intro_picture_path);
+    for (int set = 0; set < 2; ++set)
+        for (int k = 1; k <= counts[set]; ++k) {
+            char path[32];
+            std::snprintf(path, sizeof path, formats[set], k);
+            // The picture on screen is read again before it fades out.
+            load_picture(on_screen, show.pictures[0]);
+            load_picture(path, show.pictures[1]);
+            const bool effect = set == 0 && k <= 4;
+            show.phase(*show.pictures[0], true, effect, false);
+            show.phase(*show.pictures[1], false, effect, false);
+            std::snprintf(on_screen, sizeof on_screen, "%s", path);
+        }
+
+    free_frame(show.frame);
+    free_frame(show.pictures[0]);
+    free_frame(show.pictures[1]);
+    std::FILE* report = show.output.raw == stdout ? stderr : stdout;
+    std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(show.output.frames));
+    if (show.output.raw == nullptr)
+        std::fprintf(report, "digest: 0x%016llX\n", static_cast<unsigned long long>(show.output.digest));
+    else if (std::fclose(show.output.raw) != 0)
+        return 2;
+    return 0;
+}

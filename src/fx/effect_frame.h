@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+#include "fx/effect.h"
+#include "fx/effect_kernels.h"
+
+struct Frame32;
+
+// An effect frame in one walk over the virtual backbuffer. copy_frame(picture), draw_effect(angle)
+// and fade_to_black(amount) in that order define it; this gives the same bytes and advances the
+// scroll once, as draw_effect does, while reading the picture and writing the frame only once.
+
+// Called for every frame of the effect's transitions in place of those three. held is the amount
+// of the frame the virtual backbuffer holds when that is an effect frame of the same picture (-1
+// when not): if amount is not below it, the rows without dots are faded further in place rather
+// than made from the picture again, since fading by a and then by b clamps every byte as fading
+// by a + b does.
+void draw_effect_frame(const Frame32& picture, double angle, std::uint32_t amount, int held);
+
+// The same for windows already placed, with a chosen row kernel: the tests and benchmarks run each
+// variant through it. The windows must lie within the table, as for render_interference.
+void compose_effect_frame(const Frame32& picture, const EffectWindows& windows, std::uint32_t amount, int held,
+                          EffectRowKernel effect_row);
