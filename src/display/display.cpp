@@ -5,6 +5,7 @@
 #include "display/ddraw_error_names.h"
 #include "display/display_mode.h"
 #include "fx/frame.h"
+#include "fx/stream_copy.h"
 #include "platform/fatal.h"
 
 Display* g_display = nullptr;
@@ -105,12 +106,10 @@ void Display::upload()
     std::uint32_t* destination = lock();
     if (destination == nullptr)
         return;
-    const std::uint32_t* source = source_frame;
-    for (int row = 0; row < k_frame_height; ++row) {
-        std::memcpy(destination, source, k_frame_row_bytes);
-        source += k_frame_width;
-        destination += pitch_pixels;
-    }
+    // The screen reads the back surface next, not this program: its lines need not come through
+    // our cache first.
+    stream_rows(destination, static_cast<std::size_t>(pitch_pixels) * sizeof(std::uint32_t), source_frame,
+                k_frame_row_bytes, k_frame_row_bytes, k_frame_height);
     unlock();
 }
 

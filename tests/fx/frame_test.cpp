@@ -7,6 +7,7 @@
 
 #include "fx/fade_kernels.h"
 #include "fx/frame.h"
+#include "fx/stream_copy.h"
 
 namespace {
 
@@ -204,6 +205,35 @@ TEST(FadeKernels, TheChosenKernelIsTheWidestSupported)
             EXPECT_EQ(best_fade_kernel(), kernel.run) << kernel.name;
             break;
         }
+}
+
+// Every alignment of the destination, rows shorter than the streamed block, one byte past it and
+// the frame's own: the rows arrive byte for byte and the gaps between them stay as they were.
+TEST(StreamRows, CopiesEveryRowExactlyWhateverTheAlignment)
+{
+    constexpr std::size_t k_pitch = 2688;
+    constexpr int k_rows = 3;
+    std::vector<unsigned char> source(k_rows * k_pitch);
+    for (std::size_t i = 0; i < source.size(); ++i)
+        source[i] = static_cast<unsigned char>(i * 7 + i / 251);
+    for (const std::size_t row_bytes : {0, 1, 15, 63, 64, 65, 79, 80, 2559, 2560}) {
+        for (std::size_t offset = 0; offset < 16; ++offset) {
+            std::vector<unsigned char> memory(16 + k_rows * k_pitch, 0xAB);
+            unsigned char* const destination =
+                memory.data() + (16 - reinterpret_cast<std::uintptr_t>(memory.data()) % 16) % 16 + offset;
+            stream_rows(destination, k_pitch, source.data(), k_pitch, row_bytes, k_rows);
+            for (int row = 0; row < k_rows; ++row) {
+                const unsigned char* written = destination + row * k_pitch;
+                ASSERT_EQ(std::memcmp(written, source.data() + row * k_pitch, row_bytes), 0)
+                    << row_bytes << " bytes at offset " << offset << ", row " << row;
+                if (row + 1 < k_rows) {
+                    ASSERT_TRUE(std::all_of(written + row_bytes, written + k_pitch,
+                                            [](unsigned char byte) { return byte == 0xAB; }))
+                        << row_bytes << " bytes at offset " << offset << ", row " << row;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
