@@ -3,7 +3,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "fx/dot_table.h"
@@ -17,14 +16,7 @@ namespace {
 struct EffectScope {
     EffectScope()
     {
-        g_effect_width = k_frame_width;
-        g_effect_height = k_frame_height;
-        g_effect_centre_x = k_frame_width / 2;
-        g_effect_centre_y = k_frame_height / 2;
-        g_polar_stride = 2 * k_frame_width;
-        g_polar_table = static_cast<std::uint16_t*>(std::malloc(4 * k_frame_pixels * sizeof(std::uint16_t)));
-        build_polar_table();
-        build_dot_table();
+        effect_build_tables(k_frame_width, k_frame_height);
         std::uint32_t state = 1;
         for (std::uint32_t& texel : g_effect_texture) {
             state = state * 1664525u + 1013904223u;
@@ -40,10 +32,7 @@ struct EffectScope {
         free_frame(picture);
         free_frame(g_virtual_backbuffer);
         g_virtual_backbuffer = nullptr;
-        std::free(g_polar_table);
-        g_polar_table = nullptr;
-        std::free(g_dot_table);
-        g_dot_table = nullptr;
+        effect_release_tables();
     }
     Frame32* picture;
 };

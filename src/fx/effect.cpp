@@ -62,12 +62,6 @@ long read_effect_texture(std::FILE* file)
 
 void effect_init(int width, int height)
 {
-    g_effect_width = width;
-    g_effect_height = height;
-    g_effect_centre_x = width / 2;
-    g_effect_centre_y = height / 2;
-    g_polar_stride = 2 * width;
-
     const DataFile file = data_file_open(k_texture_path);
     if (file.stream == nullptr)
         fatal_file_error("ERROR LOCATING...", "open", k_texture_path, file.reason);
@@ -79,6 +73,16 @@ void effect_init(int width, int height)
         std::fprintf(stderr, "%s: %ld bytes, short of a texture's %ld: the missing bytes read as 255 (white)\n",
                      k_texture_path, bytes, k_texture_bytes);
 
+    effect_build_tables(width, height);
+}
+
+void effect_build_tables(int width, int height)
+{
+    g_effect_width = width;
+    g_effect_height = height;
+    g_effect_centre_x = width / 2;
+    g_effect_centre_y = height / 2;
+    g_polar_stride = 2 * width;
     const std::size_t entries = static_cast<std::size_t>(2 * width) * static_cast<std::size_t>(2 * height);
     g_polar_table = static_cast<std::uint16_t*>(std::malloc(entries * sizeof(std::uint16_t)));
     if (g_polar_table == nullptr)
@@ -86,6 +90,14 @@ void effect_init(int width, int height)
     g_effect_scroll = 0;
     build_polar_table();
     build_dot_table();
+}
+
+void effect_release_tables()
+{
+    std::free(g_polar_table);
+    g_polar_table = nullptr;
+    std::free(g_dot_table);
+    g_dot_table = nullptr;
 }
 
 void build_polar_table()

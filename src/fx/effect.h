@@ -25,10 +25,18 @@ extern std::uint16_t* g_polar_table;
 extern std::uint32_t g_effect_texture[k_texture_texels];
 extern std::uint16_t g_effect_scroll;
 
-// Called once at start-up with the frame size: reads the texture file, allocates and builds the
-// table and its regrouped copy (fx/dot_table.h), resets the scroll. A texture file that cannot be opened or read, is not a regular file,
-// or a failed allocation, ends the process; a short one is used as read, said in one line.
+// Called once at start-up with the frame size: reads the texture file, then effect_build_tables.
+// A texture file that cannot be opened or read, is not a regular file, or a failed allocation,
+// ends the process; a short one is used as read, said in one line.
 void effect_init(int width, int height);
+
+// The effect's geometry for the frame size, its table and the table's regrouped copy
+// (fx/dot_table.h) allocated and built, the scroll reset; the texture is left as it is. A failed
+// allocation ends the process.
+void effect_build_tables(int width, int height);
+
+// Frees both tables: for tests and benchmarks, since the show keeps them to the end.
+void effect_release_tables();
 
 // Reads the texture from an open stream: three bytes (red, green, blue) per texel, 255 for
 // every byte past the end. Nothing beyond k_texture_bytes is read. The bytes read, or -1 with

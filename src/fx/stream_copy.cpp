@@ -1,5 +1,6 @@
 #include "fx/stream_copy.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -12,30 +13,17 @@ namespace {
 #ifdef __SSE2__
 constexpr std::size_t k_vector = sizeof(__m128i);
 
-// The bytes before the first 16-byte boundary go through the cache like any store; the rest,
-// four vectors at a time, around it.
+// The bytes before the first 16-byte boundary and after the last whole vector go through the
+// cache like any store; the rest around it.
 void stream_row(unsigned char* destination, const unsigned char* source, std::size_t bytes)
 {
     const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(destination) % k_vector;
-    const std::size_t head = misalignment == 0 ? 0 : k_vector - misalignment;
-    if (bytes < head + 4 * k_vector) {
-        std::memcpy(destination, source, bytes);
-        return;
-    }
+    const std::size_t head = std::min(bytes, misalignment == 0 ? 0 : k_vector - misalignment);
     std::memcpy(destination, source, head);
     std::size_t i = head;
-    for (; i + 4 * k_vector <= bytes; i += 4 * k_vector) {
-        const auto* s = reinterpret_cast<const __m128i*>(source + i);
-        auto* d = reinterpret_cast<__m128i*>(destination + i);
-        const __m128i a = _mm_loadu_si128(s);
-        const __m128i b = _mm_loadu_si128(s + 1);
-        const __m128i c = _mm_loadu_si128(s + 2);
-        const __m128i e = _mm_loadu_si128(s + 3);
-        _mm_stream_si128(d, a);
-        _mm_stream_si128(d + 1, b);
-        _mm_stream_si128(d + 2, c);
-        _mm_stream_si128(d + 3, e);
-    }
+    for (; i + k_vector <= bytes; i += k_vector)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(destination + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i)));
     std::memcpy(destination + i, source + i, bytes - i);
 }
 #else

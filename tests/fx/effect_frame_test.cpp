@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <vector>
 
 #include "fx/dot_table.h"
@@ -23,15 +22,7 @@ class EffectFrameTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        g_effect_width = k_frame_width;
-        g_effect_height = k_frame_height;
-        g_effect_centre_x = k_frame_width / 2;
-        g_effect_centre_y = k_frame_height / 2;
-        g_polar_stride = 2 * k_frame_width;
-        g_polar_table = static_cast<std::uint16_t*>(std::malloc(4 * k_frame_pixels * sizeof(std::uint16_t)));
-        ASSERT_NE(g_polar_table, nullptr);
-        build_polar_table();
-        build_dot_table();
+        effect_build_tables(k_frame_width, k_frame_height);
         std::uint32_t state = 7;
         for (std::uint32_t& texel : g_effect_texture)
             texel = next_random(state) & 0x00FFFFFFu;
@@ -39,16 +30,12 @@ protected:
         ASSERT_NE(g_virtual_backbuffer, nullptr);
         for (std::size_t i = 0; i < k_frame_pixels; ++i)
             picture_.pixels[i] = next_random(state) | 0xFF000000u;
-        g_effect_scroll = 0;
     }
     void TearDown() override
     {
         free_frame(g_virtual_backbuffer);
         g_virtual_backbuffer = nullptr;
-        std::free(g_polar_table);
-        g_polar_table = nullptr;
-        std::free(g_dot_table);
-        g_dot_table = nullptr;
+        effect_release_tables();
     }
 
     static void use_noise_table()

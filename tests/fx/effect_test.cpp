@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <numbers>
@@ -45,10 +44,7 @@ protected:
     }
     void TearDown() override
     {
-        std::free(g_polar_table);
-        g_polar_table = nullptr;
-        std::free(g_dot_table);
-        g_dot_table = nullptr;
+        effect_release_tables();
         free_frame(g_virtual_backbuffer);
         g_virtual_backbuffer = nullptr;
         ASSERT_EQ(chdir(previous_directory_), 0);
