@@ -4,6 +4,7 @@
 #   bench/capture_speed.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 bin=$(realpath "${1:-build}/bin")
 runs=${2:-3}
 work=$(mktemp -d)
@@ -12,17 +13,8 @@ trap 'rm -rf "$work"' EXIT
 show_seconds=$("$bin/velmorastik-capture" -C "$work" --fps 60 | awk '/^frames:/ { print $2 / 60 }')
 
 median_speed() {
-  local times=()
-  for _ in $(seq "$runs"); do
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    times+=("$(awk -v s="$start" -v e="$end" 'BEGIN { print e - s }')")
-  done
-  local median
-  median=$(printf '%s\n' "${times[@]}" | sort -g | sed -n "$(( (runs + 1) / 2 ))p")
-  awk -v t="$median" -v show="$show_seconds" 'BEGIN { printf "%.1f s, %.2fx real time", t, show / t }'
+  awk -v t="$(wall_times "$runs" "$@" | median)" -v show="$show_seconds" \
+    'BEGIN { printf "%.1f s, %.2fx real time", t, show / t }'
 }
 
 echo "show: ${show_seconds} s at 60 fps"

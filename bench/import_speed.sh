@@ -9,6 +9,7 @@
 #   bench/import_speed.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 bin=$(realpath "${1:-build}/bin")
 runs=${2:-5}
 convert=/usr/bin/convert
@@ -75,16 +76,7 @@ convert_all() {
 }
 
 # median_seconds COMMAND...: the median wall time of RUNS runs; a failing run ends the script.
-median_seconds() {
-  local times=() start end
-  for _ in $(seq "$runs"); do
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>"$work/err.log" || { echo "failed: $*: $(cat "$work/err.log")" >&2; exit 1; }
-    end=$(date +%s.%N)
-    times+=("$(awk -v s="$start" -v e="$end" 'BEGIN { print e - s }')")
-  done
-  printf '%s\n' "${times[@]}" | sort -g | sed -n "$(( (runs + 1) / 2 ))p"
-}
+median_seconds() { wall_times "$runs" "$@" | median; }
 
 echo "$(nproc) cores; $(vips --version); $("$convert" -version | head -1 | cut -d' ' -f2-3); median of $runs runs each"
 a=$(median_seconds "$bin/velmorastik-import" --force "$work/show-a" "${photos[@]}")

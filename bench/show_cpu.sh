@@ -7,6 +7,7 @@
 #   bench/show_cpu.sh [BUILD_DIR] [RUNS]     (default: build 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 bin=$(realpath "${1:-build}")/bin
 runs=${2:-3}
 work=$(mktemp -d)
@@ -19,7 +20,6 @@ export DISPLAY=":$(cat "$work/display")"
 
 "$bin/velmorastik-demo-data" "$work" >/dev/null
 ticks_per_second=$(getconf CLK_TCK)
-median() { sort -g | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 shares=() yardsticks=() ratios=()
 for run in $(seq "$runs"); do
   (cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null exec "$bin/velmorastik" -w) &
@@ -38,7 +38,7 @@ for run in $(seq "$runs"); do
   echo "run $run: show ${share}% of one core, yardstick (one frame copy per frame) ${copy}%: ${ratio}x"
   shares+=("$share") yardsticks+=("$copy") ratios+=("$ratio")
 done
-echo "show CPU, windowed on Xvfb, median of $runs: $(printf '%s\n' "${shares[@]}" | median)% of one core;" \
-  "yardstick $(printf '%s\n' "${yardsticks[@]}" | median)%;" \
-  "show/yardstick $(printf '%s\n' "${ratios[@]}" | median)x"
+echo "show CPU, windowed on Xvfb, median of $runs: $(median "${shares[@]}")% of one core;" \
+  "yardstick $(median "${yardsticks[@]}")%;" \
+  "show/yardstick $(median "${ratios[@]}")x"
 "$bin/velmorastik-present-bench" 300

@@ -8,6 +8,7 @@
 # OTHER_CAPTURE=path times another capture tool in the same turns, to compare two builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 bin=$(realpath "${1:-build}/bin")
 runs=${2:-5}
 work=$(mktemp -d)
@@ -39,16 +40,15 @@ for _ in $(seq "$runs"); do
   done
 done
 
-median() {  # program, column (2 wall, 3 cpu)
-  awk -v name="$1" -v column="$2" '$1 == name { print column == 2 ? $2 : $3 + $4 }' "$work/times" |
-    sort -g | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+median_of() {  # program, column (2 wall, 3 cpu)
+  awk -v name="$1" -v column="$2" '$1 == name { print column == 2 ? $2 : $3 + $4 }' "$work/times" | median
 }
 
 printf "%-18s %9s %9s   %-22s %s\n" "median of $runs" "wall s" "cpu s" "vs reference" "vs reference-scalar"
 for name in "${order[@]}"; do
-  wall=$(median "$name" 2)
-  cpu=$(median "$name" 3)
-  awk -v n="$name" -v w="$wall" -v c="$cpu" -v r="$(median reference 2)" -v s="$(median reference-scalar 2)" \
-    -v rc="$(median reference 3)" -v sc="$(median reference-scalar 3)" \
+  wall=$(median_of "$name" 2)
+  cpu=$(median_of "$name" 3)
+  awk -v n="$name" -v w="$wall" -v c="$cpu" -v r="$(median_of reference 2)" -v s="$(median_of reference-scalar 2)" \
+    -v rc="$(median_of reference 3)" -v sc="$(median_of reference-scalar 3)" \
     'BEGIN { printf "%-18s %9.2f %9.2f %7.3fx (cpu %5.3fx) %6.3fx (cpu %5.3fx)\n", n, w, c, w / r, c / rc, w / s, c / sc }'
 done

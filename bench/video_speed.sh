@@ -15,6 +15,7 @@
 #   bench/video_speed.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 bin=$(realpath "${1:-build}/bin")
 runs=${2:-5}
 command -v ffmpeg >/dev/null || { echo "needs the ffmpeg command line (apt-get install ffmpeg)" >&2; exit 1; }
@@ -67,7 +68,6 @@ for run in $(seq "$runs"); do
        "processor time ${a_cpu[-1]}, ${b_cpu[-1]}, ${c_cpu[-1]}, ${d_cpu[-1]} s"
 done
 
-median() { printf '%s\n' "$@" | sort -g | sed -n "$(( ($# + 1) / 2 ))p"; }
 ma=$(median "${a[@]}") mb=$(median "${b[@]}") mc=$(median "${c[@]}") md=$(median "${d[@]}")
 ma_cpu=$(median "${a_cpu[@]}") mb_cpu=$(median "${b_cpu[@]}") mc_cpu=$(median "${c_cpu[@]}")
 md_cpu=$(median "${d_cpu[@]}")

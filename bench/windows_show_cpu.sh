@@ -5,6 +5,7 @@
 #   bench/windows_show_cpu.sh [WINDOWS_BUILD_DIR [NATIVE_BUILD_DIR]]  (default: build-windows build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 exe=$(realpath "${1:-build-windows}/bin/velmorastik.exe")
 data_set=$(realpath "${2:-build}/data-set")
 work=$(mktemp -d)
@@ -39,6 +40,5 @@ for run in 1 2 3; do
   echo "run $run: the show ${show}% of one core, wineserver ${server_share}%"
   shows+=("$show"); servers+=("$server_share")
 done
-median() { printf '%s\n' "$@" | sort -n | sed -n 2p; }
 echo "Windows show CPU under Wine (gdi), windowed on Xvfb, median of 3: $(median "${shows[@]}")% of one core" \
   "(wineserver $(median "${servers[@]}")%)"

@@ -23,12 +23,10 @@ void compose_effect_frame(const Frame32& picture, const EffectWindows& windows, 
     const std::size_t stride = dot_table_stride();
     const std::uint16_t* a = dot_table_row(windows.a_column, windows.a_row);
     const std::uint16_t* b = dot_table_row(windows.b_column, windows.b_row);
-    // Rows in threes: one with dots, then two only faded, back to back. As the frame's other
-    // passes do, each call walks the frame in the opposite direction to the one before, so that it
-    // starts on the rows the last one ended on, which are still in the second-level cache.
+    // Rows in threes: one with dots, then two only faded, back to back; in the order that every
+    // pass over the frame takes in turn (fx/frame.h).
     static_assert(k_frame_height % 3 == 0);
-    static bool backward = false;
-    backward = !backward;
+    const bool backward = next_pass_backward();
     constexpr int k_groups = k_frame_height / 3;
     constexpr int k_ahead = 2;
     constexpr std::size_t k_dot_row_entries = (k_frame_width + 2) / 3;

@@ -14,17 +14,11 @@ namespace {
 constexpr std::size_t k_pass_block = 4096;  // pixels: 16 KB
 static_assert(k_frame_pixels % k_pass_block == 0);
 
-// A picture and the backbuffer together are larger than the processor's second-level cache, so
-// passes that all ran front to back would find nothing of the previous pass there. Each pass
-// runs over the frame in blocks, in the opposite order to the pass before it, whichever it was,
-// and starts where the previous one ended, on lines it has just touched.
-bool g_pass_backward = false;
-
+// Runs block over the frame in blocks, in the order next_pass_backward gives.
 template <typename Block>
 void whole_frame_pass(Block block)
 {
-    g_pass_backward = !g_pass_backward;
-    const bool backward = g_pass_backward;
+    const bool backward = next_pass_backward();
     constexpr std::size_t blocks = k_frame_pixels / k_pass_block;
     for (std::size_t n = 0; n < blocks; ++n)
         block((backward ? blocks - 1 - n : n) * k_pass_block);
@@ -36,6 +30,15 @@ std::uint8_t fade_level(std::uint32_t amount)
 }
 
 }  // namespace
+
+// A picture and the backbuffer together are larger than the processor's second-level cache, so
+// passes that all ran front to back would find nothing of the previous pass there.
+bool next_pass_backward()
+{
+    static bool backward = false;
+    backward = !backward;
+    return backward;
+}
 
 Frame32* allocate_frame()
 {

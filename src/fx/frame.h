@@ -28,6 +28,10 @@ Frame32* allocate_frame();
 // Frees a frame of allocate_frame: for tests and benchmarks, since the show never frees its own.
 void free_frame(Frame32* frame);
 
+// Every pass over the whole frame asks once, and runs from its end when told: each runs in the
+// opposite order to the one before, whichever it was, and starts on the lines that one touched last.
+bool next_pass_backward();
+
 // Called at the start of every frame: the whole picture into the virtual backbuffer, byte for byte.
 void copy_frame(const Frame32& source);
 
