@@ -19,6 +19,7 @@
 #include "app/data_location.h"
 #include "jpeg_writer.h"
 #include "mp3_writer.h"
+#include "platform/data_file.h"
 #include "music_import.h"
 #include "picture_fit.h"
 #include "show/data_set.h"
@@ -161,6 +162,15 @@ bool read_file(const std::string& path, std::vector<std::uint8_t>* bytes)
     return !in.bad();
 }
 
+// Fails unless path can be opened for reading as a regular file; opening it never waits.
+void check_input(const char* what, const char* path)
+{
+    const DataFile file = data_file_open(path);
+    if (file.stream == nullptr)
+        tool_fail(what, path, file.reason);
+    std::fclose(file.stream);
+}
+
 // The places of the show's pictures under data/, in the order the show shows them.
 std::vector<std::string> picture_places()
 {
@@ -250,13 +260,13 @@ int main(int argc, char** argv)
         tool_fail_errno("cannot create", directory);
     if (new_directory && !S_ISDIR(status.st_mode))
         tool_fail("cannot create", directory, std::strerror(ENOTDIR));
-    // Every input named is there to be read, before any of the slow work.
+    // Every input named is a regular file there to be read, before any of the slow work.
     for (const char* input : options.pictures)
-        if (access(input, R_OK) != 0)
-            tool_fail_errno("cannot read the picture", input);
-    for (const char* input : {options.music, options.texture})
-        if (input != nullptr && access(input, R_OK) != 0)
-            tool_fail_errno(input == options.music ? "cannot read the music" : "cannot read the texture", input);
+        check_input("cannot read the picture", input);
+    if (options.music != nullptr)
+        check_input("cannot read the music", options.music);
+    if (options.texture != nullptr)
+        check_input("cannot read the texture", options.texture);
 
     std::string reason;
     if (!picture_fit_start(argv[0], &reason))

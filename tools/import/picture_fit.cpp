@@ -2,7 +2,12 @@
 
 #include <vips/vips.h>
 
+#include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <memory>
+
+#include "platform/data_file.h"
 
 namespace {
 
@@ -72,6 +77,76 @@ bool to_srgb(Image& image)
     return true;
 }
 
+// The loaders the import takes, by libvips' class names: each is libvips' own, and none of them
+// reads a file other than the one it is given. Every other loader is blocked, ImageMagick's and
+// the SVG loader's among them (an SVG may name other files; ImageMagick reads a hundred formats
+// and some of them name files too).
+constexpr const char* k_allowed_loaders[] = {
+    "VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadWebp",
+    "VipsForeignLoadTiff", "VipsForeignLoadNsgif", "VipsForeignLoadHeif",
+};
+
+// Whether the loader libvips found for a file (its nickname; null when none) is one of those above.
+bool allowed_loader(const char* nickname)
+{
+    if (nickname == nullptr)
+        return false;
+    const GType found = vips_type_find("VipsOperation", nickname);
+    for (const char* loader : k_allowed_loaders)
+        if (found != 0 && g_type_is_a(found, g_type_from_name(loader)))
+            return true;
+    return false;
+}
+
+std::string decimal(double value, const char* unit)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, unit);
+    return text;
+}
+
+// What decoding the picture holds in memory at once, from its header: a progressive JPEG keeps
+// every coefficient (two bytes a sample, chroma at its own resolution); every other picture is
+// counted as if decoded whole, which the loaders that stream rows never reach.
+double decode_bytes(VipsImage* header)
+{
+    const double pixels = static_cast<double>(vips_image_get_width(header)) * vips_image_get_height(header);
+    const int bands = vips_image_get_bands(header);
+    int multiscan = 0;
+    const char* subsampling = nullptr;
+    if (vips_image_get_typeof(header, "jpeg-multiscan") != 0 &&
+        vips_image_get_int(header, "jpeg-multiscan", &multiscan) == 0 && multiscan != 0) {
+        // Subsampled chroma: taken as 4:2:2, the larger of the common layouts.
+        const bool subsampled = vips_image_get_typeof(header, "jpeg-chroma-subsample") != 0 &&
+                                vips_image_get_string(header, "jpeg-chroma-subsample", &subsampling) == 0 &&
+                                std::strcmp(subsampling, "4:4:4") != 0;
+        return pixels * 2 * (bands == 3 && subsampled ? 2 : bands);
+    }
+    return pixels * bands * static_cast<double>(vips_format_sizeof(vips_image_get_format(header)));
+}
+
+// Refuses a picture too large to take, before it is decoded; empty when it is within bounds.
+std::string size_refusal(VipsImage* header)
+{
+    const int width = vips_image_get_width(header);
+    const int height = vips_image_get_height(header);
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    if (static_cast<double>(width) * height > k_max_picture_pixels)
+        return size + " pixels is over the limit of " + std::to_string(k_max_picture_pixels / 1000000) +
+               " megapixels";
+    const double bytes = decode_bytes(header);
+    if (bytes > static_cast<double>(k_max_decode_bytes))
+        return size + " pixels would take " + decimal(bytes / (1 << 30), "GB") + " to decode, over the limit of " +
+               decimal(static_cast<double>(k_max_decode_bytes) / (1 << 30), "GB");
+    return {};
+}
+
+// Owns the source a picture is read from.
+struct SourceUnref {
+    void operator()(VipsSource* source) const { g_object_unref(source); }
+};
+using Source = std::unique_ptr<VipsSource, SourceUnref>;
+
 }  // namespace
 
 bool picture_fit_start(const char* program, std::string* reason)
@@ -84,18 +159,53 @@ bool picture_fit_start(const char* program, std::string* reason)
                       nullptr);
     // Each picture is read once: nothing to gain from libvips' operation cache but memory.
     vips_cache_set_max(0);
+    vips_block_untrusted_set(TRUE);
+    vips_operation_block_set("VipsForeignLoad", TRUE);
+    for (const char* loader : k_allowed_loaders)
+        vips_operation_block_set(loader, FALSE);
     return true;
 }
 
 std::vector<std::uint8_t> fit_picture(const std::string& path, Fit fit, int width, int height, std::string* reason)
 {
+    // Opened once, as a regular file, without waiting: a FIFO, a device or a folder never reaches
+    // a loader, and the file checked is the one read.
+    const DataFile file = data_file_open(path.c_str());
+    if (file.stream == nullptr) {
+        *reason = file.reason;
+        return {};
+    }
+    Source source(vips_source_new_from_descriptor(fileno(file.stream)));
+    std::fclose(file.stream);  // the source holds a copy of the descriptor
+    if (!source) {
+        *reason = vips_reason();
+        return {};
+    }
+    // The loader is chosen by the file's content alone, among the allowed ones.
+    if (!allowed_loader(vips_foreign_find_load_source(source.get()))) {
+        vips_error_clear();
+        *reason = k_not_a_picture;
+        return {};
+    }
+    {
+        Image header;
+        *header.out() = vips_image_new_from_source(source.get(), "", "access", VIPS_ACCESS_SEQUENTIAL, nullptr);
+        if (header.get() == nullptr) {
+            *reason = vips_reason();
+            return {};
+        }
+        *reason = size_refusal(header.get());
+        if (!reason->empty())
+            return {};
+    }
+
     // The thumbnail operation shrinks large JPEGs (and others that can) while decoding, turns the
     // picture upright, and resamples with a Lanczos kernel after a box reduction.
     Image image;
     Image next;
-    if (vips_thumbnail(path.c_str(), image.out(), width, "height", height, "size", VIPS_SIZE_BOTH, "crop",
-                       fit == Fit::cover ? VIPS_INTERESTING_CENTRE : VIPS_INTERESTING_NONE, "fail_on",
-                       VIPS_FAIL_ON_TRUNCATED, nullptr) != 0 ||
+    if (vips_thumbnail_source(source.get(), image.out(), width, "height", height, "size", VIPS_SIZE_BOTH, "crop",
+                              fit == Fit::cover ? VIPS_INTERESTING_CENTRE : VIPS_INTERESTING_NONE, "fail_on",
+                              VIPS_FAIL_ON_TRUNCATED, nullptr) != 0 ||
         !to_srgb(image)) {
         *reason = vips_reason();
         return {};
