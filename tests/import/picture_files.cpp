@@ -122,3 +122,22 @@ bool is_baseline_jpeg(const std::vector<std::uint8_t>& jpeg)
     }
     return false;
 }
+
+bool save_large_photo(const std::string& path, int width, int height)
+{
+    start_vips();
+    // Drawn lazily and written as it is drawn: a few rows in memory, whatever the size.
+    VipsImage* xyz = nullptr;
+    VipsImage* wrapped = nullptr;
+    VipsImage* samples = nullptr;
+    VipsImage* rgb = nullptr;
+    const bool saved = vips_xyz(&xyz, width, height, nullptr) == 0 &&
+                       vips_remainder_const1(xyz, &wrapped, 251, nullptr) == 0 &&
+                       vips_cast_uchar(wrapped, &samples, nullptr) == 0 &&
+                       vips_bandjoin_const1(samples, &rgb, 128, nullptr) == 0 &&
+                       vips_jpegsave(rgb, path.c_str(), "Q", 85, "interlace", TRUE, nullptr) == 0;
+    for (VipsImage* image : {xyz, wrapped, samples, rgb})
+        if (image != nullptr)
+            g_object_unref(image);
+    return saved || vips_failed(path.c_str());
+}

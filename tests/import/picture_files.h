@@ -37,5 +37,9 @@ bool save_picture_16bit(const std::vector<std::uint16_t>& samples, int width, in
 // converted samples (empty when it cannot).
 std::vector<std::uint8_t> save_in_display_p3(const Picture& picture, const std::string& path);
 
+// Saves a width x height progressive JPEG of diagonal stripes in every colour, streamed to the
+// file, for pictures too large to hold.
+bool save_large_photo(const std::string& path, int width, int height);
+
 // The JPEG's frame is baseline (SOF0): neither progressive nor extended.
 bool is_baseline_jpeg(const std::vector<std::uint8_t>& jpeg);

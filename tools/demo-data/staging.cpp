@@ -47,6 +47,8 @@ struct Staging {
 };
 
 Staging g_staging;
+// A folder this run created to hold the set, removed with the temporary folder; empty when none.
+char g_made_directory[k_max_path];
 
 bool copy_path(char (&to)[k_max_path], const std::string& from)
 {
@@ -56,6 +58,15 @@ bool copy_path(char (&to)[k_max_path], const std::string& from)
     }
     std::memcpy(to, from.c_str(), from.size() + 1);
     return true;
+}
+
+// Only when empty: whatever else came into it meanwhile is not ours.
+void remove_made_directory()
+{
+    if (g_made_directory[0] == '\0')
+        return;
+    rmdir(g_made_directory);
+    g_made_directory[0] = '\0';
 }
 
 void on_stop_signal(int signal)
@@ -274,8 +285,10 @@ bool finish_staging(bool replace)
         errno = error;
         return fail_keeping_errno();
     }
-    // The temporary name may now hold the old set: not for the signal handler's list.
+    // The temporary name may now hold the old set: not for the signal handler's list; the folder
+    // made for the set now holds it.
     g_staging.folder[0] = '\0';
+    g_made_directory[0] = '\0';
     std::error_code ignored;
     if (!old_set.empty())
         std::filesystem::remove_all(old_set, ignored);  // removes links, never what they point to
@@ -288,10 +301,21 @@ bool finish_staging(bool replace)
     return true;
 }
 
+bool staging_made_directory(const std::string& directory)
+{
+    if (!copy_path(g_made_directory, directory))
+        return false;
+    std::signal(SIGINT, on_stop_signal);
+    std::signal(SIGTERM, on_stop_signal);
+    return true;
+}
+
 void abandon_staging()
 {
-    if (g_staging.folder[0] == '\0')
+    if (g_staging.folder[0] == '\0') {
+        remove_made_directory();
         return;
+    }
     for (int i = 0; i < g_staging.file_count; ++i)
         unlink(g_staging.files[i]);
     for (int i = g_staging.folder_count - 1; i >= 0; --i)
@@ -301,4 +325,5 @@ void abandon_staging()
     if (g_staging.lock >= 0)
         close(g_staging.lock);
     g_staging.lock = -1;
+    remove_made_directory();
 }

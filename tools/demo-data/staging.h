@@ -39,5 +39,11 @@ bool stage_file(const std::string& name, const std::vector<std::uint8_t>& bytes)
 // EEXIST. False, with errno set, on failure; the temporary folder is then gone.
 bool finish_staging(bool replace);
 
-// Removes the temporary folder and what was written into it. Safe in a signal handler.
+// Called when the run created directory to hold the set: from then on a failure, SIGINT or
+// SIGTERM removes it again (when empty), after the temporary folder. False when the path is too
+// long to keep.
+bool staging_made_directory(const std::string& directory);
+
+// Removes the temporary folder and what was written into it, then the folder the run made for
+// the set, if any. Safe in a signal handler.
 void abandon_staging();

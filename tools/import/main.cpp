@@ -229,12 +229,27 @@ private:
 };
 
 Progress g_progress;
-std::string g_made_directory;  // DIR, when this run created it
 
 void fail_clearing(const std::string& what, const std::string& path, const std::string& reason)
 {
     g_progress.clear();
     tool_fail(what, path, reason);
+}
+
+// What a damaged or shortened music file lost, said once each; the import goes on with the rest.
+void note_damage(const std::string& path, const DecodedMusic& music)
+{
+    if (music.damaged_packets > 0)
+        tool_note(path + ": " + std::to_string(music.damaged_packets) +
+                  (music.damaged_packets == 1 ? " damaged packet" : " damaged packets") + " skipped");
+    // Less than a tenth of a second short is within what containers round their lengths to.
+    if (music.declared_seconds > 0 && music.decoded_seconds < music.declared_seconds - 0.1) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%.1f s of its declared %.1f s decoded (%.1f s missing): kept as it is",
+                      music.decoded_seconds, music.declared_seconds, music.declared_seconds - music.decoded_seconds);
+        g_progress.clear();
+        tool_note(path + ": " + text);
+    }
 }
 
 }  // namespace
@@ -314,9 +329,11 @@ int main(int argc, char** argv)
         g_progress.say(std::string("music: ") + options.music);
         const std::uint64_t frames = show_frame_count(k_show_fps);
         const std::size_t show_samples = frames * k_music_sample_rate / k_show_fps;
-        std::vector<std::int16_t> music = decode_music(options.music, options.music_start, show_samples, &reason);
-        if (music.empty())
-            fail_clearing("cannot read the music", options.music, reason);
+        DecodedMusic decoded = decode_music(options.music, options.music_start, show_samples);
+        if (decoded.samples.empty())
+            fail_clearing("cannot read the music", options.music, decoded.reason);
+        note_damage(options.music, decoded);
+        std::vector<std::int16_t> music = std::move(decoded.samples);
         // Music as long as the show or longer ends with it; shorter music is kept whole.
         if (music.size() / k_music_channels == show_samples)
             fade_out(music, k_music_fade_ms * k_music_sample_rate / 1000);
@@ -338,17 +355,14 @@ int main(int argc, char** argv)
     if (!mp3.empty())
         files.push_back(in_data(k_soundtrack_path));
     // A new DIR is made only now that the set is ready, and goes again if the set cannot be written.
+    // From here on, whatever was staged, and a DIR made for it, goes before a failure's exit.
+    tool_on_failure(abandon_staging);
     if (new_directory) {
         if (mkdir(directory.c_str(), 0755) != 0)
             tool_fail_errno("cannot create", directory);
-        g_made_directory = directory;
+        if (!staging_made_directory(directory))
+            tool_fail_errno("cannot use", directory);
     }
-    // From here on, whatever was staged goes before a failure's exit.
-    tool_on_failure([] {
-        abandon_staging();
-        if (!g_made_directory.empty())
-            rmdir(g_made_directory.c_str());
-    });
     for (const std::string& path : remove_stale_staging(directory))
         tool_note("removed " + path + ", left by a run that was killed");
     std::vector<std::string> folders;

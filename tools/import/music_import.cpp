@@ -4,13 +4,22 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/avstring.h>
 #include <libswresample/swresample.h>
 }
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <numbers>
+
+#include "platform/data_file.h"
 
 namespace {
 
@@ -37,6 +46,43 @@ struct PacketFreer {
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
 
+// Input for FFmpeg from the descriptor of the file checked: the path is never opened again.
+int read_descriptor(void* opaque, std::uint8_t* buffer, int size)
+{
+    for (;;) {
+        const ssize_t n = read(*static_cast<int*>(opaque), buffer, static_cast<std::size_t>(size));
+        if (n > 0)
+            return static_cast<int>(n);
+        if (n == 0)
+            return AVERROR_EOF;
+        if (errno != EINTR)
+            return AVERROR(errno);
+    }
+}
+
+std::int64_t seek_descriptor(void* opaque, std::int64_t offset, int whence)
+{
+    const int fd = *static_cast<int*>(opaque);
+    if (whence == AVSEEK_SIZE) {
+        struct stat status;
+        return fstat(fd, &status) == 0 ? status.st_size : AVERROR(errno);
+    }
+    const off_t at = lseek(fd, offset, whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(errno) : at;
+}
+
+struct IoFreer {
+    void operator()(AVIOContext* io) const
+    {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+
+// Resampling takes the decoded frames in slices of this many input frames, so that its buffer
+// is bounded whatever the decoder hands over at once: at 8 kHz, about 23,000 frames out.
+constexpr int k_resample_slice = 4096;
+
 // Gathers resampled frames, dropping those before the start and stopping at the limit.
 class Collector {
 public:
@@ -44,8 +90,34 @@ public:
 
     bool full() const { return samples_.size() >= max_ * k_music_channels; }
 
-    // Resamples count frames of input (none: drains the resampler); false on a resampler failure.
-    bool add(SwrContext* swr, const std::uint8_t** input, int count)
+    // Resamples a decoded frame slice by slice; false on a resampler failure.
+    bool add(SwrContext* swr, const AVFrame& frame)
+    {
+        const auto format = static_cast<AVSampleFormat>(frame.format);
+        const bool planar = av_sample_fmt_is_planar(format) != 0;
+        const int planes = planar ? frame.ch_layout.nb_channels : 1;
+        const int step = av_get_bytes_per_sample(format) * (planar ? 1 : frame.ch_layout.nb_channels);
+        if (planes > AV_NUM_DATA_POINTERS * 8)
+            return false;
+        const std::uint8_t* slice[AV_NUM_DATA_POINTERS * 8];
+        for (int done = 0; done < frame.nb_samples && !full();) {
+            const int count = std::min(k_resample_slice, frame.nb_samples - done);
+            for (int p = 0; p < planes; ++p)
+                slice[p] = frame.extended_data[p] + static_cast<std::ptrdiff_t>(done) * step;
+            if (!convert(swr, slice, count))
+                return false;
+            done += count;
+        }
+        return true;
+    }
+
+    // Whatever the resampler still holds at the end.
+    bool drain(SwrContext* swr) { return full() || convert(swr, nullptr, 0); }
+
+    std::vector<std::int16_t> take() { return std::move(samples_); }
+
+private:
+    bool convert(SwrContext* swr, const std::uint8_t** input, int count)
     {
         const int room = swr_get_out_samples(swr, count);
         if (room < 0)
@@ -68,43 +140,150 @@ public:
         return true;
     }
 
-    std::vector<std::int16_t> take() { return std::move(samples_); }
-
-private:
     std::size_t skip_;
     std::size_t max_;
     std::vector<std::int16_t> buffer_;
     std::vector<std::int16_t> samples_;
 };
 
+// The length the file declares for the stream, in seconds; 0 when it declares none (a length
+// guessed from the bit rate is no declaration).
+double declared_seconds(const AVFormatContext& format, const AVStream& stream)
+{
+    if (stream.duration != AV_NOPTS_VALUE && stream.duration > 0)
+        return static_cast<double>(stream.duration) * av_q2d(stream.time_base);
+    if (format.duration != AV_NOPTS_VALUE && format.duration > 0 &&
+        format.duration_estimation_method != AVFMT_DURATION_FROM_BITRATE)
+        return static_cast<double>(format.duration) / AV_TIME_BASE;
+    return 0;
+}
+
+// Reads and decodes up to the collector's limit; false, with the reason, on a failure that
+// leaves nothing to trust. Damaged packets are skipped and counted.
+bool decode_all(AVFormatContext* format, int stream, AVCodecContext* codec, SwrContext* swr, Collector& collector,
+                DecodedMusic& music, std::int64_t& decoded_frames)
+{
+    std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
+    std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
+    if (!packet || !frame) {
+        music.reason = "out of memory";
+        return false;
+    }
+    bool draining = false;
+    for (;;) {
+        if (!draining) {
+            // The end of the file, or a read failure in a damaged one: what was decoded is kept.
+            if (av_read_frame(format, packet.get()) < 0) {
+                draining = true;
+                avcodec_send_packet(codec, nullptr);
+            } else {
+                const int error = packet->stream_index == stream ? avcodec_send_packet(codec, packet.get()) : 0;
+                av_packet_unref(packet.get());
+                if (error == AVERROR_INVALIDDATA) {
+                    ++music.damaged_packets;
+                } else if (error < 0) {
+                    music.reason = av_reason(error);
+                    return false;
+                }
+            }
+        }
+        for (;;) {
+            if (collector.full())
+                return true;
+            const int error = avcodec_receive_frame(codec, frame.get());
+            if (error == AVERROR(EAGAIN))
+                break;
+            if (error == AVERROR_EOF)
+                return collector.drain(swr) || (music.reason = "cannot convert its sound", false);
+            if (error == AVERROR_INVALIDDATA) {
+                ++music.damaged_packets;  // skipped, as players do
+                continue;
+            }
+            if (error < 0) {
+                music.reason = av_reason(error);
+                return false;
+            }
+            decoded_frames += frame->nb_samples;
+            const bool added = collector.add(swr, *frame);
+            av_frame_unref(frame.get());
+            if (!added) {
+                music.reason = "cannot convert its sound";
+                return false;
+            }
+        }
+    }
+}
+
 }  // namespace
 
-std::vector<std::int16_t> decode_music(const std::string& path, double start_seconds, std::size_t max_frames,
-                                       std::string* reason)
+DecodedMusic decode_music(const std::string& path, double start_seconds, std::size_t max_frames)
 {
     av_log_set_level(AV_LOG_QUIET);  // failures are reported once, by the caller, with the file's name
-    AVFormatContext* opened = nullptr;
-    int error = avformat_open_input(&opened, path.c_str(), nullptr, nullptr);
+    DecodedMusic music;
+    const DataFile file = data_file_open(path.c_str());
+    if (file.stream == nullptr) {
+        music.reason = file.reason;
+        return music;
+    }
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> stream(file.stream, &std::fclose);
+    int fd = fileno(file.stream);
+    constexpr int k_io_buffer = 1 << 16;
+    auto* buffer = static_cast<std::uint8_t*>(av_malloc(k_io_buffer));
+    std::unique_ptr<AVIOContext, IoFreer> io(
+        buffer == nullptr ? nullptr
+                          : avio_alloc_context(buffer, k_io_buffer, 0, &fd, read_descriptor, nullptr, seek_descriptor));
+    if (!io) {
+        av_free(buffer);
+        music.reason = "out of memory";
+        return music;
+    }
+    // The container is told by the content, and only the formats above are taken.
+    const AVInputFormat* input_format = nullptr;
+    int error = av_probe_input_buffer2(io.get(), &input_format, path.c_str(), nullptr, 0, 0);
+    if (error < 0 || input_format == nullptr || av_match_list(input_format->name, k_music_formats, ',') <= 0) {
+        music.reason = k_not_a_music_file;
+        if (error >= 0 && input_format != nullptr && input_format->long_name != nullptr)
+            music.reason += std::string(" (") + input_format->long_name + ")";
+        return music;
+    }
+    AVFormatContext* opened = avformat_alloc_context();
+    if (opened == nullptr) {
+        music.reason = "out of memory";
+        return music;
+    }
+    opened->pb = io.get();
+    // Nothing the container names is opened but plain local files of the formats above.
+    AVDictionary* settings = nullptr;
+    av_dict_set(&settings, "format_whitelist", k_music_formats, 0);
+    av_dict_set(&settings, "protocol_whitelist", "file", 0);
+    error = avformat_open_input(&opened, path.c_str(), input_format, &settings);
+    av_dict_free(&settings);
     if (error < 0) {
-        *reason = av_reason(error);
-        return {};
+        music.reason = av_reason(error);
+        return music;
     }
     std::unique_ptr<AVFormatContext, FormatCloser> format(opened);
     if ((error = avformat_find_stream_info(format.get(), nullptr)) < 0) {
-        *reason = av_reason(error);
-        return {};
+        music.reason = av_reason(error);
+        return music;
     }
     const AVCodec* decoder = nullptr;
-    const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
-    if (stream < 0) {
-        *reason = stream == AVERROR_DECODER_NOT_FOUND ? "no decoder for its sound" : "it holds no sound";
-        return {};
+    const int stream_index = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (stream_index < 0) {
+        music.reason = stream_index == AVERROR_DECODER_NOT_FOUND ? "no decoder for its sound" : "it holds no sound";
+        return music;
     }
     std::unique_ptr<AVCodecContext, CodecFreer> codec(avcodec_alloc_context3(decoder));
-    if (!codec || (error = avcodec_parameters_to_context(codec.get(), format->streams[stream]->codecpar)) < 0 ||
+    if (!codec ||
+        (error = avcodec_parameters_to_context(codec.get(), format->streams[stream_index]->codecpar)) < 0 ||
         (error = avcodec_open2(codec.get(), decoder, nullptr)) < 0) {
-        *reason = codec ? av_reason(error) : "out of memory";
-        return {};
+        music.reason = codec ? av_reason(error) : "out of memory";
+        return music;
+    }
+    if (codec->sample_rate < k_min_music_rate) {
+        music.reason = "its sample rate, " + std::to_string(codec->sample_rate) + " Hz, is below " +
+                       std::to_string(k_min_music_rate) + " Hz";
+        return music;
     }
     // A stream that does not say which channels it has (a bare WAV, say) gets the usual layout for
     // its channel count.
@@ -120,67 +299,25 @@ std::vector<std::int16_t> decode_music(const std::string& path, double start_sec
     av_channel_layout_uninit(&in_layout);
     std::unique_ptr<SwrContext, SwrFreer> swr(made);
     if (error < 0 || (error = swr_init(swr.get())) < 0) {
-        *reason = "cannot convert its sound: " + av_reason(error);
-        return {};
+        music.reason = "cannot convert its sound: " + av_reason(error);
+        return music;
     }
 
     // Decoded from the beginning and the start dropped after resampling: exact to the sample,
     // whatever the container's seeking is like, and cheap next to the encoding.
     const auto skip = static_cast<std::size_t>(std::llround(start_seconds * k_music_sample_rate));
     Collector collector(skip, max_frames);
-    std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
-    if (!packet || !frame) {
-        *reason = "out of memory";
-        return {};
+    std::int64_t decoded_frames = 0;
+    if (!decode_all(format.get(), stream_index, codec.get(), swr.get(), collector, music, decoded_frames))
+        return music;
+    if (!collector.full()) {
+        music.decoded_seconds = static_cast<double>(decoded_frames) / codec->sample_rate;
+        music.declared_seconds = declared_seconds(*format, *format->streams[stream_index]);
     }
-    bool draining = false;
-    bool ended = false;
-    while (!collector.full() && !ended) {
-        if (!draining) {
-            // The end of the file, or a read failure in a damaged one: what was decoded is kept.
-            if (av_read_frame(format.get(), packet.get()) < 0) {
-                draining = true;
-                avcodec_send_packet(codec.get(), nullptr);
-            } else {
-                error = packet->stream_index == stream ? avcodec_send_packet(codec.get(), packet.get()) : 0;
-                av_packet_unref(packet.get());
-                // A damaged packet is skipped, as players do.
-                if (error < 0 && error != AVERROR_INVALIDDATA) {
-                    *reason = av_reason(error);
-                    return {};
-                }
-            }
-        }
-        while (!collector.full()) {
-            error = avcodec_receive_frame(codec.get(), frame.get());
-            if (error == AVERROR(EAGAIN))
-                break;
-            if (error == AVERROR_EOF) {
-                ended = true;
-                break;
-            }
-            if (error < 0) {
-                *reason = av_reason(error);
-                return {};
-            }
-            const bool added = collector.add(swr.get(), const_cast<const std::uint8_t**>(frame->extended_data),
-                                             frame->nb_samples);
-            av_frame_unref(frame.get());
-            if (!added) {
-                *reason = "cannot convert its sound";
-                return {};
-            }
-        }
-    }
-    if (!collector.full() && !collector.add(swr.get(), nullptr, 0)) {
-        *reason = "cannot convert its sound";
-        return {};
-    }
-    std::vector<std::int16_t> samples = collector.take();
-    if (samples.empty())
-        *reason = skip > 0 ? "it ends before the start asked for" : "no sound could be decoded from it";
-    return samples;
+    music.samples = collector.take();
+    if (music.samples.empty())
+        music.reason = skip > 0 ? "it ends before the start asked for" : "no sound could be decoded from it";
+    return music;
 }
 
 void fade_out(std::vector<std::int16_t>& interleaved, std::size_t fade_frames)

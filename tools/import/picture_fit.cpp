@@ -204,8 +204,8 @@ std::vector<std::uint8_t> fit_picture(const std::string& path, Fit fit, int widt
     Image image;
     Image next;
     if (vips_thumbnail_source(source.get(), image.out(), width, "height", height, "size", VIPS_SIZE_BOTH, "crop",
-                              fit == Fit::cover ? VIPS_INTERESTING_CENTRE : VIPS_INTERESTING_NONE, "fail_on",
-                              VIPS_FAIL_ON_TRUNCATED, nullptr) != 0 ||
+                              fit == Fit::cover ? VIPS_INTERESTING_CENTRE : VIPS_INTERESTING_NONE,
+                              "option_string", "fail_on=truncated", nullptr) != 0 ||
         !to_srgb(image)) {
         *reason = vips_reason();
         return {};
