@@ -18,7 +18,7 @@ set(VELMORASTIK_NATIVE_CAPTURE ${VELMORASTIK_NATIVE_BIN}/velmorastik-capture
 set(VELMORASTIK_NATIVE_DATA ${VELMORASTIK_NATIVE_DATA_SET}
   CACHE PATH "The folder holding the data/ the web site was built with")
 
-foreach(scenario virtual_clock canvas_readback live missing_picture)
+foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtrack broken_soundtrack file_page)
   add_test(NAME web_${scenario}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_browser_test.sh ${scenario})
   set_tests_properties(web_${scenario} PROPERTIES
