@@ -120,6 +120,19 @@ export class Browser {
     return all;
   }
 
+  // The proportional set size of the browser's processes together, in bytes: each shared page
+  // counted once in all, so that a sum over processes means what it says.
+  memory_bytes() {
+    let kilobytes = 0;
+    for (const pid of this.process_ids()) {
+      try {
+        const match = /^Pss:\s+(\d+) kB$/m.exec(fs.readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8'));
+        if (match) kilobytes += Number(match[1]);
+      } catch { /* gone meanwhile */ }
+    }
+    return kilobytes * 1024;
+  }
+
   // For an interrupted run: ends the browser and its processes at once, then removes the profile.
   async kill() {
     if (!this.exited) {
@@ -143,13 +156,26 @@ export class Browser {
 }
 
 // Installed before any of the page's own script runs: counts putImageData calls (one a frame
-// drawn), reads the canvas back right after the call that draws frame readback_frame when a test
-// sets it, and keeps every AudioContext the page makes, whatever names the page gives them.
+// drawn) and notes when the first one came and when the page was first clicked, reads the canvas
+// back right after the call that draws frame readback_frame when a test sets it, keeps every
+// AudioContext the page makes, whatever names the page gives them, and every media element it
+// plays, and reports a content security policy's refusal as an error in the console.
 const k_instrumentation = `(() => {
-  const t = window.__webtest = { frames_drawn: 0, audio_contexts: [], readback_frame: -1, readback: null };
+  const t = window.__webtest = { frames_drawn: 0, audio_contexts: [], media: [], readback_frame: -1, readback: null,
+                                 clicked_at: null, first_frame_at: null };
+  addEventListener('click', () => { t.clicked_at ??= performance.now(); }, true);
+  document.addEventListener('securitypolicyviolation', (e) => {
+    console.error('content security policy refused ' + e.blockedURI + ' (' + e.violatedDirective + ')');
+  });
+  const play = HTMLMediaElement.prototype.play;
+  HTMLMediaElement.prototype.play = function (...args) {
+    if (!t.media.includes(this)) t.media.push(this);
+    return play.apply(this, args);
+  };
   const put = CanvasRenderingContext2D.prototype.putImageData;
   CanvasRenderingContext2D.prototype.putImageData = function (...args) {
     const result = put.apply(this, args);
+    t.first_frame_at ??= performance.now();
     if (t.frames_drawn++ === t.readback_frame) {
       t.readback = this.getImageData(0, 0, this.canvas.width, this.canvas.height).data;
     }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs one browser scenario of show_test.mjs, or skips it (status 77) saying what is missing.
-#   run_browser_test.sh virtual_clock|canvas_readback|live|missing_picture
+#   run_browser_test.sh virtual_clock|canvas_readback|live|missing_picture|long_soundtrack|broken_soundtrack|file_page
 # Environment: SITE (the built site: index.html, script, .wasm, data/), NATIVE_CAPTURE (a native
 # velmorastik-capture), NATIVE_DATA (the folder holding the data/ the site was built with),
 # CHROMIUM (default /usr/bin/chromium).
@@ -18,6 +18,9 @@ case $scenario in
       skip "no native capture tool at '${NATIVE_CAPTURE:-}' (the native build makes it)"
     [ -n "${NATIVE_DATA:-}" ] && [ -d "$NATIVE_DATA/data" ] ||
       skip "no native data set at '${NATIVE_DATA:-}/data' (the native build makes it)"
+    ;;
+  long_soundtrack)
+    command -v ffmpeg >/dev/null || skip "ffmpeg is not installed (it makes the long soundtrack)"
     ;;
 esac
 export CHROMIUM=$chromium

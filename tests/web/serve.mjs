@@ -1,6 +1,9 @@
 // A static file server for the built site, on 127.0.0.1 and a port the system picks.
 //   node serve.mjs SITE_DIR [PORT]     prints the URL, serves until interrupted
-// The browser tests import serve() and stop it themselves.
+// The browser tests import serve() and stop it themselves. It answers only requests addressed to
+// it by its own name (127.0.0.1:PORT or localhost:PORT), so that a page on another name that
+// resolves here (DNS rebinding) cannot read the site, and it serves only files whose real path
+// is inside the site's real folder: a symbolic link out of the site is not followed.
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -26,6 +29,20 @@ const k_types = {
   '.txt': 'text/plain; charset=utf-8',
 };
 
+// The page's scripts and styles are its own files, never inline; the program is WebAssembly,
+// which the browser compiles only with 'wasm-unsafe-eval'. The icon is an empty data: URL.
+export const k_content_security_policy = [
+  "default-src 'none'", "script-src 'self' 'wasm-unsafe-eval'", "style-src 'self'", "img-src 'self' data:",
+  "media-src 'self'", "connect-src 'self'", "base-uri 'none'", "form-action 'none'", "frame-ancestors 'none'",
+].join('; ');
+
+// On every answer, errors too. No caching: a person replacing a picture sees it on the next load.
+const k_headers = {
+  'Content-Security-Policy': k_content_security_policy,
+  'X-Content-Type-Options': 'nosniff',
+  'Cache-Control': 'no-store',
+};
+
 export function content_type(file) {
   return k_types[path.extname(file).toLowerCase()] ?? 'application/octet-stream';
 }
@@ -45,34 +62,96 @@ export function resolve_request(root, url) {
   return file;
 }
 
+// The byte range a Range header asks of a file of size bytes: { start, end } (end included),
+// null for the whole file (no header, or one this server does not take, such as several ranges),
+// 'unsatisfiable' when it starts past the end. Media players ask for ranges to stream.
+export function requested_range(header, size) {
+  const match = /^bytes=(\d*)-(\d*)$/.exec(header ?? '');
+  if (!match || (match[1] === '' && match[2] === '')) return null;
+  let start, end;
+  if (match[1] === '') {
+    start = Math.max(0, size - Number(match[2]));
+    end = size - 1;
+  } else {
+    start = Number(match[1]);
+    end = match[2] === '' ? size - 1 : Math.min(Number(match[2]), size - 1);
+    if (end < start && start < size) return null;
+  }
+  return start < size ? { start, end } : 'unsatisfiable';
+}
+
+// The real path of file when it is a regular file inside real_root, else null.
+async function open_inside(real_root, file) {
+  let real;
+  try {
+    real = await fs.promises.realpath(file);
+  } catch {
+    return null;
+  }
+  const relative = path.relative(real_root, real);
+  if (relative.startsWith('..') || path.isAbsolute(relative)) return null;
+  let handle;
+  try {
+    // The real path has no link in it; one put there meanwhile is refused, not followed.
+    handle = await fs.promises.open(real, fs.constants.O_RDONLY | fs.constants.O_NOFOLLOW);
+    const stats = await handle.stat();
+    if (stats.isFile()) return { handle, size: stats.size, real };
+  } catch { /* gone or unreadable meanwhile */ }
+  await handle?.close();
+  return null;
+}
+
+function answer(response, status, text, headers = {}) {
+  response.writeHead(status, { ...k_headers, 'Content-Type': 'text/plain; charset=utf-8', ...headers }).end(text + '\n');
+}
+
 // Serves root on 127.0.0.1:port (0: any free port); resolves to { url, close() }.
 export function serve(root, port = 0) {
-  root = path.resolve(root);
-  const server = http.createServer((request, response) => {
-    const file = resolve_request(root, request.url);
-    if (!file || (request.method !== 'GET' && request.method !== 'HEAD')) {
-      response.writeHead(file ? 405 : 400).end();
+  const real_root = fs.realpathSync(root);
+  let hosts = [];
+  const server = http.createServer(async (request, response) => {
+    if (!hosts.includes((request.headers.host ?? '').toLowerCase())) {
+      answer(response, 421, 'this server answers only to ' + hosts.join(' or '));
       return;
     }
-    fs.stat(file, (error, stats) => {
-      if (error || !stats.isFile()) {
-        response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found\n');
-        return;
-      }
-      // No caching: a person replacing a picture sees it on the next load.
-      response.writeHead(200, {
-        'Content-Type': content_type(file),
-        'Content-Length': stats.size,
-        'Cache-Control': 'no-store',
-      });
-      if (request.method === 'HEAD') { response.end(); return; }
-      fs.createReadStream(file).on('error', () => response.destroy()).pipe(response);
+    if (request.method !== 'GET' && request.method !== 'HEAD') {
+      answer(response, 405, 'method not allowed', { Allow: 'GET, HEAD' });
+      return;
+    }
+    const file = resolve_request(real_root, request.url);
+    const opened = file && await open_inside(real_root, file);
+    if (!opened) {
+      answer(response, file ? 404 : 400, file ? 'not found' : 'bad request');
+      return;
+    }
+    const { handle, size, real } = opened;
+    const range = requested_range(request.headers.range, size);
+    if (range === 'unsatisfiable') {
+      await handle.close();
+      answer(response, 416, 'range not satisfiable', { 'Content-Range': `bytes */${size}` });
+      return;
+    }
+    const { start, end } = range ?? { start: 0, end: size - 1 };
+    response.writeHead(range ? 206 : 200, {
+      ...k_headers,
+      'Content-Type': content_type(real),
+      'Content-Length': end - start + 1,
+      'Accept-Ranges': 'bytes',
+      ...(range ? { 'Content-Range': `bytes ${start}-${end}/${size}` } : {}),
     });
+    if (request.method === 'HEAD' || size === 0) {
+      await handle.close();
+      response.end();
+      return;
+    }
+    handle.createReadStream({ start, end }).on('error', () => response.destroy()).pipe(response);
   });
   return new Promise((resolve, reject) => {
     server.once('error', reject);
     server.listen(port, '127.0.0.1', () => {
-      const url = `http://127.0.0.1:${server.address().port}/`;
+      const { port: bound } = server.address();
+      hosts = [`127.0.0.1:${bound}`, `localhost:${bound}`];
+      const url = `http://127.0.0.1:${bound}/`;
       resolve({ url, close: () => new Promise((done) => { server.closeAllConnections(); server.close(done); }) });
     });
   });

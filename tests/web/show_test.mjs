@@ -1,5 +1,5 @@
 // The web show in headless Chromium, one scenario a run:
-//   node show_test.mjs virtual_clock|canvas_readback|live|missing_picture
+//   node show_test.mjs virtual_clock|canvas_readback|live|missing_picture|long_soundtrack|broken_soundtrack|file_page
 // Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture),
 // NATIVE_DATA (a folder holding the data/ the site was built with). Every scenario also fails on
 // any error the page reports in its console.
@@ -7,6 +7,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import { execFileSync } from 'node:child_process';
 import { Browser } from './browser.mjs';
 import { serve } from './serve.mjs';
 import { native_frames, native_hashes, bgrx_to_rgba, k_frame_bytes } from './frames.mjs';
@@ -16,6 +17,13 @@ const k_fps = 60;
 const k_whole_show_seconds = 400;
 // A frame of the first set's effect over a picture, well after the intro's fades.
 const k_readback_frame = Number(process.env.READBACK_FRAME ?? 900);
+// A long soundtrack must not delay the show: its first frame within this of the click...
+const k_start_ms = 1000;
+// ...nor cost the browser more than this, whatever its length (decoded whole, 45 minutes of
+// stereo take about a gigabyte).
+const k_memory_growth_bytes = 100 * 1024 * 1024;
+// Long enough after the click for a soundtrack being decoded whole to show in the figures.
+const k_watch_ms = 8000;
 
 const site = process.env.SITE;
 const capture = process.env.NATIVE_CAPTURE;
@@ -103,6 +111,7 @@ async function live({ page, url }) {
   await page.click(overlay.x, overlay.y);
   await page.wait_for(`window.__webtest.audio_contexts.some((c) => c.state === 'running')`, 20, 'a running AudioContext');
   await page.wait_for('window.__webtest.frames_drawn >= 60', 20, 'the show drawing 60 frames');
+  await page.wait_for('window.__webtest.media.some((m) => !m.paused && m.currentTime > 0)', 10, 'the soundtrack playing');
   assert.equal(await page.eval(visible_text('/click to start/i')), null, 'the start overlay is still shown after the click');
   await page.press('Escape', 'Escape', 27);
   const offer = await page.wait_for(visible_text('/again/i'), 10, 'the offer to play again');
@@ -111,6 +120,7 @@ async function live({ page, url }) {
   assert.equal(await page.eval('window.__webtest.frames_drawn'), after_escape, 'frames are still drawn after Escape');
   assert.deepEqual(await page.eval('window.__webtest.audio_contexts.map((c) => c.state)').then((s) => s.filter((x) => x === 'running')),
     [], 'the sound still runs after Escape');
+  assert.equal(await page.eval('window.__webtest.media.every((m) => m.paused)'), true, 'the soundtrack still plays after Escape');
   no_errors(page);
   console.log(`live: started by a click, sound running, ${after_escape} frames, Escape offered "${offer.text.trim()}"`);
 }
@@ -128,6 +138,65 @@ async function missing_picture({ page, url }) {
   console.log(`missing picture: "${message.text.trim().replace(/\s+/g, ' ')}"`);
 }
 
+// A 45-minute soundtrack: the show starts at once after the click and the browser's memory stays
+// about where it was, while the soundtrack plays.
+async function long_soundtrack({ page, url, browser }) {
+  await page.goto(`${url}index.html`);
+  const overlay = await page.wait_for(visible_text('/click to start/i'), 60, 'the "Click to start" overlay');
+  const before = browser.memory_bytes();
+  await page.click(overlay.x, overlay.y);
+  let most = before;
+  const watch_end = Date.now() + k_watch_ms;
+  while (Date.now() < watch_end) {
+    most = Math.max(most, browser.memory_bytes());
+    await new Promise((resolve) => setTimeout(resolve, 200));
+  }
+  const { clicked_at, first_frame_at, frames_drawn } = await page.eval(
+    '(({ clicked_at, first_frame_at, frames_drawn }) => ({ clicked_at, first_frame_at, frames_drawn }))(window.__webtest)');
+  const start_ms = first_frame_at === null ? null : first_frame_at - clicked_at;
+  const growth = most - before;
+  const mb = (bytes) => (bytes / 1048576).toFixed(1);
+  console.log(`long soundtrack: first frame ${start_ms === null ? 'never' : start_ms.toFixed(0) + ' ms'} after the click, ` +
+    `${frames_drawn} frames in ${k_watch_ms / 1000} s; browser memory ${mb(before)} MB before the click, ` +
+    `at most ${mb(most)} MB after (+${mb(growth)} MB)`);
+  assert.ok(clicked_at !== null, 'the click did not reach the page');
+  assert.ok(start_ms !== null && start_ms <= k_start_ms, `the first frame came ${start_ms?.toFixed(0)} ms after the click`);
+  assert.ok(growth <= k_memory_growth_bytes, `the browser's memory grew by ${mb(growth)} MB`);
+  const silent = page.console.filter((line) => /cannot be played|no sound output/.test(line));
+  assert.deepEqual(silent, [], 'the show went silent');
+  const playing = await page.eval(`window.__webtest.media.filter((m) => !m.paused && m.currentTime > 1)
+    .map((m) => ({ at: m.currentTime, duration: m.duration }))`);
+  assert.equal(playing.length, 1, `soundtracks playing: ${JSON.stringify(playing)}`);
+  assert.ok(playing[0].duration > 44 * 60, `the soundtrack plays as ${playing[0].duration} s long`);
+  no_errors(page);
+}
+
+// A soundtrack that looks like MP3 but that the browser cannot play: the show plays in silence and
+// says why in one line, as natively.
+async function broken_soundtrack({ page, url }) {
+  await page.goto(`${url}index.html`);
+  const overlay = await page.wait_for(visible_text('/click to start/i'), 60, 'the "Click to start" overlay');
+  await page.click(overlay.x, overlay.y);
+  await page.wait_for('window.__webtest.frames_drawn >= 60', 20, 'the show drawing 60 frames');
+  const said = page.console.filter((line) => /soundtrack/.test(line) && /cannot be played/.test(line));
+  assert.equal(said.length, 1, `lines about the soundtrack: ${JSON.stringify(said)}`);
+  assert.match(said[0], /data\/sfx\/lumo\.mp3 cannot be played \(the browser cannot decode it\): the show goes on in silence/);
+  assert.equal(await page.eval('window.__webtest.media.filter((m) => !m.paused).length'), 0, 'something plays');
+  no_errors(page);
+  console.log(`broken soundtrack: "${said[0]}"`);
+}
+
+// Opened from the disk rather than a server, the page says that it must be served, and how.
+async function file_page({ page }) {
+  await page.goto(new URL(`file://${path.resolve(site)}/index.html`).href);
+  const message = await page.wait_for(visible_text('/served/i'), 20, 'the page saying that it must be served');
+  const all = await page.eval('document.body.innerText');
+  assert.match(all, /scripts\/web --serve/, `the page does not say how to serve it: "${all}"`);
+  assert.equal(await page.eval('window.__webtest.frames_drawn'), 0, 'frames were drawn');
+  no_errors(page);
+  console.log(`file page: "${message.text.trim()}"`);
+}
+
 // A copy of the site without the intro's background, for missing_picture.
 function site_without_picture(work) {
   const copy = path.join(work, 'site');
@@ -136,14 +205,44 @@ function site_without_picture(work) {
   return copy;
 }
 
-const scenarios = { virtual_clock, canvas_readback, live, missing_picture };
+// A copy of the site whose soundtrack lasts 45 minutes: a 20-second tone at 32 kbit/s (the
+// issue's 10.8 MB), written without headers that state its length, repeated end to end.
+function site_with_long_soundtrack(work) {
+  const copy = path.join(work, 'site');
+  fs.cpSync(site, copy, { recursive: true });
+  const piece = path.join(work, 'piece.mp3');
+  execFileSync('ffmpeg', ['-nostdin', '-loglevel', 'error', '-f', 'lavfi', '-i', 'sine=frequency=330:duration=20',
+    '-ac', '2', '-ar', '44100', '-b:a', '32k', '-write_xing', '0', '-id3v2_version', '0', piece]);
+  const bytes = fs.readFileSync(piece);
+  const soundtrack = fs.openSync(path.join(copy, 'data/sfx/lumo.mp3'), 'w');
+  for (let n = 0; n < 45 * 3; ++n) fs.writeSync(soundtrack, bytes);
+  fs.closeSync(soundtrack);
+  return copy;
+}
+
+// A copy of the site whose soundtrack is an ID3 tag's header followed by noise.
+function site_with_broken_soundtrack(work) {
+  const copy = path.join(work, 'site');
+  fs.cpSync(site, copy, { recursive: true });
+  let seed = 7;
+  const noise = Buffer.from(Array.from({ length: 65536 }, () => (seed = (seed * 1103515245 + 12345) >>> 0) >>> 24));
+  fs.writeFileSync(path.join(copy, 'data/sfx/lumo.mp3'), Buffer.concat([Buffer.from('ID3\x03\0\0\0\0\0\0'), noise]));
+  return copy;
+}
+
+const scenarios = { virtual_clock, canvas_readback, live, missing_picture, long_soundtrack, broken_soundtrack, file_page };
+const sites = {
+  missing_picture: site_without_picture,
+  long_soundtrack: site_with_long_soundtrack,
+  broken_soundtrack: site_with_broken_soundtrack,
+};
 const name = process.argv[2];
 if (!scenarios[name]) {
   console.error(`usage: show_test.mjs ${Object.keys(scenarios).join('|')}`);
   process.exit(64);
 }
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorastik-web-'));
-const server = await serve(name === 'missing_picture' ? site_without_picture(work) : site);
+const server = await serve(sites[name] ? sites[name](work) : site);
 const browser = await Browser.launch();
 // Stopped from outside (CTest's timeout, Ctrl-C): no browser is left running.
 for (const [signal, code] of [['SIGINT', 130], ['SIGTERM', 143]]) {
@@ -156,7 +255,7 @@ for (const [signal, code] of [['SIGINT', 130], ['SIGTERM', 143]]) {
 let status = 0;
 try {
   const page = await browser.new_page();
-  await scenarios[name]({ page, url: server.url });
+  await scenarios[name]({ page, url: server.url, browser });
 } catch (error) {
   console.error(`FAIL ${name}: ${error.message}`);
   status = 1;

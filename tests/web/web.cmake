@@ -18,7 +18,7 @@ set(VELMORASTIK_NATIVE_CAPTURE ${VELMORASTIK_NATIVE_BIN}/velmorastik-capture
 set(VELMORASTIK_NATIVE_DATA ${VELMORASTIK_NATIVE_DATA_SET}
   CACHE PATH "The folder holding the data/ the web site was built with")
 
-foreach(scenario virtual_clock canvas_readback live missing_picture)
+foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtrack broken_soundtrack file_page)
   add_test(NAME web_${scenario}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_browser_test.sh ${scenario})
   set_tests_properties(web_${scenario} PROPERTIES
@@ -34,4 +34,7 @@ endforeach()
 find_program(VELMORASTIK_NODE node)
 if(VELMORASTIK_NODE)
   add_test(NAME web_test_harness COMMAND ${VELMORASTIK_NODE} --test ${CMAKE_CURRENT_LIST_DIR}/harness_test.mjs)
+  # The site's server: links out of the site, foreign Host names, its headers and ranges.
+  add_test(NAME web_server COMMAND ${VELMORASTIK_NODE} --test ${CMAKE_CURRENT_LIST_DIR}/serve_test.mjs)
+  set_tests_properties(web_server PROPERTIES TIMEOUT 60)
 endif()

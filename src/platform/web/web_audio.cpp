@@ -1,18 +1,20 @@
-// The soundtrack through Web Audio: the file's bytes go to the browser, which decodes them
-// (decodeAudioData) and plays them once. The page makes the audio context on the visitor's click,
-// since browsers start sound only after one; without it the show is silent, with its one line.
+// The soundtrack through an <audio> element, which the browser streams from the server as it
+// plays, routed into the page's audio context. A soundtrack is played, not decoded whole first:
+// the wait before the show and the page's memory stay the same whatever its length. The page puts
+// only the file's first bytes in the module's files (enough to tell its format, as natively); the
+// element fetches the rest from the same path on the site. The page makes the audio context on the
+// visitor's click, since browsers start sound only after one; without it the show is silent, with
+// its one line.
 
 #include <emscripten.h>
 
 #include <cstdio>
-#include <memory>
-#include <new>
 
 #include "platform/audio.h"
 #include "platform/web/web_internal.h"
 
 struct PlatformMusic {
-    int id;  // the page's decoded buffer
+    int id;  // the page's element, Module.web_music
 };
 
 namespace {
@@ -24,47 +26,49 @@ EM_JS(int, web_audio_available, (), {
     return context && context.state !== "closed" ? 1 : 0;
 });
 
-// Decodes the bytes and keeps the buffer in Module.web_music; 1 when it decoded.
-EM_ASYNC_JS(int, web_audio_decode, (const unsigned char* bytes, int size), {
-    const copy = HEAPU8.slice(bytes, bytes + size).buffer;
-    try {
-        Module["web_music"] = await Module["audio_context"].decodeAudioData(copy);
-        return 1;
-    } catch (error) {
-        console.log("decodeAudioData: " + error);
-        return 0;
+// Points an element at the open file's path on the site and waits until the browser can play it
+// (1), cannot (0), or has had too little of it after ten seconds (-1), so that a stalled server
+// delays the show by that at most. Keeps the element in Module.web_music with its stop().
+EM_ASYNC_JS(int, web_audio_open, (int descriptor), {
+    const stream = Module["FS"].getStream(descriptor);
+    const context = Module["audio_context"];
+    const element = new Audio();
+    element.preload = "auto";
+    const stop = () => {
+        element.pause();
+        element.removeAttribute("src");
+        element.load();  // ends the download
+    };
+    const ready = await new Promise((resolve) => {
+        const timer = setTimeout(() => resolve(-1), 10000);
+        const settle = (value) => { clearTimeout(timer); resolve(value); };
+        element.addEventListener("canplay", () => settle(1), { once: true });
+        element.addEventListener("error", () => settle(0), { once: true });
+        element.src = stream.path.slice(1);  // its absolute path in the module, relative to the page
+    });
+    if (ready !== 1) {
+        if (element.error) console.log("the soundtrack's element: " + element.error.message);
+        stop();
+        return ready;
     }
+    const source = context.createMediaElementSource(element);
+    source.connect(context.destination);
+    Module["web_music"] = {
+        element: element,
+        stop: () => { stop(); source.disconnect(); },
+    };
+    return 1;
 });
 
 EM_JS(void, web_audio_start, (), {
-    const context = Module["audio_context"];
-    const source = context.createBufferSource();
-    source.buffer = Module["web_music"];
-    source.connect(context.destination);
-    source.start();
-    Module["web_source"] = source;
+    Module["web_music"].element.play().catch((error) => console.log("the soundtrack does not start: " + error));
 });
 
 EM_JS(void, web_audio_end, (), {
-    const source = Module["web_source"];
-    if (source) {
-        try { source.stop(); } catch (error) {}
-        source.disconnect();
-    }
-    Module["web_source"] = null;
+    const music = Module["web_music"];
+    if (music) music.stop();
     Module["web_music"] = null;
 });
-
-// Reads the rest of the stream; null when it cannot be read or memory is short.
-std::unique_ptr<unsigned char[]> read_whole(std::FILE* file, long* size)
-{
-    if (std::fseek(file, 0, SEEK_END) != 0 || (*size = std::ftell(file)) <= 0 || std::fseek(file, 0, SEEK_SET) != 0)
-        return nullptr;
-    std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[static_cast<std::size_t>(*size)]);
-    if (bytes && std::fread(bytes.get(), 1, static_cast<std::size_t>(*size), file) != static_cast<std::size_t>(*size))
-        return nullptr;
-    return bytes;
-}
 
 PlatformMusic g_music = {1};
 
@@ -85,15 +89,10 @@ bool audio_open_device(int)
 
 PlatformMusic* audio_load_music(std::FILE* file, SoundFormat)
 {
-    long size = 0;
-    const std::unique_ptr<unsigned char[]> bytes = read_whole(file, &size);
+    const int ready = web_audio_open(fileno(file));
     std::fclose(file);
-    if (!bytes) {
-        g_reason = "cannot read the file";
-        return nullptr;
-    }
-    if (!web_audio_decode(bytes.get(), static_cast<int>(size))) {
-        g_reason = "the browser cannot decode it";
+    if (ready != 1) {
+        g_reason = ready == 0 ? "the browser cannot decode it" : "the server sent too little of it in 10 s";
         return nullptr;
     }
     return &g_music;

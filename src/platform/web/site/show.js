@@ -1,6 +1,7 @@
-// The page around the show: fetches the data set into the module's file system, starts the show
-// on a click (browsers start sound only after one), passes keys in, scales the canvas, shows
-// the show's messages and offers to play again. With ?clock=virtual&fps=N it plays at once
+// The page around the show: fetches the data set into the module's file system (of the soundtrack,
+// which the browser streams as it plays, only its first bytes), starts the show on a click
+// (browsers start sound only after one), passes keys in, scales the canvas, shows the show's
+// messages and offers to play again. With ?clock=virtual&fps=N it plays at once
 // against a virtual clock, silent, and leaves every frame's hash in window.showFrameHashes;
 // &frames=N stops it after N frames with the last one on the canvas.
 "use strict";
@@ -10,6 +11,9 @@
   const k_data_files = ["gfx/misc/tzback.jpg", "lumo.raw", "sfx/lumo.mp3"];
   for (let n = 1; n <= 5; ++n) k_data_files.push("gfx/1/" + n + ".jpg");
   for (let n = 1; n <= 6; ++n) k_data_files.push("gfx/2/" + n + ".jpg");
+  // The soundtrack is played from the server by the browser, however long it is; the show reads
+  // only its head to tell its format, and this is far more than that.
+  const k_streamed_files = { "sfx/lumo.mp3": 65536 };
 
   const k_width = 640;
   const k_height = 480;
@@ -39,19 +43,24 @@
     canvas.style.height = (k_height * scale / ratio) + "px";
   }
 
-  async function fetch_file(path, on_bytes) {
-    const response = await fetch("data/" + path);
+  // The file's bytes, or its first limit bytes (a server may send more than the range asked for).
+  async function fetch_file(path, on_bytes, limit = Infinity) {
+    const ranged = limit !== Infinity ? { headers: { Range: "bytes=0-" + (limit - 1) } } : {};
+    const response = await fetch("data/" + path, ranged);
+    if (response.status === 416) return new Uint8Array(0);  // no first byte: an empty file
     if (!response.ok) return null;  // the show says which file is missing, as natively
     const reader = response.body.getReader();
     const parts = [];
     let size = 0;
-    for (;;) {
+    while (size < limit) {
       const { done, value } = await reader.read();
       if (done) break;
-      parts.push(value);
-      size += value.length;
-      on_bytes(value.length);
+      const part = value.subarray(0, limit - size);
+      parts.push(part);
+      size += part.length;
+      on_bytes(part.length);
     }
+    if (size >= limit) reader.cancel().catch(() => {});
     const bytes = new Uint8Array(size);
     let at = 0;
     for (const part of parts) { bytes.set(part, at); at += part.length; }
@@ -63,7 +72,8 @@
     const sizes = await Promise.all(k_data_files.map(async (path) => {
       try {
         const head = await fetch("data/" + path, { method: "HEAD" });
-        return head.ok ? parseInt(head.headers.get("Content-Length") || "0", 10) : 0;
+        const size = head.ok ? parseInt(head.headers.get("Content-Length") || "0", 10) : 0;
+        return Math.min(size, k_streamed_files[path] || Infinity);
       } catch (error) { return 0; }
     }));
     const total = sizes.reduce((a, b) => a + b, 0) || 1;
@@ -71,7 +81,8 @@
     const bar = element("loading-progress");
     const files = {};
     await Promise.all(k_data_files.map(async (path) => {
-      const bytes = await fetch_file(path, (n) => { received += n; bar.value = Math.min(1, received / total); });
+      const bytes = await fetch_file(path, (n) => { received += n; bar.value = Math.min(1, received / total); },
+                                     k_streamed_files[path]);
       if (bytes) files[path] = bytes;
     }));
     bar.value = 1;
@@ -101,6 +112,8 @@
   // The show's end: 1 ran to its end, 0 stopped with Escape, 2 failed.
   function on_end(status, instance) {
     if (!module) return;
+    // A fatal end leaves the soundtrack's element playing and downloading.
+    if (module.web_music) module.web_music.stop();
     module = null;
     if (virtual_fps) instance.ccall("web_publish_hashes", null, [], []);
     window.showExitStatus = status;
@@ -174,6 +187,14 @@
   window.addEventListener("resize", fit_canvas);
   document.addEventListener("fullscreenchange", fit_canvas);
   fit_canvas();
+
+  // Opened as a file the page can fetch nothing: say how to open it instead.
+  if (location.protocol === "file:") {
+    element("loading").hidden = true;
+    show_message("The show must be served over HTTP; it cannot play from a file opened in the browser.",
+                 "Serve this folder with scripts/web --serve, or with any static web server, and open the address it gives.");
+    return;
+  }
 
   load_data_set().then((files) => {
     data = files;
