@@ -61,12 +61,19 @@ start_show() {
 
 # wait_window NAME [SECONDS]: prints the id of the top-level window named NAME once it exists.
 wait_window() {
-  local name=$1 tries=$(( ${2:-10} * 20 )) id
+  local name=$1 tries=$(( ${2:-10} * 20 )) id seen=""
   for _ in $(seq "$tries"); do
     # The tree walk fails when a window goes while it is read (the show remaking its window, a
     # box closing): that is one more try, not a failure.
     id=$(xwininfo -root -tree 2>/dev/null | awk -v q="\"$name\":" '$2 == q { print $1; exit }' || true)
-    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    # SDL may remake its window while it picks a renderer, and a loaded machine may show the first
+    # one for a while: a window counts once it is mapped and the same on two looks a fifth of a second apart.
+    if [ -n "$id" ] && [ "$id" = "$seen" ] && xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable'; then
+      echo "$id"
+      return 0
+    fi
+    [ -n "$id" ] && [ "$id" != "$seen" ] && sleep 0.2
+    seen=$id
     kill -0 "$show_pid" 2>/dev/null ||
       fail "the show ended before window '$name' appeared on $DISPLAY: $(cat "$work/err.log"); X server: $(cat "$work/xvfb.log")"
     sleep 0.05

@@ -41,8 +41,8 @@ expect_import_uses_installed_data() {
   local import=$1 data=$2 status=0 show=$work/my-show
   rm -rf "$work/empty" "$show" && mkdir "$work/empty"
   # 200x100 white, twice as wide as tall: the fit makes it 640x320 between black bars of 80 rows.
-  { printf 'P6\n200 100\n255\n'; head -c 60000 /dev/zero | tr '\0' '\377'; } >"$work/wide.ppm"
-  (cd "$work/empty" && "$import" "$show" "$work/wide.ppm" >"$work/out.log" 2>"$work/err.log") || status=$?
+  convert -size 200x100 xc:white "$work/wide.png"
+  (cd "$work/empty" && "$import" "$show" "$work/wide.png" >"$work/out.log" 2>"$work/err.log") || status=$?
   [ "$status" -eq 0 ] || fail "installed import: status $status: $(cat "$work/err.log")"
   [ "$(cat "$work/out.log")" = "$show/data complete" ] || fail "installed import printed '$(cat "$work/out.log")'"
   grep -qF "1 picture for the show's 12 places" "$work/err.log" || fail "no note of the reused picture: $(cat "$work/err.log")"

@@ -239,6 +239,7 @@ void fail_clearing(const std::string& what, const std::string& path, const std::
 // What a damaged or shortened music file lost, said once each; the import goes on with the rest.
 void note_damage(const std::string& path, const DecodedMusic& music)
 {
+    g_progress.clear();
     if (music.damaged_packets > 0)
         tool_note(path + ": " + std::to_string(music.damaged_packets) +
                   (music.damaged_packets == 1 ? " damaged packet" : " damaged packets") + " skipped");
@@ -247,7 +248,6 @@ void note_damage(const std::string& path, const DecodedMusic& music)
         char text[160];
         std::snprintf(text, sizeof text, "%.1f s of its declared %.1f s decoded (%.1f s missing): kept as it is",
                       music.decoded_seconds, music.declared_seconds, music.declared_seconds - music.decoded_seconds);
-        g_progress.clear();
         tool_note(path + ": " + text);
     }
 }
