@@ -67,7 +67,8 @@ wait_window() {
     # box closing): that is one more try, not a failure.
     id=$(xwininfo -root -tree 2>/dev/null | awk -v q="\"$name\":" '$2 == q { print $1; exit }' || true)
     # SDL may remake its window while it picks a renderer, and a loaded machine may show the first
-    # one for a while: a window counts once it is mapped and the same on two looks a fifth of a second apart.
+    # one for a while: a window counts once it is mapped and the same on two looks a fifth of a
+    # second apart.
     if [ -n "$id" ] && [ "$id" = "$seen" ] && xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable'; then
       echo "$id"
       return 0
