@@ -213,6 +213,21 @@ TEST(Video, MkvAndMp4HoldTheFramesAndTheSoundtrack)
         ASSERT_EQ(run.status, 0) << run.output;
         EXPECT_NE(run.output.find("frames: 1196\n"), std::string::npos) << run.output;
         EXPECT_EQ(names_in(out.path()), std::vector<std::string>{c.name}) << "only the finished file is left";
+        // The summary: ten seconds written, and their speed against the time taken, printed to a
+        // tenth of a second.
+        const std::string lead = "100 of the show's 1196 frames (119.6 s) written: 10.0 s, ";
+        const std::size_t line = run.output.find(lead);
+        ASSERT_NE(line, std::string::npos) << run.output;
+        double megabytes = 0, took = 0, speed = 0;
+        ASSERT_EQ(std::sscanf(run.output.c_str() + line + lead.size(), "%lf MB, in %lf s: %lfx real time", &megabytes,
+                              &took, &speed),
+                  3)
+            << run.output;
+        EXPECT_GT(megabytes, 0.0);
+        if (took >= 0.1) {
+            EXPECT_GE(speed, 10.0 / (took + 0.05) - 0.05) << run.output;
+            EXPECT_LE(speed, 10.0 / (took - 0.05) + 0.05) << run.output;
+        }
 
         const Probe p = probe(out.file(c.name));
         EXPECT_EQ(p.streams, 2);

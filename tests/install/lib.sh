@@ -11,6 +11,30 @@ expected_frames=621
 
 work=$(mktemp -d)
 
+# depends_unmet DEPENDS: the entries of a Depends field (comma-separated, each "name (op version)"
+# or alternatives joined by "|") that no package installed here meets, comma-separated; empty
+# when all are met. Reads dpkg's database, never changes it.
+depends_unmet() {
+  local entry alternative name op version installed unmet=() met
+  local IFS=,
+  for entry in $1; do
+    met=0
+    IFS='|'
+    for alternative in $entry; do
+      IFS=" " read -r name op version <<<"$(sed 's/[()]/ /g' <<<"$alternative")"
+      installed=$(dpkg-query -W -f='${Status}\t${Version}' "$name" 2>/dev/null || true)
+      [ "${installed%%$'\t'*}" = "install ok installed" ] || continue
+      if [ -z "$op" ] || dpkg --compare-versions "${installed#*$'\t'}" "$op" "$version"; then
+        met=1
+        break
+      fi
+    done
+    IFS=,
+    [ "$met" -eq 1 ] || unmet+=("$(sed 's/^ *//' <<<"$entry")")
+  done
+  echo "${unmet[*]}"
+}
+
 # expect_version PROGRAM: PROGRAM --version prints its name and the project's version.
 expect_version() {
   local got

@@ -1,22 +1,13 @@
 #!/usr/bin/env bash
-# The Debian package made from the build: its control data and files, lintian's verdict, and a
-# real install on this machine (root only) whose programs run, removed again at the end.
+# The Debian package made from the build: its control data and files, lintian's verdict, its
+# dependencies met on this machine, and its programs run from the package unpacked into a
+# temporary root. Nothing is installed: the machine's package database is only read.
 . "$(dirname "$0")/lib.sh"
+trap 'rm -rf "$work"' EXIT
 
-[ "$(id -u)" -eq 0 ] || skip "installing the package needs root (CI runs as root)"
-for tool in cpack dpkg-deb dpkg-shlibdeps apt-get lintian vips vipsheader; do
+for tool in cpack dpkg dpkg-deb dpkg-query dpkg-shlibdeps lintian vips vipsheader; do
   command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps adds it)"
 done
-if [ "$(dpkg-query -W -f='${Status}' velmorastik 2>/dev/null || true)" = "install ok installed" ]; then
-  skip "a velmorastik package is already installed here; this test would replace and remove it"
-fi
-
-installed=0
-cleanup() {
-  [ "$installed" -eq 0 ] || DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq velmorastik >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 cpack --config "$BUILD/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 || fail "cpack: $(cat "$work/cpack.log")"
 deb=$work/out/velmorastik_${VERSION}_amd64.deb
@@ -45,18 +36,20 @@ done
 lintian --fail-on error "$deb" >"$work/lintian.txt" 2>&1 || fail "lintian reports errors: $(cat "$work/lintian.txt")"
 sed 's/^/lintian: /' "$work/lintian.txt"
 
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1 \
-  || fail "apt-get install: $(cat "$work/apt.log")"
-installed=1
-expect_version /usr/games/velmorastik
-grep -qx "Path=/usr/share/velmorastik" /usr/share/applications/velmorastik.desktop \
-  || fail "the installed menu entry's Path: $(grep Path /usr/share/applications/velmorastik.desktop)"
-expect_installed_data_used /usr/bin/velmorastik-capture /usr/share/velmorastik/data
-expect_version /usr/bin/velmorastik-import
-expect_import_uses_installed_data /usr/bin/velmorastik-import /usr/share/velmorastik/data
+# Each dependency, or one of its alternatives, is installed here at a version it accepts (the
+# check itself first shown to refuse a version no machine has).
+[ -n "$(depends_unmet "libc6 (>= 999)")" ] || fail "depends_unmet accepts libc6 (>= 999)"
+unmet=$(depends_unmet "$(dpkg-deb -f "$deb" Depends)")
+[ -z "$unmet" ] || fail "dependencies not met on this machine: $unmet"
 
-DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq velmorastik >"$work/apt.log" 2>&1 \
-  || fail "apt-get remove: $(cat "$work/apt.log")"
-installed=0
-[ ! -e /usr/games/velmorastik ] || fail "/usr/games/velmorastik is still there after the removal"
-echo "package: control data, files, lintian, install, run and removal as expected"
+# The programs as the package lays them out, run from where it is unpacked: they find the data
+# set under the prefix they sit in, as they would under /usr.
+dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x $(basename "$deb") failed"
+root=$(realpath "$work/root")
+expect_version "$root/usr/games/velmorastik"
+grep -qx "Path=/usr/share/velmorastik" "$root/usr/share/applications/velmorastik.desktop" \
+  || fail "the packaged menu entry's Path: $(grep Path "$root/usr/share/applications/velmorastik.desktop")"
+expect_installed_data_used "$root/usr/bin/velmorastik-capture" "$root/usr/share/velmorastik/data"
+expect_version "$root/usr/bin/velmorastik-import"
+expect_import_uses_installed_data "$root/usr/bin/velmorastik-import" "$root/usr/share/velmorastik/data"
+echo "package: control data, files, lintian, dependencies and the unpacked programs as expected"

@@ -233,8 +233,14 @@ int main(int argc, char** argv)
     });
 
     const long long bytes = finish_outputs();
-    progress_finish(g_capture.written, g_headless.frames, static_cast<double>(clock_now_ms()) / 1000,
-                    g_headless.fps, bytes);
+    progress_finish({
+        .written = g_capture.written,
+        .show_frames = g_headless.frames,
+        .show_seconds = static_cast<double>(clock_now_ms()) / 1000,
+        .fps = g_headless.fps,
+        .bytes = bytes,
+        .video = media_writes_video(),
+    });
     // Frames on standard output must not be mixed with the count.
     std::FILE* report = g_capture.output != nullptr && output_stream(*g_capture.output) == stdout ? stderr : stdout;
     if (std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(g_headless.frames)) < 0 ||

@@ -39,6 +39,9 @@ void media_open(std::uint64_t fps);
 // Whether the capture shows its progress: only videos and stills take long, and --quiet says none.
 bool media_show_progress();
 
+// Whether a video is written (else stills, or nothing of theirs).
+bool media_writes_video();
+
 // Called for every frame chosen, in order: frame, the show's frame number index.
 void media_add_frame(const Frame32& frame, std::uint64_t index);
 

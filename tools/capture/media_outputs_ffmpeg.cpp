@@ -155,6 +155,8 @@ bool media_show_progress()
     return !g_media.quiet && (!g_media.video_path.empty() || !g_media.png_folder.empty());
 }
 
+bool media_writes_video() { return !g_media.video_path.empty(); }
+
 void media_add_frame(const Frame32& frame, std::uint64_t index)
 {
     std::string error;

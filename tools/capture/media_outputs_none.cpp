@@ -27,6 +27,8 @@ void media_open(std::uint64_t) {}
 
 bool media_show_progress() { return false; }
 
+bool media_writes_video() { return false; }
+
 void media_add_frame(const Frame32&, std::uint64_t) {}
 
 long long media_finish() { return 0; }

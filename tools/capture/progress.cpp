@@ -3,6 +3,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -26,6 +27,13 @@ double seconds_now()
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return now.tv_sec + now.tv_nsec / 1e9;
+}
+
+// One decimal at real time and above; two significant figures below it (0.49, 0.031), so that a
+// short clip's speed does not print as 0.0.
+int speed_decimals(double speed)
+{
+    return speed >= 1 || speed <= 0 ? 1 : 1 - static_cast<int>(std::floor(std::log10(speed)));
 }
 
 }  // namespace
@@ -71,8 +79,7 @@ void progress_update(std::uint64_t frames)
     }
 }
 
-void progress_finish(std::uint64_t written, std::uint64_t show_frames, double show_seconds, std::uint64_t fps,
-                     long long bytes)
+void progress_finish(const CaptureSummary& summary)
 {
     Progress& p = g_progress;
     if (p.quiet)
@@ -80,9 +87,16 @@ void progress_finish(std::uint64_t written, std::uint64_t show_frames, double sh
     if (p.terminal)
         std::fputs("\r\033[K", stderr);
     const double elapsed = seconds_now() - p.start;
-    const double written_seconds = static_cast<double>(written) / static_cast<double>(fps);
-    std::fprintf(stderr,
-                 "%llu of the show's %llu frames (%.1f s) written: %.1f s, %.1f MB, in %.1f s: %.1fx real time\n",
-                 static_cast<unsigned long long>(written), static_cast<unsigned long long>(show_frames),
-                 show_seconds, written_seconds, bytes / 1e6, elapsed, elapsed > 0 ? written_seconds / elapsed : 0.0);
+    const auto written = static_cast<unsigned long long>(summary.written);
+    const auto show_frames = static_cast<unsigned long long>(summary.show_frames);
+    if (!summary.video) {
+        std::fprintf(stderr, "%llu of the show's %llu frames (%.1f s) written as stills: %.1f MB, in %.1f s\n", written,
+                     show_frames, summary.show_seconds, summary.bytes / 1e6, elapsed);
+        return;
+    }
+    const double written_seconds = static_cast<double>(summary.written) / static_cast<double>(summary.fps);
+    const double speed = elapsed > 0 ? written_seconds / elapsed : 0.0;
+    std::fprintf(stderr, "%llu of the show's %llu frames (%.1f s) written: %.1f s, %.1f MB, in %.1f s: %.*fx real time\n",
+                 written, show_frames, summary.show_seconds, written_seconds, summary.bytes / 1e6, elapsed,
+                 speed_decimals(speed), speed);
 }

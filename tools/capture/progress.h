@@ -9,7 +9,17 @@ void progress_start(std::uint64_t expected_frames, bool quiet);
 // Called after every frame with the number of frames made so far.
 void progress_update(std::uint64_t frames);
 
-// Ends the bar; then a summary: frames written of the show's, its length, the length written
-// (written / fps), the bytes, the time taken and the speed: the length written as a multiple of it.
-void progress_finish(std::uint64_t written, std::uint64_t show_frames, double show_seconds, std::uint64_t fps,
-                     long long bytes);
+// What a capture wrote, for its summary.
+struct CaptureSummary {
+    std::uint64_t written = 0;      // frames
+    std::uint64_t show_frames = 0;
+    double show_seconds = 0;
+    std::uint64_t fps = 1;
+    long long bytes = 0;
+    bool video = false;             // else stills alone
+};
+
+// Ends the bar; then a summary: frames written of the show's, its length, the bytes and the time
+// taken. A video also gives the length written (written / fps) and the speed: that length as a
+// multiple of the time taken. Stills have no length, and a few of them no speed worth a number.
+void progress_finish(const CaptureSummary& summary);
