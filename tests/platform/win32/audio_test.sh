@@ -3,7 +3,7 @@
 # own test signal through waveOut into a PulseAudio null sink whose monitor parec records, and
 # the recording is compared with the signal.
 #   playback   the music is heard, and our feeder never lets the device run out of it, also while
-#              the main thread spins for 3 s; exact start and length; damaged and unplayable
+#              the main thread spins for 2 s; exact start and length; damaged and unplayable
 #              files are refused quietly
 #   caught     the same play with a deliberately wrong build of the sound output fails, for the
 #              device running out of sound
@@ -66,8 +66,8 @@ play() {
   grep -qx "load: ok ()" "$work/play.log" || fail "the music did not load"
   [ ! -s "$work/stderr" ] || fail "stderr: $(cat "$work/stderr")"
 }
-# The playback's run: 11 s of music.mp3; 3 s in, the main thread spins for 3 s.
-busy_play=("$work/music.mp3" 11000 3000 3000)
+# The playback's run: 11 s of music.mp3; 3 s in, the main thread spins for 2 s.
+busy_play=("$work/music.mp3" 11000 3000 2000)
 # compare MIN_MUSIC_MS mono|stereo: the recording holds that much of the signal, unbroken.
 compare() {
   win compare "$work/recording.raw" "$1" "$2" || fail "the recording is not the music"

@@ -34,14 +34,14 @@ constexpr double k_full_scale = 32767.0;
 // Below this in both channels a frame is silence; the signal is never this quiet for 1 ms.
 constexpr int k_quiet = 64;
 // Wine mixes the sound in our own process at an ordinary priority, so on a busy machine its output
-// breaks up: silences of 5 to 560 ms, as many as twenty a second, after which the music goes on
-// that much later. They are told from ours by the play's own count of the ring running dry; the
-// recording fails only for a gap as long as most of the main thread's 3 s busy stretch.
-constexpr long k_longest_gap_frames = k_rate * 3 / 2;
-// A silence this long is such a break (the signal is never quiet for 1 ms): no block spans one.
+// breaks up: silences of 5 to 500 ms, as many as twenty a second, once one of 4.3 s, after which
+// the music goes on that much later, while our ring was full. So the recording's gaps are only
+// reported: the play's own count of the ring running dry tells whether any were ours. A silence
+// this long is such a break (the signal is never quiet for 1 ms); no block spans one.
 constexpr long k_break_frames = k_rate / 1000;
 constexpr double k_min_correlation = 0.9;
-// The recording's level against the reference's over the same stretch: Wine plays at full volume.
+// The level of the matching blocks against the reference's at the same places: Wine plays at full
+// volume.
 constexpr double k_min_level = 0.5;
 // A recording is matched with the reference a block at a time, between Wine's breaks: its small
 // underruns shift what follows them by a fraction of a millisecond upwards, so that no one offset
@@ -334,7 +334,7 @@ int play(const char* path, int play_ms, int busy_at_ms, int busy_ms)
     return 0;
 }
 
-// A recording holds the reference: at its level, without a gap, every tenth of a second of it at
+// A recording holds the reference: at its level, in order, each block between Wine's breaks at
 // its place (which the first loud frame only roughly gives: the recording starts at an unknown
 // time in the music).
 int compare(const char* path, double min_music_ms, const Reference& expected)
@@ -359,14 +359,12 @@ int compare(const char* path, double min_music_ms, const Reference& expected)
     std::printf("recording: %.0f ms, music %.0f ms of it\n", total * 1000.0 / k_rate, music_ms);
     if (music_ms < min_music_ms)
         return fail("%.0f ms of music recorded, expected at least %.0f", music_ms, min_music_ms);
-    double energy = 0;
     long longest_gap = 0;
     for (long i = first, run = 0; i <= last; ++i) {
-        energy += double(frames[2 * i]) * frames[2 * i] + double(frames[2 * i + 1]) * frames[2 * i + 1];
         run = loud(i) ? 0 : run + 1;
         longest_gap = run > longest_gap ? run : longest_gap;
     }
-    const double rms = std::sqrt(energy / (2.0 * (last - first + 1))) / k_full_scale;
+    double heard_energy = 0, expected_energy = 0;  // over the matching blocks
     const long reference_first = expected.first_loud();
     long blocks = 0, matched = 0, lag = first - reference_first, first_lag = lag, wide_searches = 0;
     long breaks = 0, silence = 0, misses = 0;  // silence: frames of breaks since the last match
@@ -403,26 +401,26 @@ int compare(const char* path, double min_music_ms, const Reference& expected)
             ++matched;
             lag = found;
             silence = 0;
+            for (long i = from; i < from + k_block_frames; ++i)
+                for (int c = 0; c < 2; ++c) {
+                    heard_energy += (frames[2 * i + c] / k_full_scale) * (frames[2 * i + c] / k_full_scale);
+                    expected_energy += expected.at(i - lag, c) * expected.at(i - lag, c);
+                }
         }
         from += k_block_frames;
     }
-    double expected_energy = 0;
-    for (long i = first - first_lag; i <= last - first_lag; ++i)
-        expected_energy += expected.at(i, 0) * expected.at(i, 0) + expected.at(i, 1) * expected.at(i, 1);
-    const double expected_rms = std::sqrt(expected_energy / (2.0 * (last - first + 1)));
-    std::printf("rms %.3f (%.3f expected); %ld breaks, the longest %.1f ms; %ld of %ld blocks of %.0f ms match "
-                "the %s, the last %.1f ms later than the first\n", rms, expected_rms, breaks,
-                longest_gap * 1000.0 / k_rate, matched, blocks, k_block_frames * 1000.0 / k_rate,
-                expected.decoded.empty() ? "signal" : "soundtrack", (lag - first_lag) * 1000.0 / k_rate);
-    if (rms < k_min_level * expected_rms)
-        return fail("the music's rms is %.3f where %.3f was played", rms, expected_rms);
-    if (longest_gap > k_longest_gap_frames)
-        return fail("a gap of %.1f ms inside the music (allowed %.1f)", longest_gap * 1000.0 / k_rate,
-                    k_longest_gap_frames * 1000.0 / k_rate);
+    const double samples = 2.0 * matched * k_block_frames + 1e-9;
+    const double rms = std::sqrt(heard_energy / samples), expected_rms = std::sqrt(expected_energy / samples);
+    std::printf("%ld breaks, the longest %.1f ms; %ld of %ld blocks of %.0f ms match the %s, the last %.1f ms "
+                "later than the first, at rms %.3f (%.3f expected)\n", breaks, longest_gap * 1000.0 / k_rate,
+                matched, blocks, k_block_frames * 1000.0 / k_rate, expected.decoded.empty() ? "signal" : "soundtrack",
+                (lag - first_lag) * 1000.0 / k_rate, rms, expected_rms);
     if (matched < blocks * k_min_matched_share)
         return fail("%.0f of %.0f blocks match", double(matched), double(blocks));
     if (matched < k_min_matched_blocks)
         return fail("%.0f blocks match, fewer than %.0f", double(matched), double(k_min_matched_blocks));
+    if (rms < k_min_level * expected_rms)
+        return fail("the music's rms is %.3f where %.3f was played", rms, expected_rms);
     return 0;
 }
 
