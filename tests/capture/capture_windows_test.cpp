@@ -107,6 +107,25 @@ TEST_F(CaptureWindowsTest, RawFileIsReplacedOnlyWhenComplete)
     EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"k.raw"});
 }
 
+// Refused before any frame is made, with the words the Linux build uses.
+TEST_F(CaptureWindowsTest, RawNamesThatNameNoFileAreRefusedAsFolders)
+{
+    TempDir out;
+    CommandRun run = capture(out.path(), "-C " + data_set() + " --frames 0 --raw \"\" 2>&1");
+    EXPECT_EQ(run.status, 2) << run.output;
+    EXPECT_EQ(text(run), "velmorastik-capture: cannot write: Is a directory\n");
+
+    fs::create_directory(fs::path(out.path()) / "sub");
+    run = capture(out.path(), "-C " + data_set() + " --frames 0 --raw sub 2>&1");
+    EXPECT_EQ(run.status, 2) << run.output;
+    EXPECT_EQ(text(run), "velmorastik-capture: cannot write: sub: Is a directory\n");
+
+    run = capture(out.path(), "-C " + data_set() + " --frames 0 --raw new\\ 2>&1");
+    EXPECT_EQ(run.status, 2) << run.output;
+    EXPECT_EQ(text(run), "velmorastik-capture: cannot write: new\\: Is a directory\n");
+    EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"sub"});
+}
+
 TEST_F(CaptureWindowsTest, OutputsThatAreTheShowsOwnFilesAreRefusedBeforeAnythingIsWritten)
 {
     TempDir out;

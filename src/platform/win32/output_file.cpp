@@ -113,6 +113,10 @@ OutputFile* output_open(const char* path, std::string* reason)
                           handle_identity(handle, &output->identity);
         return output;
     }
+    // An empty name names no file, as one ending in a separator does: said as on Linux, where
+    // Windows would speak of a missing environment variable.
+    if (*path == '\0')
+        return fail(output, reason, std::strerror(EISDIR));
     if (!full_path(path, &output->final_path))
         return fail(output, reason, system_error_text(GetLastError()));
 

@@ -1,8 +1,6 @@
-// The soundtrack through waveOut. A feeder thread of the audio layer's own decodes into a small
-// ring of buffers and hands each back to the device as soon as it has played, woken by the
-// device's event: the main thread only starts and stops it, so a picture load or a message box
-// that holds the main thread for seconds leaves no gap in the sound. Only the ring is ever held,
-// whatever the length of the file.
+// The soundtrack through waveOut. The feeder (audio_feeder.cpp) decodes into a small ring of
+// buffers and hands each back to the device as soon as it has played, woken by the device's
+// event. Only the ring is ever held, whatever the length of the file.
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -13,18 +11,20 @@
 #include <new>
 
 #include "platform/audio.h"
+#include "platform/win32/audio_ring.h"
 #include "platform/win32/sound_source.h"
 
-struct PlatformMusic {
-    SoundSource source;
-    HANDLE feeder;  // the thread, once playing has started
-};
+// The tests build a ring of one buffer, to show that what they count catches a shallow one.
+#ifndef VELMORASTIK_AUDIO_RING_BUFFERS
+#define VELMORASTIK_AUDIO_RING_BUFFERS 6
+#endif
 
 namespace {
 
 // Six buffers of 60 ms: a refill is due every 60 ms, and 300 ms more are queued behind it, far
-// longer than the feeder (at high priority) is ever kept from running by a busy machine.
-constexpr int k_buffer_count = 6;
+// longer than the feeder (at high priority) is ever kept from running by a busy machine. Wine
+// gives it no priority of its own, and on a loaded machine it still found 240 ms queued or more.
+constexpr int k_buffer_count = VELMORASTIK_AUDIO_RING_BUFFERS;
 constexpr int k_buffer_ms = 60;
 constexpr std::size_t k_frame_bytes = k_source_channels * sizeof(std::int16_t);
 
@@ -37,10 +37,18 @@ struct Output {
     WAVEHDR headers[k_buffer_count];
 };
 
+// What the refills found, written by the feeder while the tests read it.
+struct Counts {
+    std::atomic<long> buffers_written{0};
+    std::atomic<long> refills{0};
+    std::atomic<long> ran_dry{0};
+    std::atomic<int> least_queued{k_buffer_count};  // buffers
+};
+
 Output g_output = {};
 bool g_device_open = false;
 PlatformMusic g_music = {};
-std::atomic<bool> g_stop_feeding{false};
+Counts g_counts;
 char g_audio_failure[256] = "";
 
 void note_failure(const char* what, MMRESULT result)
@@ -57,51 +65,6 @@ bool with_device(const WAVEHDR& header)
     return (static_cast<const volatile DWORD&>(header.dwFlags) & WHDR_INQUEUE) != 0;
 }
 
-DWORD WINAPI feed(void* parameter)
-{
-    PlatformMusic* music = static_cast<PlatformMusic*>(parameter);
-    bool source_ended = false;
-    for (;;) {
-        if (g_stop_feeding.load()) {
-            // Here rather than on the stopping thread, so that no write can follow the reset.
-            waveOutReset(g_output.device);
-            return 0;
-        }
-        bool playing = false;
-        // Buffers are written in the order they are filled, so any free one takes the next piece.
-        for (WAVEHDR& header : g_output.headers) {
-            if (with_device(header)) {
-                playing = true;
-                continue;
-            }
-            if (source_ended)
-                continue;
-            const std::size_t frames = music->source.read(
-                music->source.state, reinterpret_cast<std::int16_t*>(header.lpData), g_output.buffer_frames);
-            header.dwBufferLength = static_cast<DWORD>(frames * k_frame_bytes);
-            if (frames == 0 || waveOutWrite(g_output.device, &header, sizeof header) != MMSYSERR_NOERROR) {
-                source_ended = true;
-                continue;
-            }
-            playing = true;
-        }
-        if (source_ended && !playing)
-            return 0;  // played to its end, once
-        WaitForSingleObject(g_output.buffer_done, INFINITE);
-    }
-}
-
-void stop_feeder(PlatformMusic* music)
-{
-    if (music->feeder == nullptr)
-        return;
-    g_stop_feeding.store(true);
-    SetEvent(g_output.buffer_done);
-    WaitForSingleObject(music->feeder, INFINITE);
-    CloseHandle(music->feeder);
-    music->feeder = nullptr;
-}
-
 void free_output()
 {
     for (WAVEHDR& header : g_output.headers)
@@ -115,7 +78,77 @@ void free_output()
     g_output = {};
 }
 
+void reset_counts()
+{
+    g_counts.buffers_written.store(0);
+    g_counts.refills.store(0);
+    g_counts.ran_dry.store(0);
+    g_counts.least_queued.store(k_buffer_count);
+}
+
+void stop_feeding(PlatformMusic* music)
+{
+    if (music->started)
+        feeder_stop(music);
+    music->started = false;
+}
+
 }  // namespace
+
+bool ring_refill(PlatformMusic* music)
+{
+    const bool counted = !music->ended && g_counts.buffers_written.load() > 0;
+    int queued = 0;
+    bool playing = false;
+    // Buffers are written in the order they are filled, so any free one takes the next piece.
+    for (WAVEHDR& header : g_output.headers) {
+        if (with_device(header)) {
+            ++queued;
+            playing = true;
+            continue;
+        }
+        if (music->ended)
+            continue;
+        const std::size_t frames = music->source.read(
+            music->source.state, reinterpret_cast<std::int16_t*>(header.lpData), g_output.buffer_frames);
+        header.dwBufferLength = static_cast<DWORD>(frames * k_frame_bytes);
+        if (frames == 0 || waveOutWrite(g_output.device, &header, sizeof header) != MMSYSERR_NOERROR) {
+            music->ended = true;
+            continue;
+        }
+        g_counts.buffers_written.fetch_add(1);
+        playing = true;
+    }
+    // Not the first fill, when nothing was queued yet, nor the last buffers playing out.
+    if (counted) {
+        g_counts.refills.fetch_add(1);
+        if (queued == 0)
+            g_counts.ran_dry.fetch_add(1);
+        if (queued < g_counts.least_queued.load())
+            g_counts.least_queued.store(queued);
+    }
+    return playing || !music->ended;
+}
+
+HANDLE ring_buffer_done()
+{
+    return g_output.buffer_done;
+}
+
+void ring_reset()
+{
+    waveOutReset(g_output.device);
+}
+
+RingReport ring_report()
+{
+    return {
+        .buffers_written = g_counts.buffers_written.load(),
+        .refills = g_counts.refills.load(),
+        .ran_dry = g_counts.ran_dry.load(),
+        .least_queued_ms = g_counts.least_queued.load() * k_buffer_ms,
+    };
+}
 
 bool audio_open_device(int rate)
 {
@@ -174,7 +207,7 @@ PlatformMusic* audio_load_music(std::FILE* file, SoundFormat format)
         return nullptr;
     }
     // One soundtrack at a time: a second load replaces the first.
-    stop_feeder(&g_music);
+    stop_feeding(&g_music);
     if (g_music.source.close != nullptr)
         g_music.source.close(g_music.source.state);
     g_music = {};
@@ -193,22 +226,18 @@ const char* audio_failure_reason()
 void audio_play_music(PlatformMusic* music)
 {
     // Once: the source is not rewound, so a second start would play nothing new.
-    if (music == nullptr || music->feeder != nullptr || !g_device_open)
+    if (music == nullptr || music->started || !g_device_open)
         return;
-    g_stop_feeding.store(false);
-    music->feeder = CreateThread(nullptr, 0, feed, music, 0, nullptr);
-    if (music->feeder == nullptr) {
+    reset_counts();
+    music->started = feeder_start(music);
+    if (!music->started)
         std::snprintf(g_audio_failure, sizeof g_audio_failure, "cannot start the sound's thread");
-        return;
-    }
-    // Ahead of the show's own thread: its refills are small and must never wait for a frame.
-    SetThreadPriority(music->feeder, THREAD_PRIORITY_HIGHEST);
 }
 
 void audio_stop(PlatformMusic* music)
 {
     // The feeder goes first whatever the caller passes: the device must not close under it.
-    stop_feeder(&g_music);
+    stop_feeding(&g_music);
     if (music != nullptr) {
         if (music->source.close != nullptr)
             music->source.close(music->source.state);

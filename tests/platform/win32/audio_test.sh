@@ -2,14 +2,17 @@
 # The Windows sound output under Wine, as heard: the test program plays LAME-encoded MP3s of its
 # own test signal through waveOut into a PulseAudio null sink whose monitor parec records, and
 # the recording is compared with the signal.
-#   playback   the music is heard, with no gap while the main thread spins for 2 s; exact start
-#              and length; damaged and unplayable files are refused quietly
+#   playback   the music is heard, and our feeder never lets the device run out of it, also while
+#              the main thread spins for 2 s; exact start and length; damaged and unplayable
+#              files are refused quietly
+#   caught     the same play with a deliberately wrong build of the sound output fails, for the
+#              device running out of sound
 #   no_device  no sound server and no ALSA device: the program goes on and ends normally
 #   long_file  11 minutes at 22,050 Hz mono play at the right speed in little memory
 # Environment: AUDIO_TEST the test program; WINE_RUN a command that runs a Windows program (the
 # build's Wine wrapper), else wine with WINE_AUDIO_PREFIX as its prefix.
 set -euo pipefail
-scenario=${1:?usage: audio_test.sh playback|no_device|long_file}
+scenario=${1:?usage: audio_test.sh playback|caught|no_device|long_file}
 
 skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL: $*"; exit 1; }
@@ -63,6 +66,8 @@ play() {
   grep -qx "load: ok ()" "$work/play.log" || fail "the music did not load"
   [ ! -s "$work/stderr" ] || fail "stderr: $(cat "$work/stderr")"
 }
+# The playback's run: 11 s of music.mp3; 3 s in, the main thread spins for 2 s.
+busy_play=("$work/music.mp3" 11000 3000 2000)
 # compare MIN_MUSIC_MS mono|stereo: the recording holds that much of the signal, unbroken.
 compare() {
   win compare "$work/recording.raw" "$1" "$2" || fail "the recording is not the music"
@@ -85,8 +90,7 @@ playback)
   win decode "$work/mono.wav" 3 || fail "the WAV reader"
   start_pulse
   start_recording
-  # Plays 11 s: 3 s in, the main thread spins for 2 s.
-  play "$work/music.mp3" 11000 3000 2000
+  play "${busy_play[@]}"
   stop_recording
   # Of the 8 s, Wine may lose up to a second at the start (see pulse_sink.sh).
   compare 6000 stereo
@@ -97,6 +101,17 @@ playback)
   refused "$work/music.ogg" "OGG Vorbis is not played on Windows; use MP3"
   win signal "$work/fast.wav" 1 48000 2
   refused "$work/fast.wav" "WAV is played on Windows only as 16-bit PCM at 44100 Hz, mono or stereo; use MP3"
+  ;;
+caught)
+  win signal "$work/signal.raw" 8 44100 2
+  encode "$work/signal.raw" "$work/music.mp3" 44.1 j 192
+  start_pulse
+  if win play "${busy_play[@]}" >"$work/play.log"; then
+    fail "a wrong sound output passed: $(cat "$work/play.log")"
+  fi
+  cat "$work/play.log"
+  grep -q "^FAIL: the device ran out of sound" "$work/play.log" ||
+    fail "not for the device running out of sound: $(cat "$work/play.log" "$work/stderr")"
   ;;
 no_device)
   win signal "$work/signal.raw" 2 44100 2

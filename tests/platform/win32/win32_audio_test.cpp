@@ -6,7 +6,8 @@
 //   signal OUT SECONDS RATE CHANNELS          the test signal as raw 16-bit PCM, or OUT.wav
 //   decode FILE SECONDS [SLACK]               the decoder alone: exact start and length (within
 //                                             SLACK frames, for a resampled file)
-//   play FILE PLAY_MS [BUSY_AT_MS BUSY_MS]    the show's calls, with the main thread busy a while
+//   play FILE PLAY_MS [BUSY_AT_MS BUSY_MS]    the show's calls, with the main thread busy a while;
+//                                             fails when the device ran out of our sound
 //   compare REC MIN_MUSIC_MS mono|stereo|FILE a 44.1 kHz stereo recording of the signal played from
 //                                             a mono or stereo file, or of the sound file FILE
 
@@ -23,6 +24,7 @@
 
 #include "audio/sound_format.h"
 #include "platform/audio.h"
+#include "platform/win32/audio_ring.h"
 #include "platform/win32/sound_source.h"
 
 namespace {
@@ -31,22 +33,28 @@ constexpr int k_rate = 44100;
 constexpr double k_full_scale = 32767.0;
 // Below this in both channels a frame is silence; the signal is never this quiet for 1 ms.
 constexpr int k_quiet = 64;
-// The longest gap allowed inside the music. Wine's PulseAudio output itself underruns now and then
-// for up to 30 ms, mostly in its first seconds (as much with a program that queues all its sound
-// at once); sound that waits for a busy main thread is missing for most of its busy time.
-constexpr long k_longest_gap_frames = k_rate / 10;
+// Wine mixes the sound in our own process at an ordinary priority, so on a busy machine its output
+// breaks up: silences of 5 to 500 ms, as many as twenty a second, once one of 4.3 s, after which
+// the music goes on that much later, while our ring was full. So the recording's gaps are only
+// reported: the play's own count of the ring running dry tells whether any were ours. A silence
+// this long is such a break (the signal is never quiet for 1 ms); no block spans one.
+constexpr long k_break_frames = k_rate / 1000;
 constexpr double k_min_correlation = 0.9;
-// The recording's level against the reference's over the same stretch: Wine plays at full volume.
+// The level of the matching blocks against the reference's at the same places: Wine plays at full
+// volume.
 constexpr double k_min_level = 0.5;
-// A recording is matched with the reference a block at a time: Wine's small underruns shift what
-// follows them by a fraction of a millisecond upwards, so that no one offset fits a whole
-// recording. A block that holds such a shift matches neither side; a few may.
+// A recording is matched with the reference a block at a time, between Wine's breaks: its small
+// underruns shift what follows them by a fraction of a millisecond upwards, so that no one offset
+// fits a whole recording. A block that holds such a shift matches neither side; a few may. Wine's
+// output may break up so often that few blocks fit between its breaks (a quarter of the music
+// seen), but fewer than a second's worth tell nothing.
 constexpr long k_block_frames = k_rate / 20;
 constexpr double k_min_matched_share = 0.9;
-// Each block is looked for this near where the last one matched, else (a gap or a jump, or the
-// first block) this far around it: the monitor may miss the first second, and a soundtrack that
-// fades in is loud later. The wide searches are costly, and a recording that is not the music
-// at all fails them all: a few suffice.
+constexpr long k_min_matched_blocks = 20;
+// Each block is looked for this near where the last one matched (widened by the breaks since),
+// else (a jump, or the first block) this far around it: the monitor may miss the first second,
+// and a soundtrack that fades in is loud later. The wide searches are costly, and a recording that
+// is not the music at all fails them all: a few suffice, the fewer the longer the blocks miss.
 constexpr long k_block_lag_search = 100;
 constexpr long k_start_search = 2 * k_rate;
 constexpr int k_max_wide_searches = 10;
@@ -295,12 +303,15 @@ int play(const char* path, int play_ms, int busy_at_ms, int busy_ms)
     std::fflush(stdout);
     const DWORD start = GetTickCount();
     audio_play_music(music);
+    long written_while_busy = 0;
     if (busy_ms > 0) {
         pump_messages(busy_at_ms);
         // Spinning, as a slow picture load does: the main thread gives nothing up.
+        const long written_before = ring_report().buffers_written;
         const DWORD busy_start = GetTickCount();
         while (GetTickCount() - busy_start < static_cast<DWORD>(busy_ms)) {
         }
+        written_while_busy = ring_report().buffers_written - written_before;
     }
     const DWORD elapsed = GetTickCount() - start;
     if (elapsed < static_cast<DWORD>(play_ms))
@@ -309,10 +320,21 @@ int play(const char* path, int play_ms, int busy_at_ms, int busy_ms)
     audio_stop(music);
     std::printf("stopped in %lu ms\n", static_cast<unsigned long>(GetTickCount() - stop_start));
     std::printf("working set: %zu bytes before loading, peak %zu bytes\n", before_load, memory().PeakWorkingSetSize);
+    // What our own feeder saw: a break that Wine or the sound server make later is not counted.
+    const RingReport ring = ring_report();
+    std::printf("ring: %ld buffers written", ring.buffers_written);
+    if (busy_ms > 0)
+        std::printf(" (%ld while the main thread was busy)", written_while_busy);
+    std::printf("; at %ld refills the device held at least %d ms, none %ld times\n", ring.refills,
+                ring.least_queued_ms, ring.ran_dry);
+    if (ring.ran_dry > 0)
+        return fail("the device ran out of sound at %.0f of %.0f refills", double(ring.ran_dry), double(ring.refills));
+    if (busy_ms > 0 && written_while_busy == 0)
+        return fail("no sound was written while the main thread was busy for %.0f ms", busy_ms);
     return 0;
 }
 
-// A recording holds the reference: at its level, without a gap, every tenth of a second of it at
+// A recording holds the reference: at its level, in order, each block between Wine's breaks at
 // its place (which the first loud frame only roughly gives: the recording starts at an unknown
 // time in the music).
 int compare(const char* path, double min_music_ms, const Reference& expected)
@@ -337,50 +359,68 @@ int compare(const char* path, double min_music_ms, const Reference& expected)
     std::printf("recording: %.0f ms, music %.0f ms of it\n", total * 1000.0 / k_rate, music_ms);
     if (music_ms < min_music_ms)
         return fail("%.0f ms of music recorded, expected at least %.0f", music_ms, min_music_ms);
-    double energy = 0;
     long longest_gap = 0;
     for (long i = first, run = 0; i <= last; ++i) {
-        energy += double(frames[2 * i]) * frames[2 * i] + double(frames[2 * i + 1]) * frames[2 * i + 1];
         run = loud(i) ? 0 : run + 1;
         longest_gap = run > longest_gap ? run : longest_gap;
     }
-    const double rms = std::sqrt(energy / (2.0 * (last - first + 1))) / k_full_scale;
+    double heard_energy = 0, expected_energy = 0;  // over the matching blocks
     const long reference_first = expected.first_loud();
     long blocks = 0, matched = 0, lag = first - reference_first, first_lag = lag, wide_searches = 0;
-    for (long from = first; from + k_block_frames <= last + 1; from += k_block_frames) {
+    long breaks = 0, silence = 0, misses = 0;  // silence: frames of breaks since the last match
+    for (long from = first; from + k_block_frames <= last + 1;) {
+        long quiet = 0, end = from;
+        for (; end < from + k_block_frames && quiet < k_break_frames; ++end)
+            quiet = loud(end) ? 0 : quiet + 1;
+        if (quiet == k_break_frames) {
+            // A break: the next block starts with the sound after it.
+            long next = end;
+            while (next <= last && !loud(next))
+                ++next;
+            ++breaks;
+            silence += next - (end - quiet);
+            from = next;
+            continue;
+        }
         auto fits = [&](long at) {
             return correlation(frames, expected, at, from, from + k_block_frames) >= k_min_correlation;
         };
-        // Near where the last block matched; failing that, anywhere Wine may have moved it.
-        long found = best_lag(frames, expected, lag, from, k_block_frames, k_block_lag_search);
+        // Near where the last block matched, as far again as the breaks since may have moved it;
+        // failing that, anywhere.
+        long found = best_lag(frames, expected, lag, from, k_block_frames, k_block_lag_search + silence);
         bool match = matched > 0 && fits(found);
-        if (!match && wide_searches < k_max_wide_searches) {
+        if (!match && wide_searches < k_max_wide_searches && (misses & (misses + 1)) == 0) {
             ++wide_searches;
             found = best_lag(frames, expected, lag, from, k_block_frames, k_start_search);
             match = fits(found);
         }
         ++blocks;
+        misses = match ? 0 : misses + 1;
         if (match) {
             first_lag = matched == 0 ? found : first_lag;
             ++matched;
             lag = found;
+            silence = 0;
+            for (long i = from; i < from + k_block_frames; ++i)
+                for (int c = 0; c < 2; ++c) {
+                    heard_energy += (frames[2 * i + c] / k_full_scale) * (frames[2 * i + c] / k_full_scale);
+                    expected_energy += expected.at(i - lag, c) * expected.at(i - lag, c);
+                }
         }
+        from += k_block_frames;
     }
-    double expected_energy = 0;
-    for (long i = first - first_lag; i <= last - first_lag; ++i)
-        expected_energy += expected.at(i, 0) * expected.at(i, 0) + expected.at(i, 1) * expected.at(i, 1);
-    const double expected_rms = std::sqrt(expected_energy / (2.0 * (last - first + 1)));
-    std::printf("rms %.3f (%.3f expected); longest gap %.1f ms; %ld of %ld blocks of %.0f ms match the %s, "
-                "the last %.1f ms later than the first\n", rms, expected_rms, longest_gap * 1000.0 / k_rate,
-                matched, blocks, k_block_frames * 1000.0 / k_rate,
-                expected.decoded.empty() ? "signal" : "soundtrack", (lag - first_lag) * 1000.0 / k_rate);
-    if (rms < k_min_level * expected_rms)
-        return fail("the music's rms is %.3f where %.3f was played", rms, expected_rms);
-    if (longest_gap > k_longest_gap_frames)
-        return fail("a gap of %.1f ms inside the music (allowed %.1f)", longest_gap * 1000.0 / k_rate,
-                    k_longest_gap_frames * 1000.0 / k_rate);
+    const double samples = 2.0 * matched * k_block_frames + 1e-9;
+    const double rms = std::sqrt(heard_energy / samples), expected_rms = std::sqrt(expected_energy / samples);
+    std::printf("%ld breaks, the longest %.1f ms; %ld of %ld blocks of %.0f ms match the %s, the last %.1f ms "
+                "later than the first, at rms %.3f (%.3f expected)\n", breaks, longest_gap * 1000.0 / k_rate,
+                matched, blocks, k_block_frames * 1000.0 / k_rate, expected.decoded.empty() ? "signal" : "soundtrack",
+                (lag - first_lag) * 1000.0 / k_rate, rms, expected_rms);
     if (matched < blocks * k_min_matched_share)
         return fail("%.0f of %.0f blocks match", double(matched), double(blocks));
+    if (matched < k_min_matched_blocks)
+        return fail("%.0f blocks match, fewer than %.0f", double(matched), double(k_min_matched_blocks));
+    if (rms < k_min_level * expected_rms)
+        return fail("the music's rms is %.3f where %.3f was played", rms, expected_rms);
     return 0;
 }
 
