@@ -19,6 +19,7 @@
 #include "image/jpeg_loader.h"
 #include "plain_frame.h"
 #include "show/data_set.h"
+#include "show/virtual_clock.h"
 
 namespace {
 
@@ -45,8 +46,7 @@ struct Show {
     Frame32* frame = nullptr;
     Frame32* pictures[2] = {};  // 0: the one faded out, 1: the one faded in
 
-    // Frame n is shown at floor(n * 1000 / fps) ms.
-    double now() const { return static_cast<double>(static_cast<std::uint32_t>(output.frames * 1000 / fps)); }
+    double now() const { return static_cast<double>(virtual_clock_ms(output.frames, fps)); }
 
     void present()
     {

@@ -12,8 +12,8 @@
 #include "audio/music.h"
 #include "display/display.h"
 #include "display/display_mode.h"
-#include "fx/effect_frame.h"
 #include "fx/frame.h"
+#include "fx/show_frame.h"
 #include "image/jpeg_loader.h"
 #include "platform/clock.h"
 #include "platform/fatal.h"
@@ -100,7 +100,7 @@ int show_main(const std::string& command_line)
 
     run_show({
         .load_picture = load_picture,
-        .draw_effect_frame = draw_effect_frame,
+        .draw_frame = draw_show_frame,
         .show_frame = show_frame,
         .pump_messages = pump_messages,
         .now = clock_now_ms,

@@ -59,7 +59,8 @@ struct EffectWindows {
 EffectWindows effect_windows(double angle);
 
 // The definition of an effect frame's drawing, after the picture copy and before the fade: places
-// the two windows for the angle (radians) and renders. The show runs draw_effect_frame instead.
+// the two windows for the angle (radians) and renders. The show makes its frames with
+// draw_show_frame (fx/show_frame.h) instead.
 void draw_effect(double angle);
 
 // Blends one texel into every third pixel of every third row of the virtual backbuffer, the

@@ -11,7 +11,7 @@ struct Frame32;
 // and fade_to_black(amount) in that order define it; this gives the same bytes and advances the
 // scroll once, as draw_effect does, while reading the picture and writing the frame only once.
 
-// Called for every frame of the effect's transitions in place of those three. held is the amount
+// Called by draw_show_frame for every frame of the effect's transitions. held is the amount
 // of the frame the virtual backbuffer holds when that is an effect frame of the same picture (-1
 // when not): if amount is not below it, the rows without dots are faded further in place rather
 // than made from the picture again, since fading by a and then by b clamps every byte as fading

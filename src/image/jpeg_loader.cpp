@@ -11,6 +11,7 @@
 #include <jpeglib.h>
 
 #include "fx/frame.h"
+#include "fx/show_frame.h"
 #include "image/picture_fit.h"
 #include "image/rgb_repack.h"
 #include "platform/data_file.h"
@@ -257,4 +258,6 @@ void load_picture(const char* path, Frame32* destination)
 
     repack_rgb(rgb, destination->pixels, std::size_t{width} * height);
     std::free(rgb);
+    // A frame held from this buffer's old picture is no longer its picture faded.
+    forget_held_frame();
 }

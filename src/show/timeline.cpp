@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "fx/frame.h"
+#include "fx/show_frame.h"
 #include "show/data_set.h"
 
 namespace {
@@ -39,23 +40,6 @@ float clamp_level(double level)
     return static_cast<float>(level);
 }
 
-// A frame without the effect: the picture faded by amount, into a backbuffer that holds this
-// phase's previous frame, the same picture faded by *held (-1 before the phase's first frame).
-// The same amount needs no work at all, and a higher one only fades that frame further: fading by
-// a and then by b clamps every byte as fading by a + b does. Either way the frame is the one that
-// copy_frame and fade_to_black make.
-void make_plain_frame(const Frame32& source, std::uint32_t amount, int* held)
-{
-    const int previous = *held;
-    *held = static_cast<int>(amount);
-    if (previous == *held)
-        return;
-    if (previous >= 0 && *held > previous)
-        fade_to_black(amount - static_cast<std::uint32_t>(previous));
-    else
-        copy_faded_frame(source, amount);
-}
-
 void run_phase(const ShowOperations& operations, const ShowClock& clock, float effect_origin,
                const Frame32& source, PhaseKind kind, double phase_start_ms)
 {
@@ -67,7 +51,6 @@ void run_phase(const ShowOperations& operations, const ShowClock& clock, float e
         return;
 
     // The test is on the clamped level, so every phase ends with exactly one frame at 255.
-    int held = -1;  // the amount of the phase's previous frame, which the backbuffer holds
     while (level < 255.0f) {
         const double now = clock.elapsed();
         level = clamp_level(now * k_level_per_ms - phase_start);
@@ -76,16 +59,10 @@ void run_phase(const ShowOperations& operations, const ShowClock& clock, float e
         // they never touch the frame, so every frame and when it is presented stay the same.
         if (!kind.is_intro)
             operations.pump_messages();
-        // Each frame is made in one walk over it at most: with the effect, the pixels of
-        // copy_frame, draw_effect and fade_to_black in turn (fx/effect_frame.h); without, of
-        // copy_frame and fade_to_black.
-        if (kind.effect) {
-            operations.draw_effect_frame(source, (now - effect_origin) * k_angle_per_ms,
-                                         static_cast<std::uint32_t>(amount), held);
-            held = static_cast<int>(amount);
-        } else {
-            make_plain_frame(source, static_cast<std::uint32_t>(amount), &held);
-        }
+        // The pixels of copy_frame, draw_effect (with the effect) and fade_to_black in turn, made
+        // in one walk over the frame at most (fx/show_frame.h).
+        operations.draw_frame(source, static_cast<std::uint32_t>(amount),
+                              kind.effect ? (now - effect_origin) * k_angle_per_ms : k_no_effect);
         operations.show_frame();
         operations.pump_messages();
     }

@@ -9,11 +9,10 @@ struct Frame32;
 struct ShowOperations {
     // Decodes the picture at path into buffer; does not return when it cannot.
     void (*load_picture)(const char* path, Frame32* buffer);
-    // Makes an effect frame in the virtual backbuffer: the picture copied, the interference effect
-    // drawn over it for an angle in radians, and faded by amount (see fade_to_black). held is the
-    // amount of the previous frame of the same fade, which the backbuffer still holds, or -1 on a
-    // fade's first frame.
-    void (*draw_effect_frame)(const Frame32& picture, double angle, std::uint32_t amount, int held);
+    // Makes a frame in the virtual backbuffer: the picture faded by amount (see fade_to_black),
+    // with the interference effect drawn over it for angle in radians, or without it for
+    // k_no_effect (fx/show_frame.h).
+    void (*draw_frame)(const Frame32& picture, std::uint32_t amount, double angle);
     // Puts the virtual backbuffer on screen.
     void (*show_frame)();
     // Handles pending window events without waiting.

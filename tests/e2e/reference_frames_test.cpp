@@ -10,6 +10,7 @@
 
 #include "demo_data_sets.h"
 #include "run_command.h"
+#include "show/frame_count.h"
 #include "temp_dir.h"
 
 namespace {
@@ -71,8 +72,9 @@ TEST_P(ReferenceFrames, EveryFrameOfTheCaptureEqualsThePlainRenderers)
     EXPECT_EQ(close_command(reference), 0);
     EXPECT_EQ(read_text(capture_count), "frames: " + std::to_string(frames) + "\n");
     EXPECT_EQ(read_text(reference_count), "frames: " + std::to_string(frames) + "\n");
-    // About 5.1 s a phase, 23 phases.
+    // About 5.1 s a phase, 23 phases; the count the import and the page size the music by.
     EXPECT_NEAR(static_cast<double>(frames), 23 * 5.1 * fps, 23.0 * 2) << fps << " fps";
+    EXPECT_EQ(frames, show_frame_count(static_cast<std::uint64_t>(fps))) << fps << " fps";
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, ReferenceFrames, testing::Values(25, 60, 144),

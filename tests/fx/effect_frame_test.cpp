@@ -7,6 +7,7 @@
 #include "fx/effect_frame.h"
 #include "fx/effect_kernels.h"
 #include "fx/frame.h"
+#include "fx/show_frame.h"
 
 namespace {
 
@@ -166,6 +167,63 @@ TEST_F(EffectFrameTest, DrawEffectFrameIsCopyDrawFadeFrameAfterFrame)
         scroll = g_effect_scroll;
     }
     EXPECT_EQ(scroll, static_cast<std::uint16_t>(0xF000 + 160 * 0x0501)) << "wrapped past 65,535";
+}
+
+TEST_F(EffectFrameTest, ShowFramesAreTheDefinedFramesWhateverTheBackbufferHeld)
+{
+    // Each step's frame against copy_frame, draw_effect and fade_to_black made in a frame of its
+    // own: the same amount again, further, back, the effect on and off at one amount, another
+    // picture, and a picture written anew in place, as the loader does between fades.
+    Frame32* const backbuffer = g_virtual_backbuffer;
+    Frame32* const defined = allocate_frame();
+    ASSERT_NE(defined, nullptr);
+    static Frame32 other;
+    std::uint32_t state = 11;
+    for (std::uint32_t& pixel : other.pixels)
+        pixel = next_random(state) | 0xFF000000u;
+    struct Step {
+        const Frame32* picture;
+        std::uint32_t amount;
+        double angle;
+        bool rewrite_first;  // the picture written anew before the frame
+    };
+    const double none = k_no_effect;
+    const Step steps[] = {
+        {&picture_, 0, none, false},   {&picture_, 0, none, false},   {&picture_, 40, none, false},
+        {&picture_, 200, none, false}, {&picture_, 100, none, false}, {&picture_, 100, 0.5, false},
+        {&picture_, 120, 0.6, false},  {&picture_, 120, 0.7, false},  {&picture_, 90, 0.8, false},
+        {&picture_, 90, none, false},  {&other, 90, none, false},     {&other, 255, none, false},
+        {&other, 255, 1.0, false},     {&picture_, 255, 1.1, false},  {&picture_, 50, none, false},
+        {&picture_, 60, none, true},   {&picture_, 70, 1.2, false},   {&picture_, 80, 1.3, true},
+    };
+    forget_held_frame();
+    std::uint16_t scroll = 0x1234;
+    int index = 0;
+    for (const Step& step : steps) {
+        if (step.rewrite_first) {
+            for (std::uint32_t& pixel : picture_.pixels)
+                pixel = next_random(state) | 0xFF000000u;
+            forget_held_frame();
+        }
+        g_virtual_backbuffer = defined;
+        g_effect_scroll = scroll;
+        copy_frame(*step.picture);
+        if (step.angle != k_no_effect)
+            draw_effect(step.angle);
+        fade_to_black(step.amount);
+        const std::uint16_t scroll_after = g_effect_scroll;
+
+        g_virtual_backbuffer = backbuffer;
+        g_effect_scroll = scroll;
+        draw_show_frame(*step.picture, step.amount, step.angle);
+        ASSERT_TRUE(std::equal(defined->pixels, defined->pixels + k_frame_pixels, backbuffer->pixels))
+            << "step " << index;
+        ASSERT_EQ(g_effect_scroll, scroll_after) << "step " << index;
+        scroll = scroll_after;
+        ++index;
+    }
+    forget_held_frame();
+    free_frame(defined);
 }
 
 TEST_F(EffectFrameTest, RowKernelsMatchTheDefinitionForEveryLengthAndLeaveThePictureAlone)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fx/frame.h"
+#include "fx/show_frame.h"
 #include "show/timeline.h"
 
 namespace {
@@ -23,7 +24,6 @@ struct Event {
     int picture = 0;                 // effect: the picture the frame is made from; pump, show: the
                                      // picture in the virtual backbuffer, 0 once it is faded
     int amount = 0;                  // effect: the amount asked for; show: the amount applied
-    int held = 0;                    // effect: the amount the backbuffer was said to hold
     Source source = unknown;         // show: the buffer the frame was made from, unless black
     std::uint32_t clock = 0;         // show: the clock when the frame was presented
 };
@@ -88,16 +88,17 @@ void fake_load(const char* path, Frame32* buffer)
 }
 
 // Makes the frame as the real one does, less the effect's dots, so that what is presented tells
-// which picture and which amount the timeline asked for.
-void fake_effect_frame(const Frame32& picture, double angle, std::uint32_t amount, int held)
+// which picture and which amount the timeline asked for; effect frames are recorded.
+void fake_draw_frame(const Frame32& picture, std::uint32_t amount, double angle)
 {
-    Event event;
-    event.kind = Event::effect;
-    event.angle = angle;
-    event.picture = picture_in(picture);
-    event.amount = static_cast<int>(amount);
-    event.held = held;
-    g_recording.events.push_back(event);
+    if (angle != k_no_effect) {
+        Event event;
+        event.kind = Event::effect;
+        event.angle = angle;
+        event.picture = picture_in(picture);
+        event.amount = static_cast<int>(amount);
+        g_recording.events.push_back(event);
+    }
     copy_faded_frame(picture, amount);
 }
 
@@ -159,7 +160,7 @@ protected:
     {
         run_show({
             .load_picture = fake_load,
-            .draw_effect_frame = fake_effect_frame,
+            .draw_frame = fake_draw_frame,
             .show_frame = fake_show,
             .pump_messages = fake_pump,
             .now = fake_now,
@@ -349,23 +350,6 @@ TEST_F(TimelineTest, CallOrderWithinAFrame)
     const auto last_load = std::find_if(events.rbegin(), events.rend(), [](const Event& e) { return e.kind == Event::load; });
     const std::size_t plain_frame = static_cast<std::size_t>(events.rend() - last_load);
     EXPECT_EQ(kinds(plain_frame, 3), (std::vector<Event::Kind>{Event::pump, Event::show, Event::pump}));
-}
-
-TEST_F(TimelineTest, EffectFramesAreToldTheAmountOfTheFrameBeforeThemInTheSameFade)
-{
-    // The effect frame may fade further what the backbuffer holds: that must be the previous
-    // frame of the same fade, and a fade's first frame must say there is none.
-    std::vector<Event> effects;
-    for (const Event& event : play())
-        if (event.kind == Event::effect)
-            effects.push_back(event);
-    ASSERT_EQ(effects.size(), 8u * 256);
-    for (std::size_t i = 0; i < effects.size(); ++i) {
-        const bool first_of_fade = i % 256 == 0;
-        const int expected = first_of_fade ? -1 : effects[i - 1].amount;
-        ASSERT_EQ(effects[i].held, expected) << "effect frame " << i;
-    }
-    EXPECT_EQ(effects[256].amount, 255) << "a fade-in starts from black, after a fade-out that ended there";
 }
 
 TEST_F(TimelineTest, EffectAngleRunsOnTheClockAcrossPhases)

@@ -14,8 +14,8 @@
 #include "app/shell.h"
 #include "fps_option.h"
 #include "frame_selection.h"
-#include "fx/effect_frame.h"
 #include "fx/frame.h"
+#include "fx/show_frame.h"
 #include "image/jpeg_loader.h"
 #include "media_outputs.h"
 #include "platform/clock.h"
@@ -226,7 +226,7 @@ int main(int argc, char** argv)
 
     run_show({
         .load_picture = load_picture,
-        .draw_effect_frame = draw_effect_frame,
+        .draw_frame = draw_show_frame,
         .show_frame = capture_frame,
         .pump_messages = no_messages,
         .now = clock_now_ms,

@@ -6,6 +6,7 @@
 #include "platform/headless/headless.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
+#include "show/virtual_clock.h"
 
 HeadlessState g_headless;
 
@@ -24,7 +25,7 @@ const char* platform_failure_reason() { return ""; }
 
 std::uint32_t clock_now_ms()
 {
-    return static_cast<std::uint32_t>(g_headless.frames * 1000 / g_headless.fps);
+    return virtual_clock_ms(g_headless.frames, g_headless.fps);
 }
 
 bool display_connect() { return true; }

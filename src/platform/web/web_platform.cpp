@@ -11,6 +11,7 @@
 #include "platform/web/frame_hash.h"
 #include "platform/web/web_internal.h"
 #include "platform/window.h"
+#include "show/virtual_clock.h"
 
 WebState g_web;
 
@@ -52,7 +53,7 @@ const char* platform_failure_reason() { return ""; }
 std::uint32_t clock_now_ms()
 {
     if (g_web.virtual_fps != 0)
-        return static_cast<std::uint32_t>(g_web.frames * 1000 / g_web.virtual_fps);
+        return virtual_clock_ms(g_web.frames, g_web.virtual_fps);
     // Wraps like every platform's millisecond count.
     return static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now()));
 }

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <cstdint>
+
+// How many frames the show makes against the virtual clock at fps frames a second: the timeline
+// itself, run with nothing to draw, show or load. Neither allocates nor touches a frame, so the
+// import and the page's maker size the music by it at no cost.
+std::uint64_t show_frame_count(std::uint64_t fps);
