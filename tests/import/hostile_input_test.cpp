@@ -20,8 +20,13 @@
 
 namespace {
 
-// What any hostile file may cost the import, refused or imported.
+// What any hostile file may cost the import, refused or imported; the sanitizers' shadow memory
+// and quarantine come on top.
+#ifdef VELMORASTIK_SANITIZED
+constexpr long k_peak_limit_kilobytes = 3 * 512 * 1024;
+#else
 constexpr long k_peak_limit_kilobytes = 512 * 1024;
+#endif
 // Not a measure of speed: a run still going then is a hang.
 constexpr int k_deadline_seconds = 60;
 
