@@ -51,17 +51,13 @@ private:
     std::thread thread_;
 };
 
-// Waits until done() holds or the time is up; whether it held.
+// Waits until done() holds or the time is up.
 template <typename Done>
-bool wait_for(Done done, milliseconds time)
+void wait_for(Done done, milliseconds time)
 {
     const auto until = std::chrono::steady_clock::now() + time;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= until)
-            return false;
+    while (!done() && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(milliseconds(1));
-    }
-    return true;
 }
 
 // Whether a call of begin_fill on another thread is still waiting after a while; its slot after.
