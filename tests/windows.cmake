@@ -6,11 +6,12 @@
 # apart from CTest's output and stopped at the end (and the data sets, below).
 add_test(NAME wine_start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --start)
 add_test(NAME wine_stop COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --stop)
-set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine)
+set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT ${velmorastik_tool_test_timeout})
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine)
 # The test lists are read before any test runs: the first reading makes the Wine prefix (some
 # ten seconds).
-set(wine_discovery DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES FIXTURES_REQUIRED wine)
+set(wine_discovery DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${velmorastik_test_timeout})
 
 gtest_discover_tests(velmorastik-tests ${wine_discovery})
 
@@ -20,7 +21,7 @@ target_link_libraries(velmorastik-capture-windows-tests PRIVATE
 target_compile_definitions(velmorastik-capture-windows-tests PRIVATE
   VELMORASTIK_CAPTURE="$<TARGET_FILE:velmorastik-capture>")
 add_dependencies(velmorastik-capture-windows-tests velmorastik-capture)
-gtest_discover_tests(velmorastik-capture-windows-tests ${wine_discovery})
+gtest_discover_tests(velmorastik-capture-windows-tests ${wine_discovery} TIMEOUT ${velmorastik_tool_test_timeout})
 
 # The data sets come from the native build's generator, as on Linux: the same bytes.
 if(NOT VELMORASTIK_NATIVE_DEMO_DATA)
@@ -32,7 +33,7 @@ add_test(NAME demo_data_sets_make
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/demo_data/make_sets.sh ${VELMORASTIK_NATIVE_DEMO_DATA} ${demo_data_sets})
 add_test(NAME demo_data_sets_remove COMMAND ${CMAKE_COMMAND} -E rm -rf ${demo_data_sets})
 # Part of the one fixture, as the discovered tests take one name only.
-set_tests_properties(demo_data_sets_make PROPERTIES FIXTURES_SETUP wine)
+set_tests_properties(demo_data_sets_make PROPERTIES FIXTURES_SETUP wine TIMEOUT ${velmorastik_show_test_timeout})
 set_tests_properties(demo_data_sets_remove PROPERTIES FIXTURES_CLEANUP wine)
 
 add_executable(velmorastik-e2e-tests e2e/show_digest_test.cpp)
@@ -43,7 +44,7 @@ target_compile_definitions(velmorastik-e2e-tests PRIVATE
   VELMORASTIK_CAPTURE="$<TARGET_FILE:velmorastik-capture>")
 add_dependencies(velmorastik-e2e-tests velmorastik-capture)
 gtest_discover_tests(velmorastik-e2e-tests ${wine_discovery}
-  ENVIRONMENT VELMORASTIK_DEMO_DATA_SETS=${demo_data_sets})
+  ENVIRONMENT VELMORASTIK_DEMO_DATA_SETS=${demo_data_sets} TIMEOUT ${velmorastik_show_test_timeout})
 
 # The Win32 platform against a real window, and the show itself, under Wine on private X servers:
 # each scenario makes its own Wine prefix on first use and ends Wine's processes with it, so that

@@ -38,3 +38,21 @@ private:
     bool finished_ = false;
     bool stopped_ = false;
 };
+
+// The reader's loop, called on the reader's thread: each filled slot in order to use(slot), which
+// says whether it succeeded. A slot is given back only once use has returned, as the filler
+// writes into it as soon as it comes back; a use that fails stops the ring. Ends when the ring is
+// finished and empty or stopped; false when a use failed.
+template <typename Use>
+bool read_each(FrameRing& ring, Use&& use)
+{
+    for (int slot; (slot = ring.begin_read()) >= 0;) {
+        const bool used = use(slot);
+        ring.end_read();
+        if (!used) {
+            ring.stop();
+            return false;
+        }
+    }
+    return true;
+}

@@ -429,19 +429,14 @@ bool encode_picture(AVFrame* picture, std::string* error)
 }
 
 // The encoder's thread: the ring's pictures in order until the capture finishes or stops it. A
-// picture's slot is given back only once x264 has taken its own copy.
+// picture's slot is given back only once x264 has taken its own copy. The capture's thread reads
+// the error after joining this one.
 void encode_pictures()
 {
     std::string error;
-    for (int slot; (slot = g_encoder.ring.begin_read()) >= 0;) {
-        const bool done = encode_picture(g_video.pictures[slot], &error);
-        g_encoder.ring.end_read();
-        if (!done) {
-            g_encoder.error = error;
-            g_encoder.ring.stop();
-            return;
-        }
-    }
+    const auto encode = [&error](int slot) { return encode_picture(g_video.pictures[slot], &error); };
+    if (!read_each(g_encoder.ring, encode))
+        g_encoder.error = error;
 }
 
 bool start_encoder_thread(std::string* error)

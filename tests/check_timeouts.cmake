@@ -1,0 +1,47 @@
+# Fails, naming them, when tests of a build have no TIMEOUT: without one a test that hangs holds
+# the whole run for ever instead of failing by its name.
+#   cmake -D BUILD=DIR -D CTEST=PATH -P tests/check_timeouts.cmake
+execute_process(COMMAND ${CTEST} --test-dir ${BUILD} --show-only=json-v1
+  RESULT_VARIABLE status OUTPUT_VARIABLE json ERROR_VARIABLE errors)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cannot list the tests of ${BUILD}: ${errors}")
+endif()
+
+# The value of TIMEOUT among a test's properties, 0 when it has none.
+function(timeout_of test out)
+  set(${out} 0 PARENT_SCOPE)
+  string(JSON count ERROR_VARIABLE none LENGTH "${test}" properties)
+  if(none OR count EQUAL 0)
+    return()
+  endif()
+  math(EXPR last "${count} - 1")
+  foreach(i RANGE ${last})
+    string(JSON name GET "${test}" properties ${i} name)
+    if(name STREQUAL "TIMEOUT")
+      string(JSON value GET "${test}" properties ${i} value)
+      set(${out} ${value} PARENT_SCOPE)
+    endif()
+  endforeach()
+endfunction()
+
+string(JSON count LENGTH "${json}" tests)
+if(count EQUAL 0)
+  message(FATAL_ERROR "${BUILD} has no tests")
+endif()
+set(without)
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+  string(JSON test GET "${json}" tests ${i})
+  timeout_of("${test}" timeout)
+  if(NOT timeout GREATER 0)
+    string(JSON name GET "${test}" name)
+    list(APPEND without "${name}")
+  endif()
+endforeach()
+
+list(LENGTH without missing)
+if(missing GREATER 0)
+  list(JOIN without "\n  " names)
+  message(FATAL_ERROR "${missing} of ${count} tests have no TIMEOUT:\n  ${names}")
+endif()
+message(STATUS "all ${count} tests have a TIMEOUT")
