@@ -8,8 +8,8 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
