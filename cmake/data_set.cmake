@@ -1,11 +1,29 @@
-# The default data set that a build draws, as the generator writes it under data/.
-set(VELMORASTIK_DATA_SET_FILES gfx/misc/tzback.jpg lumo.raw sfx/lumo.mp3)
-foreach(n RANGE 1 5)
-  list(APPEND VELMORASTIK_DATA_SET_FILES gfx/1/${n}.jpg)
+# The default data set that a build draws, as the generator writes it under data/: the paths of
+# the show's own table, src/show/data_set.txt ("KIND PATH" rows), read again when it changes.
+set(VELMORASTIK_DATA_SET_TABLE ${PROJECT_SOURCE_DIR}/src/show/data_set.txt)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VELMORASTIK_DATA_SET_TABLE})
+file(STRINGS ${VELMORASTIK_DATA_SET_TABLE} data_set_rows REGEX "^[a-z]+ ")
+set(VELMORASTIK_DATA_SET_FILES)
+foreach(row IN LISTS data_set_rows)
+  string(REGEX REPLACE "^([a-z]+) +(.*)$" "\\2" path "${row}")
+  list(APPEND VELMORASTIK_DATA_SET_FILES ${path})
+  if(row MATCHES "^soundtrack ")
+    set(VELMORASTIK_DATA_SET_SOUNDTRACK ${path})
+  endif()
 endforeach()
-foreach(n RANGE 1 6)
-  list(APPEND VELMORASTIK_DATA_SET_FILES gfx/2/${n}.jpg)
-endforeach()
+
+# Writes the table as the web page's script: the files it fetches, and the soundtrack it streams.
+function(velmorastik_data_set_script path)
+  list(TRANSFORM VELMORASTIK_DATA_SET_FILES PREPEND "\"" OUTPUT_VARIABLE quoted)
+  list(TRANSFORM quoted APPEND "\"")
+  list(JOIN quoted ", " files)
+  file(CONFIGURE OUTPUT ${path} CONTENT [[
+// Made by the build from src/show/data_set.txt: the show's files under data/, and its soundtrack.
+"use strict";
+const k_data_set_files = [@files@];
+const k_data_set_soundtrack = "@VELMORASTIK_DATA_SET_SOUNDTRACK@";
+]] @ONLY)
+endfunction()
 
 # Draws the set into VELMORASTIK_BUILD_DATA_SET with generator (a target or a program's path),
 # anew whenever the generator changes; the files made are set in outputs_var.

@@ -13,6 +13,9 @@ set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine)
 set(wine_discovery DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${velmorastik_test_timeout})
 
+# How Windows' errors are said, beside the portable tests.
+target_sources(velmorastik-tests PRIVATE platform/win32/system_error_test.cpp)
+target_link_libraries(velmorastik-tests PRIVATE velmorastik_system_error)
 gtest_discover_tests(velmorastik-tests ${wine_discovery})
 
 add_executable(velmorastik-capture-windows-tests capture/capture_windows_test.cpp)

@@ -13,12 +13,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "fx/effect.h"
 #include "fx/frame.h"
 #include "image/jpeg_loader.h"
 #include "plain_frame.h"
 #include "show/data_set.h"
+#include "show/timeline.h"
 #include "show/virtual_clock.h"
 
 namespace {
@@ -121,24 +124,18 @@ int main(int argc, char** argv)
     if (show.frame == nullptr || show.pictures[0] == nullptr || show.pictures[1] == nullptr)
         return 2;
 
-    load_picture(k_intro_picture_path, show.pictures[1]);
+    // The intro fades in; every later picture fades in after the one on screen fades out.
+    const std::vector<std::string> pictures = data_set_pictures();
+    load_picture(pictures[0].c_str(), show.pictures[1]);
     show.phase(*show.pictures[1], false, false, true);
-    const char* formats[] = {k_first_set_format, k_second_set_format};
-    const int counts[] = {5, 6};
-    char on_screen[32];
-    std::snprintf(on_screen, sizeof on_screen, "%s", k_intro_picture_path);
-    for (int set = 0; set < 2; ++set)
-        for (int k = 1; k <= counts[set]; ++k) {
-            char path[32];
-            std::snprintf(path, sizeof path, formats[set], k);
-            // The picture on screen is read again before it fades out.
-            load_picture(on_screen, show.pictures[0]);
-            load_picture(path, show.pictures[1]);
-            const bool effect = set == 0 && k <= 4;
-            show.phase(*show.pictures[0], true, effect, false);
-            show.phase(*show.pictures[1], false, effect, false);
-            std::snprintf(on_screen, sizeof on_screen, "%s", path);
-        }
+    for (std::size_t k = 1; k < pictures.size(); ++k) {
+        // The picture on screen is read again before it fades out.
+        load_picture(pictures[k - 1].c_str(), show.pictures[0]);
+        load_picture(pictures[k].c_str(), show.pictures[1]);
+        const bool effect = k <= static_cast<std::size_t>(k_effect_transitions);
+        show.phase(*show.pictures[0], true, effect, false);
+        show.phase(*show.pictures[1], false, effect, false);
+    }
 
     free_frame(show.frame);
     free_frame(show.pictures[0]);

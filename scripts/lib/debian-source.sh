@@ -1,5 +1,5 @@
 # Fetching Debian's own source packages, pinned, for the libraries the cross builds make
-# themselves. Sourced by scripts/windows-deps and scripts/web-deps, which set `work` (a scratch
+# themselves. Sourced by scripts/lib/cross-deps.sh, whose callers set `work` (a scratch
 # folder) and define say and fail first.
 #   debian_sources PACKAGE=VERSION...   fetches the .dsc files and tarballs into $work/src
 #   unpack PACKAGE VERSION DSC_SHA256   checks and unpacks one of them; prints its source folder

@@ -9,16 +9,21 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "run_command.h"
+#include "show/data_set.h"
 #include "temp_dir.h"
 
-const char* const k_picture_places[12] = {"gfx/misc/tzback.jpg", "gfx/1/1.jpg", "gfx/1/2.jpg", "gfx/1/3.jpg",
-                                          "gfx/1/4.jpg",         "gfx/1/5.jpg", "gfx/2/1.jpg", "gfx/2/2.jpg",
-                                          "gfx/2/3.jpg",         "gfx/2/4.jpg", "gfx/2/5.jpg", "gfx/2/6.jpg"};
+const std::vector<std::string> k_picture_places = [] {
+    std::vector<std::string> places;
+    for (const std::string& path : data_set_pictures())
+        places.push_back(path.substr(std::strlen(k_data_dir) + 1));
+    return places;
+}();
 
 ImportRun run_import(const std::string& where, const std::string& arguments)
 {

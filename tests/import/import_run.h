@@ -27,8 +27,8 @@ struct BoundedRun {
 
 BoundedRun run_import_bounded(const std::string& where, const std::string& arguments, int seconds);
 
-// The 12 pictures' paths under data/, in the order the show shows them.
-extern const char* const k_picture_places[12];
+// The 12 pictures' paths under data/, in the order the show shows them (the show's own list).
+extern const std::vector<std::string> k_picture_places;
 
 // Every file under folder, by its path relative to folder, with its bytes.
 std::map<std::string, std::vector<std::uint8_t>> files_under(const std::string& folder);

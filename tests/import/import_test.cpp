@@ -463,7 +463,7 @@ TEST_F(ImportTest, ExistingSetIsKeptWithoutForceAndReplacedWithIt)
     EXPECT_EQ(names_in(show()), std::vector<std::string>{"data"}) << "no staging or old set left beside it";
     const auto after = files_under(show() + "/data");
     EXPECT_EQ(after.size(), 14u);
-    for (const char* place : k_picture_places)
+    for (const std::string& place : k_picture_places)
         EXPECT_TRUE(colour_near(mean_colour(picture_at(place), 280, 200, 80, 80), {30, 30, 220}, 4)) << place;
 }
 
@@ -505,7 +505,7 @@ TEST_F(ImportTest, ImportedSetPlaysThroughTheCapture)
         const ImportRun run = import(std::string("--fit ") + fit + " " + set + " " + in("progressive.jpg") + " " +
                                      in("grey.jpg") + " " + wide + " " + tall);
         ASSERT_EQ(run.status, 0) << run.errors;
-        for (const char* place : k_picture_places) {
+        for (const std::string& place : k_picture_places) {
             const std::vector<std::uint8_t> jpeg = read_bytes(set + "/data/" + place);
             const ReferenceImage image = decode_reference(jpeg);
             EXPECT_EQ(image.width, 640) << fit << " " << place;

@@ -10,7 +10,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-files=(gfx/misc/tzback.jpg gfx/1/{1..5}.jpg gfx/2/{1..6}.jpg lumo.raw sfx/lumo.mp3)
+# The show's data set, from its own table.
+mapfile -t files < <(awk '/^[a-z]+ / { print $2 }' "$1/src/show/data_set.txt")
+[ ${#files[@]} -eq 14 ] || fail "the data set's table names ${#files[@]} files, not 14"
 build=$work/build
 mkdir -p "$build/bin"
 for f in "${files[@]}"; do

@@ -4,29 +4,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 #include "show/data_set.h"
-#include "show/timeline.h"
 
 namespace {
-
-// Every input's path, from the data set's own table and the timeline's picture counts.
-std::vector<std::string> show_inputs()
-{
-    std::vector<std::string> paths = {k_intro_picture_path};
-    for (const auto& [format, count] : {std::pair{k_first_set_format, k_first_set_count},
-                                        std::pair{k_second_set_format, k_second_set_count}})
-        for (int k = 1; k <= count; ++k) {
-            char path[64];
-            std::snprintf(path, sizeof path, format, k);
-            paths.emplace_back(path);
-        }
-    paths.emplace_back(k_texture_file_path);
-    paths.emplace_back(k_soundtrack_path);
-    return paths;
-}
 
 // A still's name as the capture writes it: "frame-", five digits or more, ".png".
 bool still_name(const char* name)
@@ -46,7 +28,7 @@ bool still_name(const char* name)
 
 std::string show_input_matching(const FileIdentity& identity)
 {
-    for (const std::string& path : show_inputs()) {
+    for (const std::string& path : data_set_files()) {
         FileIdentity input;
         if (file_identity(path.c_str(), &input) && input == identity)
             return path;

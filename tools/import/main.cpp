@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "app/data_location.h"
+#include "fx/effect.h"
+#include "fx/frame.h"
 #include "jpeg_writer.h"
 #include "mp3_writer.h"
 #include "music_import.h"
@@ -31,11 +33,9 @@
 
 namespace {
 
-constexpr int k_width = 640;
-constexpr int k_height = 480;
+// The texture is square, one byte per colour channel.
 constexpr int k_texture_size = 256;
-constexpr std::size_t k_texture_bytes = std::size_t{k_texture_size} * k_texture_size * 3;
-constexpr int k_places = 1 + k_first_set_count + k_second_set_count;
+static_assert(std::size_t{k_texture_size} * k_texture_size == k_texture_texels);
 constexpr std::uint64_t k_show_fps = 60;
 // Higher than the default set's: the user's music may be anything.
 constexpr int k_music_bitrate_kbps = 192;
@@ -174,17 +174,9 @@ void check_input(const char* what, const char* path)
 // The places of the show's pictures under data/, in the order the show shows them.
 std::vector<std::string> picture_places()
 {
-    const std::size_t prefix = std::strlen(k_data_dir) + 1;
-    std::vector<std::string> places = {std::string(k_intro_picture_path).substr(prefix)};
-    char path[64];
-    for (int k = 1; k <= k_first_set_count; ++k) {
-        std::snprintf(path, sizeof path, k_first_set_format, k);
-        places.push_back(std::string(path).substr(prefix));
-    }
-    for (int k = 1; k <= k_second_set_count; ++k) {
-        std::snprintf(path, sizeof path, k_second_set_format, k);
-        places.push_back(std::string(path).substr(prefix));
-    }
+    std::vector<std::string> places;
+    for (const std::string& path : data_set_pictures())
+        places.push_back(path.substr(std::strlen(k_data_dir) + 1));
     return places;
 }
 
@@ -300,10 +292,10 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < used; ++i) {
         const char* path = options.pictures[i];
         g_progress.say("picture " + std::to_string(i + 1) + " of " + std::to_string(used) + ": " + path);
-        const std::vector<std::uint8_t> samples = fit_picture(path, options.fit, k_width, k_height, &reason);
+        const std::vector<std::uint8_t> samples = fit_picture(path, options.fit, k_frame_width, k_frame_height, &reason);
         if (samples.empty())
             fail_clearing("cannot read the picture", path, reason);
-        jpegs.push_back(encode_jpeg(samples.data(), k_width, k_height, 3, k_jpeg));
+        jpegs.push_back(encode_jpeg(samples.data(), k_frame_width, k_frame_height, 3, k_jpeg));
     }
 
     std::vector<std::uint8_t> texture;
@@ -319,7 +311,7 @@ int main(int argc, char** argv)
             fail_clearing("no texture: give one with --texture, as no default data set was found", "", "");
         if (!read_file(texture_source, &texture))
             fail_clearing("cannot read the default texture", texture_source, std::strerror(errno));
-        if (texture.size() != k_texture_bytes)
+        if (texture.size() != static_cast<std::size_t>(k_texture_bytes))
             fail_clearing("cannot use the default texture", texture_source,
                           std::to_string(texture.size()) + " bytes, not " + std::to_string(k_texture_bytes));
     }

@@ -2,11 +2,9 @@
 
 #include "platform/program_file.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 
 std::string program_folder()
 {
@@ -16,13 +14,4 @@ std::string program_folder()
         return {};
     const std::string program(path, static_cast<std::size_t>(length));
     return program.substr(0, program.rfind('/'));
-}
-
-std::string canonical_folder(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    struct stat status;
-    if (realpath(path.c_str(), resolved) == nullptr || stat(resolved, &status) != 0 || !S_ISDIR(status.st_mode))
-        return {};
-    return resolved;
 }

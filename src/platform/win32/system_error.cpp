@@ -21,23 +21,29 @@ constexpr ErrnoTwin k_errno_twins[] = {
 
 }  // namespace
 
+bool system_message(DWORD error, char* text, std::size_t size)
+{
+    const DWORD capacity = static_cast<DWORD>(size);
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, capacity, nullptr);
+    if (length == 0)
+        length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                capacity, nullptr);
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' ||
+                          text[length - 1] == '.'))
+        --length;
+    if (size > 0)
+        text[length] = '\0';
+    return length > 0;
+}
+
 const char* system_error_text(DWORD error)
 {
     for (const ErrnoTwin& twin : k_errno_twins)
         if (twin.error == error)
             return std::strerror(twin.errno_value);
     thread_local char text[256];
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text, nullptr);
-    if (length == 0)
-        length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                                sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' ||
-                          text[length - 1] == '.'))
-        --length;
-    if (length == 0)
+    if (!system_message(error, text, sizeof text))
         std::snprintf(text, sizeof text, "Windows error %lu", static_cast<unsigned long>(error));
-    else
-        text[length] = '\0';
     return text;
 }

@@ -7,13 +7,11 @@
 "use strict";
 
 (function () {
-  // The files the show reads, as natively under data/ (src/show/data_set.h).
-  const k_data_files = ["gfx/misc/tzback.jpg", "lumo.raw", "sfx/lumo.mp3"];
-  for (let n = 1; n <= 5; ++n) k_data_files.push("gfx/1/" + n + ".jpg");
-  for (let n = 1; n <= 6; ++n) k_data_files.push("gfx/2/" + n + ".jpg");
-  // The soundtrack is played from the server by the browser, however long it is; the show reads
-  // only its head to tell its format, and this is far more than that.
-  const k_streamed_files = { "sfx/lumo.mp3": 65536 };
+  // The files the show reads, as natively under data/, are k_data_set_files of data_set.js, which
+  // the build makes from the show's own table. The soundtrack is played from the server by the
+  // browser, however long it is; the show reads only its head to tell its format, and this is far
+  // more than that.
+  const k_streamed_files = { [k_data_set_soundtrack]: 65536 };
 
   const k_width = 640;
   const k_height = 480;
@@ -69,7 +67,7 @@
 
   // Sizes first (HEAD), so that the bar moves with the bytes rather than with the files.
   async function load_data_set() {
-    const sizes = await Promise.all(k_data_files.map(async (path) => {
+    const sizes = await Promise.all(k_data_set_files.map(async (path) => {
       try {
         const head = await fetch("data/" + path, { method: "HEAD" });
         const size = head.ok ? parseInt(head.headers.get("Content-Length") || "0", 10) : 0;
@@ -80,7 +78,7 @@
     let received = 0;
     const bar = element("loading-progress");
     const files = {};
-    await Promise.all(k_data_files.map(async (path) => {
+    await Promise.all(k_data_set_files.map(async (path) => {
       const bytes = await fetch_file(path, (n) => { received += n; bar.value = Math.min(1, received / total); },
                                      k_streamed_files[path]);
       if (bytes) files[path] = bytes;
