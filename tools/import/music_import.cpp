@@ -3,19 +3,18 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
 #include <libavutil/avstring.h>
+#include <libavutil/channel_layout.h>
 #include <libswresample/swresample.h>
 }
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <numbers>
 
@@ -193,8 +192,12 @@ bool decode_all(AVFormatContext* format, int stream, AVCodecContext* codec, SwrC
             const int error = avcodec_receive_frame(codec, frame.get());
             if (error == AVERROR(EAGAIN))
                 break;
-            if (error == AVERROR_EOF)
-                return collector.drain(swr) || (music.reason = "cannot convert its sound", false);
+            if (error == AVERROR_EOF) {
+                if (collector.drain(swr))
+                    return true;
+                music.reason = "cannot convert its sound";
+                return false;
+            }
             if (error == AVERROR_INVALIDDATA) {
                 ++music.damaged_packets;  // skipped, as players do
                 continue;
