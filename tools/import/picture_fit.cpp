@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <memory>
 
 #include "platform/data_file.h"
@@ -98,10 +97,11 @@ bool allowed_loader(const char* nickname)
     return false;
 }
 
-std::string decimal(double value, const char* unit)
+// Bytes as gigabytes (of 2^30 bytes), to a tenth.
+std::string gigabytes(double bytes)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f %s", value, unit);
+    std::snprintf(text, sizeof text, "%.1f GB", bytes / (1 << 30));
     return text;
 }
 
@@ -136,8 +136,8 @@ std::string size_refusal(VipsImage* header)
                " megapixels";
     const double bytes = decode_bytes(header);
     if (bytes > static_cast<double>(k_max_decode_bytes))
-        return size + " pixels would take " + decimal(bytes / (1 << 30), "GB") + " to decode, over the limit of " +
-               decimal(static_cast<double>(k_max_decode_bytes) / (1 << 30), "GB");
+        return size + " pixels would take " + gigabytes(bytes) + " to decode, over the limit of " +
+               gigabytes(static_cast<double>(k_max_decode_bytes));
     return {};
 }
 
