@@ -54,6 +54,13 @@ has "test: FAILED: native tests"
 if grep -q "passes:\|fails:\|switched_off:" "$work/out"; then fail "a test that ran is listed as skipped: $(cat "$work/out")"; fi
 [ "$(grep -c '^  \(passed\|failed\|skipped\) ' "$work/out")" -eq 4 ] || fail "not one line per stage: $(cat "$work/out")"
 
+# A stage's time, and the tests that ran listed by time; those skipped are not.
+summarize 'native tests\tfailed\tended with status 8\t%s\t125\n'
+has "  failed   native tests: ended with status 8 (1 passed, 1 failed, 3 skipped, 1 disabled); failed: fails [2 min 5 s]"
+has "test: the slowest tests:"
+grep -qE '^ +[0-9]+\.[0-9] s  native tests: passes$' "$work/out" || fail "the test that passed is not timed: $(cat "$work/out")"
+if grep -q " s  native tests: skips_itself" "$work/out"; then fail "a skipped test is timed: $(cat "$work/out")"; fi
+
 # Skipped stages are no failure; a stage that failed before CTest wrote its results says so.
 summarize 'web build\tpassed\t\t\nweb tests\tpassed\t\t%s\nWindows build\tskipped\tWine missing\t\n'
 [ "$status" -eq 0 ] || fail "no stage failed: status $status, expected 0: $(cat "$work/out")"
