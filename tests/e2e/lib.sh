@@ -150,3 +150,18 @@ dismiss_box() {
 expect_status() {
   [ "$1" = "$2" ] || fail "exit status $1, expected $2; stderr: $(cat "$work/err.log")"
 }
+
+# expect_missing_picture PICTURE SHOWN: with gfx/PICTURE.jpg missing, the show stops at it with the
+# box naming it over gfx/SHOWN.jpg, the last picture shown, at full brightness; Return ends it
+# with status 2. The picture is put back afterwards.
+expect_missing_picture() {
+  mv "$work/data/gfx/$1.jpg" "$work/held.jpg"
+  start_show -w
+  wait_window "data/gfx/$1.jpg" 90 >/dev/null
+  grep -q "^ERROR LOCATING\.\.\. data/gfx/$1.jpg" "$work/err.log" || fail "stderr: $(cat "$work/err.log")"
+  shot "$work/held.ppm" 640x480+0+0
+  matches "$work/held.ppm" "$work/data/gfx/$2.jpg" 0
+  dismiss_box "data/gfx/$1.jpg"
+  wait_exit 2 2
+  mv "$work/held.jpg" "$work/data/gfx/$1.jpg"
+}
