@@ -9,6 +9,8 @@ set(velmorastik_test_timeout 60)
 set(velmorastik_tool_test_timeout 180)
 # A case that runs the whole show or a data set's drawing several times: up to a minute each.
 set(velmorastik_show_test_timeout 600)
+# A whole test program in one process, as the sanitized build runs them.
+set(velmorastik_program_test_timeout 1200)
 
 # Gives each test of this folder that has no TIMEOUT the default; called once all are added.
 function(velmorastik_default_timeouts)
