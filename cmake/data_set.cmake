@@ -38,3 +38,18 @@ function(velmorastik_data_set_command generator outputs_var)
     VERBATIM)
   set(${outputs_var} ${outputs} PARENT_SCOPE)
 endfunction()
+
+# Copies a set another build drew (SOURCE holding data/) into VELMORASTIK_BUILD_DATA_SET, anew
+# whenever one of its files changes: the cross builds take the native build's rather than draw it
+# again. The files made are set in outputs_var.
+function(velmorastik_data_set_copy source outputs_var)
+  list(TRANSFORM VELMORASTIK_DATA_SET_FILES PREPEND ${VELMORASTIK_BUILD_DATA_SET}/data/ OUTPUT_VARIABLE outputs)
+  list(TRANSFORM VELMORASTIK_DATA_SET_FILES PREPEND ${source}/data/ OUTPUT_VARIABLE inputs)
+  add_custom_command(OUTPUT ${outputs}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${VELMORASTIK_BUILD_DATA_SET}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${source}/data ${VELMORASTIK_BUILD_DATA_SET}/data
+    DEPENDS ${inputs}
+    COMMENT "Copying the native build's data set"
+    VERBATIM)
+  set(${outputs_var} ${outputs} PARENT_SCOPE)
+endfunction()

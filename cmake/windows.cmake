@@ -11,8 +11,10 @@ set_target_properties(MPG123::MPG123 PROPERTIES
   INTERFACE_LINK_LIBRARIES shlwapi)
 
 # The data set is drawn by the generator of a native build (scripts/windows makes one): the
-# Windows build has no LAME, and the set is the same bytes on both.
+# Windows build has no LAME, and the set is the same bytes on both. The native build's own drawing
+# of it is copied, and its generator draws the tests' sets.
 set(VELMORASTIK_NATIVE_DEMO_DATA "" CACHE FILEPATH "The native build's velmorastik-demo-data")
+set(VELMORASTIK_NATIVE_DATA_SET "" CACHE PATH "The folder holding the native build's data/")
 
 # Wine runs the test programs, in a prefix of the build's own (never ~/.wine).
 find_program(VELMORASTIK_WINE wine)
