@@ -1,11 +1,26 @@
-# The web show in headless Chromium, driven over the DevTools pipe by tests/web/show_test.mjs.
-# Included by the web build. It compares the page with the native build's capture tool on the
+# The web build's tests, included by tests/CMakeLists.txt: the portable unit tests compiled to
+# WebAssembly, run under Node (CMAKE_CROSSCOMPILING_EMULATOR) with the host's files in reach;
+# then the web show in headless Chromium, driven over the DevTools pipe by
+# tests/web/show_test.mjs. It compares the page with the native build's capture tool on the
 # data set the site carries, so it needs:
 #   VELMORASTIK_WEB_SITE        the built site (index.html, script, .wasm, data/)
 #   VELMORASTIK_NATIVE_CAPTURE  a native velmorastik-capture
 #   VELMORASTIK_NATIVE_DATA     the folder holding the data/ the site was built with
 # and node and /usr/bin/chromium on the machine; each test skips, saying why, when one is missing.
 # scripts/web passes the native build's folders as VELMORASTIK_NATIVE_BIN and _DATA_SET.
+target_link_options(velmorastik-tests PRIVATE -sNODERAWFS=1 -sEXIT_RUNTIME=1)
+gtest_discover_tests(velmorastik-tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  PROPERTIES TIMEOUT ${velmorastik_test_timeout})
+
+# The web platform itself in test mode, with a stand-in for the page's canvas.
+add_executable(velmorastik-web-platform-tests platform/web/web_platform_test.cpp)
+target_link_libraries(velmorastik-web-platform-tests PRIVATE
+  velmorastik_platform_web velmorastik_fatal GTest::gtest GTest::gtest_main)
+target_link_options(velmorastik-web-platform-tests PRIVATE -sEXIT_RUNTIME=1)
+gtest_discover_tests(velmorastik-web-platform-tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  PROPERTIES TIMEOUT ${velmorastik_test_timeout})
+
+# The site in a real Chromium.
 if(NOT DEFINED VELMORASTIK_NATIVE_BIN)
   set(VELMORASTIK_NATIVE_BIN ${PROJECT_SOURCE_DIR}/build/bin)
 endif()
