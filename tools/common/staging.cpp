@@ -327,3 +327,13 @@ void abandon_staging()
     g_staging.lock = -1;
     remove_made_directory();
 }
+
+std::vector<std::string> staging_folders(const std::vector<std::string>& files)
+{
+    std::vector<std::string> folders;
+    for (const std::string& file : files)
+        for (std::size_t slash = file.find('/'); slash != std::string::npos; slash = file.find('/', slash + 1))
+            if (std::find(folders.begin(), folders.end(), file.substr(0, slash)) == folders.end())
+                folders.push_back(file.substr(0, slash));
+    return folders;
+}

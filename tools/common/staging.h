@@ -24,6 +24,10 @@ void staging_use_calls(const StagingCalls& calls);
 // (ours by name, owner and type, and locked by no live run) and gives the paths removed.
 std::vector<std::string> remove_stale_staging(const std::string& directory);
 
+// The folders that files (relative to the data set) lie in, each parent before its children: what
+// begin_staging is to create for them.
+std::vector<std::string> staging_folders(const std::vector<std::string>& files);
+
 // Called once before anything is written: creates the temporary folder in directory with the
 // given subfolders and the names of the files to come (all relative to the data set), locks it,
 // and installs the signal handlers that remove it. False, with errno set, on failure.

@@ -13,6 +13,7 @@
 #include "mp3_writer.h"
 #include "music.h"
 #include "pictures.h"
+#include "show/data_set.h"
 #include "staging.h"
 #include "tool_exit.h"
 #include "version.h"
@@ -65,16 +66,17 @@ int main(int argc, char** argv)
     if (lstat(data.c_str(), &existing) == 0 && !force)
         tool_fail(k_no_force, data, std::strerror(EEXIST));
 
-    std::vector<std::string> files;
-    for (int i = 0; i < k_picture_count; ++i)
-        files.push_back(picture_info(i).path);
-    files.push_back("lumo.raw");
-    files.push_back("sfx/lumo.mp3");
+    // The show's own table, as paths under data/: the pictures, the texture, the soundtrack.
+    std::vector<std::string> files = data_set_files();
+    for (std::string& file : files)
+        file.erase(0, std::strlen(k_data_dir) + 1);
+    const std::string& texture = files[k_picture_count];
+    const std::string& soundtrack = files[k_picture_count + 1];
     // From here on, whatever was staged goes before a failure's exit.
     tool_on_failure(abandon_staging);
     for (const std::string& path : remove_stale_staging(directory))
         tool_note("removed " + path + ", left by a run that was killed");
-    if (!begin_staging(directory, {"gfx", "gfx/misc", "gfx/1", "gfx/2", "sfx"}, files))
+    if (!begin_staging(directory, staging_folders(files), files))
         tool_fail_errno("cannot create a folder in", directory);
 
     auto save = [&](const std::string& name, const std::vector<std::uint8_t>& bytes, const char* what) {
@@ -85,17 +87,16 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     };
     for (int i = 0; i < k_picture_count; ++i) {
-        const PictureInfo& info = picture_info(i);
         const std::vector<std::uint8_t> samples = draw_picture(i);
-        save(info.path, encode_jpeg(samples.data(), k_picture_width, k_picture_height, 3, {.quality = 90}),
-             info.title);
+        save(files[i], encode_jpeg(samples.data(), k_picture_width, k_picture_height, 3, {.quality = 90}),
+             picture_title(i));
     }
-    save("lumo.raw", draw_texture(), "the effect's texture");
+    save(texture, draw_texture(), "the effect's texture");
 
     const std::vector<std::uint8_t> mp3 = encode_mp3(compose_soundtrack(), k_sample_rate, k_bitrate_kbps);
     if (mp3.empty())
-        tool_fail("cannot write", data + "/sfx/lumo.mp3", "the MP3 encoder failed");
-    save("sfx/lumo.mp3", mp3, "the soundtrack");
+        tool_fail("cannot write", data + "/" + soundtrack, "the MP3 encoder failed");
+    save(soundtrack, mp3, "the soundtrack");
 
     if (!finish_staging(force))
         tool_fail_errno(errno == EEXIST && !force ? k_no_force : "cannot move the new set into", data);

@@ -3,19 +3,19 @@
 #include <cstdint>
 #include <vector>
 
-// The default data set's pictures, drawn procedurally: 640x480 RGB samples, rows back to back.
+#include "fx/frame.h"
+#include "show/timeline.h"
 
-inline constexpr int k_picture_width = 640;
-inline constexpr int k_picture_height = 480;
-inline constexpr int k_picture_count = 12;
+// The default data set's pictures, drawn procedurally: RGB samples of the frame's size, rows back
+// to back.
 
-struct PictureInfo {
-    const char* path;  // under data/
-    const char* title;
-};
+inline constexpr int k_picture_width = k_frame_width;
+inline constexpr int k_picture_height = k_frame_height;
+inline constexpr int k_picture_count = 1 + k_first_set_count + k_second_set_count;
 
-// Index 0 is the intro background, 1 to 5 the first set, 6 to 11 the second set.
-const PictureInfo& picture_info(int index);
+// What picture index shows, in a few words. The indices follow the show's table of pictures
+// (data_set_pictures(), show/data_set.h): the intro, then the first set, then the second.
+const char* picture_title(int index);
 
 std::vector<std::uint8_t> draw_picture(int index);
 

@@ -357,12 +357,7 @@ int main(int argc, char** argv)
     }
     for (const std::string& path : remove_stale_staging(directory))
         tool_note("removed " + path + ", left by a run that was killed");
-    std::vector<std::string> folders;
-    for (const std::string& file : files)
-        for (std::size_t slash = file.find('/'); slash != std::string::npos; slash = file.find('/', slash + 1))
-            if (std::find(folders.begin(), folders.end(), file.substr(0, slash)) == folders.end())
-                folders.push_back(file.substr(0, slash));
-    if (!begin_staging(directory, folders, files))
+    if (!begin_staging(directory, staging_folders(files), files))
         tool_fail_errno("cannot create a folder in", directory);
     for (std::size_t i = 0; i < places.size(); ++i)
         if (!stage_file(places[i], jpegs[i % used]))
