@@ -39,7 +39,9 @@ void pointer_move(PlatformWindow* window, std::int32_t x, std::int32_t y)
         // hold, and every move is measured from that point.
         g_window_placement.x += cx - g_drag.last_cursor_x;
         g_window_placement.y += cy - g_drag.last_cursor_y;
-        window_move(window, g_window_placement.x, g_window_placement.y);
+        // The recorded size goes with the place: a window resized from outside takes it again.
+        const WindowPlacement& p = g_window_placement;
+        window_place(window, p.x, p.y, window_extent(p.width), window_extent(p.height));
     } else {
         g_drag.last_cursor_x = cx;
         g_drag.last_cursor_y = cy;

@@ -48,8 +48,10 @@ constexpr std::int32_t window_extent(std::int32_t side)
 // window_extent has already bounded.
 void window_resize(PlatformWindow* window, std::int32_t width, std::int32_t height);
 
-// Moves the window's top-left corner to (x, y) in screen coordinates and places it on top.
-void window_move(PlatformWindow* window, std::int32_t x, std::int32_t y);
+// Moves the window's top-left corner to (x, y) in screen coordinates, gives it the size asked (so
+// that a window resized from outside takes the recorded size again) and places it on top. Called
+// with sides that window_extent has already bounded.
+void window_place(PlatformWindow* window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
 
 // While captured, pointer moves and the button release reach the window even outside it.
 void window_capture_pointer(PlatformWindow* window);

@@ -82,8 +82,8 @@ TEST_F(WindowProcTest, DragArmsTakesItsPointThenPlacesTheWindow)
     send({move(130, 40), move(90, 60)});
     send({release(), move(300, 300)});
     const Calls expected = {{WindowCall::capture},
-                            {WindowCall::move, 30, -10},
-                            {WindowCall::move, 20, 0},
+                            {WindowCall::place, 30, -10, 640, 480},
+                            {WindowCall::place, 20, 0, 640, 480},
                             {WindowCall::release_capture}};
     EXPECT_EQ(g_headless.window_calls, expected);
     EXPECT_EQ(g_drag.dragging, 0);
@@ -93,7 +93,24 @@ TEST_F(WindowProcTest, DragArmsTakesItsPointThenPlacesTheWindow)
 TEST_F(WindowProcTest, DragBeyondTheTopLeftMovesByThatMuch)
 {
     send({press(10, 10), move(10, 10), move(-20, -5)});
-    EXPECT_EQ(g_headless.window_calls.back(), (WindowCall{WindowCall::move, -30, -15}));
+    EXPECT_EQ(g_headless.window_calls.back(), (WindowCall{WindowCall::place, -30, -15, 640, 480}));
+}
+
+// The drag places the window at the recorded size, whatever it was made meanwhile: resized from
+// outside to 300x200 it comes back to 640x480, or to what the arrow keys made, bounded as they are.
+TEST_F(WindowProcTest, ADragGivesBackTheRecordedSize)
+{
+    g_headless.window_on_screen = {0, 0, 300, 200};
+    send({press(10, 10), move(10, 10), move(30, 25)});
+    EXPECT_EQ(g_headless.window_calls.back(), (WindowCall{WindowCall::place, 20, 15, 640, 480}));
+    const Rect r = window_screen_rect(g_window);
+    EXPECT_EQ(r.right - r.left, 640);
+    EXPECT_EQ(r.bottom - r.top, 480);
+
+    for (int i = 0; i < 125; ++i)
+        send({key(k_key_up)});
+    send({key(k_key_right), move(40, 25)});
+    EXPECT_EQ(g_headless.window_calls.back(), (WindowCall{WindowCall::place, 50, 30, 644, 1}));
 }
 
 TEST_F(WindowProcTest, OnlyTheUpperRowsStartADrag)
@@ -130,7 +147,7 @@ TEST_F(WindowProcTest, PumpHandsOverEveryEventAndAQuitEndsAtOnce)
     g_headless.pending_events = {press(10, 10), move(10, 10), move(15, 12)};
     pump_messages();
     EXPECT_TRUE(g_headless.pending_events.empty());
-    EXPECT_EQ(g_headless.window_calls.back(), (WindowCall{WindowCall::move, 5, 2}));
+    EXPECT_EQ(g_headless.window_calls.back(), (WindowCall{WindowCall::place, 5, 2, 640, 480}));
 
     g_headless.pending_events = {{EventKind::quit_requested, 0, 0, 0}, key(k_key_left)};
     EXPECT_EXIT(pump_messages(), ::testing::ExitedWithCode(0), "");

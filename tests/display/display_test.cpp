@@ -187,8 +187,7 @@ TEST_F(DisplayTest, BusyOrStillDrawingDropsTheFrameAnyOtherFailureEnds)
 TEST_F(DisplayTest, WindowedPresentStretchesOntoTheWindowAsItIsNow)
 {
     Display& display = make(k_mode_windowed);
-    window_resize(display.window, 600, 480);
-    window_move(display.window, 30, 40);
+    window_place(display.window, 30, 40, 600, 480);
     display.present();
     EXPECT_EQ(g_headless.last_blit.left, 30);
     EXPECT_EQ(g_headless.last_blit.top, 40);

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The windowed show: its window, its picture, the arrow keys, a drag, Escape and SIGTERM.
+# The windowed show: its window, its picture, the arrow keys, a drag (which gives back the
+# recorded size), Escape and SIGTERM.
 . "$(dirname "$0")/lib.sh"
 start_x 1024x768x24
 use_data
@@ -44,7 +45,15 @@ sleep 2.5
 shot "$work/widened.ppm" 640x480+0+0
 matches "$work/widened.ppm" "$intro"
 
+# Resized from outside, the window takes its recorded size again with the next drag.
+xdotool windowsize "$id" 300 200
+sleep 0.3
+[ "$(geometry "$id")" = "300x200+0+0" ] || fail "the outside resize gave $(geometry "$id")"
+xdotool mousemove 100 100 mousedown 1 sleep 0.1 mousemove 101 100 sleep 0.1 mousemove 151 130 sleep 0.1 mouseup 1
+sleep 0.3
+[ "$(geometry "$id")" = "640x480+50+30" ] || fail "after the drag the window is $(geometry "$id"), expected 640x480+50+30"
+
 # Asked to quit (Ctrl-C, SIGTERM): status 0 at the next frame.
 kill -TERM "$show_pid"
 wait_exit 1 0
-echo "windowed show: window, picture, resize, drag, Escape and SIGTERM as expected"
+echo "windowed show: window, picture, resize, drag, the size after an outside resize, Escape and SIGTERM as expected"

@@ -118,7 +118,7 @@ TEST_F(Win32PlatformTest, QuitEndsThePumpWithItsCodeLeftInTheQueueAndClosingTheW
     EXPECT_EQ(g_events[0].kind, EventKind::window_closed);
 }
 
-TEST_F(Win32PlatformTest, ResizeKeepsThePlaceMoveKeepsTheSizeAndBothPutTheWindowOnTop)
+TEST_F(Win32PlatformTest, ResizeKeepsThePlacePlaceSetsBothAndBothPutTheWindowOnTop)
 {
     window_resize(window, 600, 484);
     Rect r = window_screen_rect(window);
@@ -126,7 +126,9 @@ TEST_F(Win32PlatformTest, ResizeKeepsThePlaceMoveKeepsTheSizeAndBothPutTheWindow
     EXPECT_EQ(r.top, 0);
     EXPECT_EQ(r.right, 600);
     EXPECT_EQ(r.bottom, 484);
-    window_move(window, 50, -30);
+    // Resized from outside, then placed: the size asked comes back with the place.
+    SetWindowPos(window->hwnd, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+    window_place(window, 50, -30, 600, 484);
     r = window_screen_rect(window);
     EXPECT_EQ(r.left, 50);
     EXPECT_EQ(r.top, -30);

@@ -19,9 +19,11 @@ enum class PresentOp {
 
 // A call to the window, as the window procedure's tests read it back.
 struct WindowCall {
-    enum Kind { resize, move, capture, release_capture } kind;
-    std::int32_t a = 0;  // width or x
-    std::int32_t b = 0;  // height or y
+    enum Kind { resize, place, capture, release_capture } kind;
+    std::int32_t a = 0;  // width, or x of a place
+    std::int32_t b = 0;  // height, or y of a place
+    std::int32_t width = 0;   // of a place
+    std::int32_t height = 0;  // of a place
     bool operator==(const WindowCall&) const = default;
 };
 

@@ -51,11 +51,10 @@ void window_resize(PlatformWindow*, std::int32_t width, std::int32_t height)
     r.bottom = r.top + height;
 }
 
-void window_move(PlatformWindow*, std::int32_t x, std::int32_t y)
+void window_place(PlatformWindow*, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height)
 {
-    g_headless.window_calls.push_back({WindowCall::move, x, y});
-    Rect& r = g_headless.window_on_screen;
-    r = {x, y, x + (r.right - r.left), y + (r.bottom - r.top)};
+    g_headless.window_calls.push_back({WindowCall::place, x, y, width, height});
+    g_headless.window_on_screen = {x, y, x + width, y + height};
 }
 
 void window_capture_pointer(PlatformWindow*)

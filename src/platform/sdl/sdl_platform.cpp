@@ -133,8 +133,9 @@ void window_resize(PlatformWindow* window, std::int32_t width, std::int32_t heig
     SDL_SetWindowAlwaysOnTop(window->sdl, SDL_TRUE);
 }
 
-void window_move(PlatformWindow* window, std::int32_t x, std::int32_t y)
+void window_place(PlatformWindow* window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height)
 {
+    SDL_SetWindowSize(window->sdl, width, height);
     SDL_SetWindowPosition(window->sdl, x, y);
     SDL_SetWindowAlwaysOnTop(window->sdl, SDL_TRUE);
 }

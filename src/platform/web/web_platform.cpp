@@ -71,7 +71,7 @@ Rect window_screen_rect(PlatformWindow*) { return {0, 0, k_canvas_width, k_canva
 
 // A page cannot move or resize the browser's window: the arrow keys and drags change nothing.
 void window_resize(PlatformWindow*, std::int32_t, std::int32_t) {}
-void window_move(PlatformWindow*, std::int32_t, std::int32_t) {}
+void window_place(PlatformWindow*, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {}
 void window_capture_pointer(PlatformWindow*) {}
 void window_release_pointer() {}
 

@@ -126,9 +126,9 @@ void window_resize(PlatformWindow* window, std::int32_t width, std::int32_t heig
     SetWindowPos(window->hwnd, HWND_TOPMOST, 0, 0, width, height, SWP_NOMOVE);
 }
 
-void window_move(PlatformWindow* window, std::int32_t x, std::int32_t y)
+void window_place(PlatformWindow* window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height)
 {
-    SetWindowPos(window->hwnd, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE);
+    SetWindowPos(window->hwnd, HWND_TOPMOST, x, y, width, height, 0);
 }
 
 void window_capture_pointer(PlatformWindow* window) { SetCapture(window->hwnd); }
