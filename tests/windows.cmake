@@ -55,6 +55,8 @@ gtest_discover_tests(velmorastik-e2e-tests ${wine_discovery}
 # the next one starts them on its own X server. Screenshots are compared by the native build's
 # frame_match.
 get_filename_component(native_bin ${VELMORASTIK_NATIVE_DEMO_DATA} DIRECTORY)
+# Started from a console, the show writes there (run by the console scenario below).
+add_executable(velmorastik-console-test platform/win32/console_test.cpp)
 add_executable(velmorastik-win32-platform-tests platform/win32_platform_test.cpp)
 target_link_libraries(velmorastik-win32-platform-tests PRIVATE
   velmorastik_platform_win32 GTest::gtest GTest::gtest_main)
@@ -94,14 +96,14 @@ foreach(variant main-thread-feeder one-buffer)
     ENVIRONMENT "AUDIO_TEST=$<TARGET_FILE:velmorastik-win32-audio-test-${variant}>;WINE_RUN=${CMAKE_CROSSCOMPILING_EMULATOR};WINE_AUDIO_PREFIX=${CMAKE_BINARY_DIR}/wine-audio")
 endforeach()
 
-foreach(scenario platform windowed fullscreen failures soundtrack)
+foreach(scenario platform windowed fullscreen failures soundtrack console)
   add_test(NAME windows_e2e_${scenario} COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/windows/${scenario}.sh)
   set_tests_properties(windows_e2e_${scenario} PROPERTIES
     FIXTURES_REQUIRED wine
     SKIP_RETURN_CODE 77
     TIMEOUT 300
     RESOURCE_LOCK x_server
-    ENVIRONMENT "WINDOWS_BIN=$<TARGET_FILE_DIR:velmorastik>;VELMORASTIK_BIN=${native_bin};E2E_DATA=${demo_data_sets}/first;WINEPREFIX=${CMAKE_BINARY_DIR}/wine-e2e")
+    ENVIRONMENT "WINDOWS_BIN=$<TARGET_FILE_DIR:velmorastik>;VELMORASTIK_BIN=${native_bin};E2E_DATA=${demo_data_sets}/first;WINEPREFIX=${CMAKE_BINARY_DIR}/wine-e2e;VERSION=${PROJECT_VERSION}")
 endforeach()
 # Wine's sound output breaks up on a saturated machine; the recording must not be made beside a build.
 set_tests_properties(windows_e2e_soundtrack PROPERTIES RUN_SERIAL TRUE)

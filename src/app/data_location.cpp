@@ -42,6 +42,17 @@ std::string installed_data_parent()
     return data_parent_at(VELMORASTIK_CONFIGURED_DATA_PARENT);
 }
 
+const char* data_location_usage()
+{
+    return VELMORASTIK_UNPACKED_AS_ONE_FOLDER ? "from the data\\ folder in the working directory, or from the one beside the\nprogram when there is none here."
+                                              : "from ./data, or from the installed data set when there is no data/\nfolder here.";
+}
+
+const char* further_reading_usage()
+{
+    return VELMORASTIK_UNPACKED_AS_ONE_FOLDER ? "See README.txt beside the program." : "See velmorastik(6).";
+}
+
 void use_installed_data_if_absent(const char* program)
 {
     if (is_directory(k_data_dir))

@@ -13,6 +13,12 @@ std::string installed_data_parent();
 // when the running program is one of the build's and that set exists; else empty.
 std::string build_data_parent();
 
+// The usage texts' words for where the data set is looked for, ending "here." with no newline,
+// and for where to read more: an install under a prefix has a manual page; programs unpacked as
+// one folder (Windows) look beside themselves and come with README.txt.
+const char* data_location_usage();
+const char* further_reading_usage();
+
 // Called at start-up before anything is read. When the working directory holds no data/ folder,
 // changes into the parent of the build's data set, or else of the installed one, and says which
 // on stderr after "program: ". A data/ here always wins; with none, it says so, nothing changes,

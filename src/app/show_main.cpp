@@ -30,17 +30,17 @@ constexpr const char* k_fullscreen_title = "BWAHAHAHAHAHAHAH";
 
 void print_usage()
 {
-    std::fputs("usage: velmorastik [-w]\n"
-               "Plays the show from ./data, or from the installed data set when there is no data/\n"
-               "folder here. A command line that starts with -w plays it in a 640x480 window;\n"
-               "any other plays it full-screen.\n"
-               "  --help     print this text and exit\n"
-               "  --version  print the version and exit\n"
-               "Keys: Escape ends the show; in the window, the arrow keys resize it and a drag with\n"
-               "the left button moves it.\n"
-               "Exit status: 1 when the show ran to its end, 0 when it was stopped, 2 when it failed.\n"
-               "See velmorastik(6).\n",
-               stdout);
+    std::printf("usage: velmorastik [-w]\n"
+                "Plays the show %s\n"
+                "A command line that starts with -w plays it in a 640x480 window; any other plays\n"
+                "it full-screen.\n"
+                "  --help     print this text and exit\n"
+                "  --version  print the version and exit\n"
+                "Keys: Escape ends the show; in the window, the arrow keys resize it and a drag with\n"
+                "the left button moves it.\n"
+                "Exit status: 1 when the show ran to its end, 0 when it was stopped, 2 when it failed.\n"
+                "%s\n",
+                data_location_usage(), further_reading_usage());
 }
 
 void show_frame()

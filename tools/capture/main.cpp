@@ -62,8 +62,8 @@ void print_usage(std::FILE* stream)
     const MediaUsage media = media_usage();
     std::fprintf(stream,
                "usage: velmorastik-capture [OPTIONS]%s\n"
-               "Plays the show from DIR/data against a virtual clock. Without -C: from ./data, or\n"
-               "from the installed data set when there is no data/ folder here.\n"
+               "Plays the show from DIR/data against a virtual clock; without -C,\n"
+               "%s\n"
                "%s"
                "  -C DIR         change into DIR first\n"
                "  --fps N        frames per second of the virtual clock, 1 to %llu (default 60)\n"
@@ -75,7 +75,7 @@ void print_usage(std::FILE* stream)
                "%s"
                "  --version      print the version and exit\n"
                "Prints 'frames: N', the show's frame count, at the end.\n",
-               media.operand.c_str(), media.outputs.c_str(), static_cast<unsigned long long>(k_max_fps),
+               media.operand.c_str(), data_location_usage(), media.outputs.c_str(), static_cast<unsigned long long>(k_max_fps),
                media.stills.c_str(), media.settings.c_str());
 }
 
