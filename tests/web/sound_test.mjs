@@ -1,6 +1,6 @@
 // The maker's soundtrack (src/platform/web/maker/soundtrack.js) in headless Chromium, one scenario
 // a run, against the native velmorastik-import on the same music made by ffmpeg:
-//   node sound_test.mjs long_music|short_music|music_start|refused
+//   node sound_test.mjs long_music|same_bytes|short_music|music_start|two_hours|refused
 // Environment: MAKER_MODULE (the folder of velmorastik-maker.js and .wasm), NATIVE_IMPORT (a native
 // velmorastik-import), CHROMIUM. The page is a small one of the test's own, served like the site
 // (the same server and content security policy), with the maker's modules bundled by esbuild from
@@ -28,6 +28,11 @@ const k_sweep_amplitude = [0.5, 0.25];
 // Measured here: 92.9 dB and 74.6 dB; the bounds leave room for another machine's floating point.
 const k_min_resampler_snr_db = 80;
 const k_min_soundtrack_snr_db = 50;
+// 7067 frames at 60 fps.
+const k_show_frames = 5194245;
+// What making the soundtrack may add to the browser's memory: the soundtrack twice (the page's
+// and the module's copy, 21 MB each), the MP3, the module and the decoder's buffers.
+const k_max_growth_bytes = 200 * 1024 * 1024;
 
 const maker_module = process.env.MAKER_MODULE;
 const native_import = process.env.NATIVE_IMPORT;
@@ -46,14 +51,16 @@ function decode(file) {
   return new Int16Array(bytes.buffer, bytes.byteOffset, bytes.length / 2);
 }
 
-// The native import's soundtrack for music from start seconds, decoded.
-function native_soundtrack(work, music, start = 0) {
+// The native import's soundtrack for music from start seconds: the MP3 file's path.
+function native_mp3(work, music, start = 0) {
   const picture = path.join(work, 'picture.png');
   if (!fs.existsSync(picture)) run('convert', ['-size', '64x48', 'xc:gray50', picture]);
   const out = path.join(work, `native-${path.basename(music)}-${start}`);
   run(native_import, ['--music', music, '--music-start', String(start), out, picture]);
-  return decode(path.join(out, 'data/sfx/lumo.mp3'));
+  return path.join(out, 'data/sfx/lumo.mp3');
 }
+
+const native_soundtrack = (work, music, start = 0) => decode(native_mp3(work, music, start));
 
 const frames_of = (pcm) => pcm.length / 2;
 
@@ -136,8 +143,7 @@ async function long_music({ page, work }) {
   const ours = await made_soundtrack(page, work, 'sweep.mp3');
   const pcm = await read(page, 'pcm');
   const show_frames = frames_of(native);
-  assert.ok(Math.abs(show_frames - 7067 / 60 * k_rate) < k_mp3_frame,
-    `the native import's soundtrack is ${show_frames} frames, not the show's 7067 frames at 60 fps`);
+  assert.equal(show_frames, k_show_frames, 'the native import\'s soundtrack is not the show\'s length');
   assert.equal(frames_of(pcm), show_frames, 'the soundtrack before encoding is not the show\'s length');
   assert.ok(Math.abs(frames_of(ours) - show_frames) <= k_mp3_frame,
     `the MP3 decodes to ${frames_of(ours)} frames, the import's to ${show_frames}`);
@@ -167,6 +173,25 @@ async function long_music({ page, work }) {
   assert.ok(resampler_snr >= k_min_resampler_snr_db, `the resampling is ${resampler_snr.toFixed(1)} dB from libswresample's`);
   assert.ok(soundtrack_snr >= k_min_soundtrack_snr_db, `the soundtrack is ${soundtrack_snr.toFixed(1)} dB from the import's`);
   assert.match(made.notes.join('\n'), /fading out over the last 5\.1 s/);
+  no_errors(page);
+}
+
+// Music already at 44.1 kHz in 16-bit stereo passes unchanged to the encoder on both sides, so
+// the maker's MP3 is the import's, byte for byte: the same cut, fade, LAME and tag.
+async function same_bytes({ page, work }) {
+  const music = path.join(work, 'sweep.wav');
+  const phase = (f0) => `2*PI*(${f0}*t+19980/260*t*t)`;
+  ffmpeg('-f', 'lavfi', '-i', `aevalsrc=exprs=0.5*sin(${phase(20)})|0.3*sin(${phase(30)}):s=${k_rate}:d=130`,
+    '-c:a', 'pcm_s16le', music);
+  const made = await make(page, music);
+  made_ok(made);
+  const ours = await read(page, 'mp3');
+  const native = fs.readFileSync(native_mp3(work, music));
+  const first = ours.findIndex((byte, i) => byte !== native[i]);
+  console.log(`same bytes: the maker's MP3 ${ours.length} bytes, the import's ${native.length}` +
+    (first >= 0 ? `, first differing at byte ${first}` : ', equal'));
+  assert.equal(ours.length, native.length, 'the MP3s differ in length');
+  assert.equal(first, -1, `the MP3s differ first at byte ${first}`);
   no_errors(page);
 }
 
@@ -220,6 +245,39 @@ async function music_start({ page, work }) {
   no_errors(page);
 }
 
+// Two hours of music from its 60th minute: the show's length, at no more memory than a short file
+// (decoded whole, two hours of float stereo would take 2.5 GB). A 20 s MP3 repeated end to end,
+// with no header that states its length, so that reaching the start means reading the frames.
+async function two_hours({ page, work, browser }) {
+  const piece = path.join(work, 'piece.mp3');
+  ffmpeg('-f', 'lavfi', '-i', 'sine=frequency=330:duration=20', '-ac', '2', '-ar', String(k_rate), '-b:a', '32k',
+    '-write_xing', '0', '-id3v2_version', '0', piece);
+  const music = path.join(work, 'two-hours.mp3');
+  const bytes = fs.readFileSync(piece);
+  const out = fs.openSync(music, 'w');
+  for (let n = 0; n < 2 * 60 * 3; ++n) fs.writeSync(out, bytes);
+  fs.closeSync(out);
+  await choose(page, music);
+  const before = browser.memory_bytes();
+  let most = before;
+  const making = page.eval('window.sound_test.make({ start_seconds: 3600 })');
+  let done = false;
+  making.finally(() => { done = true; });
+  while (!done) {
+    most = Math.max(most, browser.memory_bytes());
+    await new Promise((resolve) => setTimeout(resolve, 200));
+  }
+  const made = await making;
+  made_ok(made);
+  const mb = (n) => (n / 1048576).toFixed(1);
+  console.log(`two hours: ${made.pcm_frames} frames from 1:00:00 in ${(made.elapsed_ms / 1000).toFixed(1)} s; browser memory ` +
+    `${mb(before)} MB before, at most ${mb(most)} MB while making (+${mb(most - before)} MB)`);
+  assert.equal(made.pcm_frames, k_show_frames, 'not the show\'s length');
+  assert.ok(most - before <= k_max_growth_bytes, `the browser's memory grew by ${mb(most - before)} MB`);
+  assert.match(made.notes.join('\n'), /from 1:00:00\.0 on, fading out/);
+  no_errors(page);
+}
+
 // A text file named .mp3 and music below 8 kHz are refused by name; the maker goes on working.
 async function refused({ page, work }) {
   const text = path.join(work, 'notes.mp3');
@@ -245,7 +303,7 @@ async function refused({ page, work }) {
   no_errors(page);
 }
 
-const scenarios = { long_music, short_music, music_start, refused };
+const scenarios = { long_music, same_bytes, short_music, music_start, two_hours, refused };
 const name = process.argv[2];
 if (!scenarios[name]) {
   console.error(`usage: sound_test.mjs ${Object.keys(scenarios).join('|')}`);
@@ -289,7 +347,7 @@ try {
   await page.send('DOM.enable');
   await page.goto(`${server.url}index.html`);
   await page.wait_for('window.sound_test !== undefined', 20, 'the page\'s script');
-  await scenarios[name]({ page, work });
+  await scenarios[name]({ page, work, browser });
 } catch (error) {
   console.error(`FAIL ${name}: ${error.message}`);
   status = 1;

@@ -42,7 +42,7 @@ endif()
 # The page's maker's soundtrack in Chromium against the native import on the same music
 # (tests/web/sound_test.mjs): the maker's module from this build, the import from the native one.
 if(VELMORASTIK_NODE)
-  foreach(scenario long_music short_music music_start refused)
+  foreach(scenario long_music same_bytes short_music music_start two_hours refused)
     add_test(NAME web_sound_${scenario} COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/sound_test.mjs ${scenario})
     set_tests_properties(web_sound_${scenario} PROPERTIES
       SKIP_RETURN_CODE 77

@@ -11,11 +11,13 @@ import { open_maker_native } from './maker_native.js';
 // ends, the rest.
 const k_decoding_share = 0.5;
 
-// m:ss.s, as the notes give lengths and places in the music.
+// m:ss.s, or h:mm:ss.s from an hour on, as the notes give lengths and places in the music.
 export function clock_text(seconds) {
-  const minutes = Math.floor(seconds / 60);
-  const rest = (seconds - minutes * 60).toFixed(1).padStart(4, '0');
-  return `${minutes}:${rest}`;
+  const tenths = Math.round(seconds * 10);
+  const hours = Math.floor(tenths / 36000);
+  const minutes = Math.floor((tenths % 36000) / 600);
+  const rest = ((tenths % 600) / 10).toFixed(1).padStart(4, '0');
+  return hours > 0 ? `${hours}:${String(minutes).padStart(2, '0')}:${rest}` : `${minutes}:${rest}`;
 }
 
 // file: a File or Blob of music in any format the browser decodes. Resolves to { mp3 (Uint8Array),
