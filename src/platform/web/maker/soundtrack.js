@@ -7,9 +7,9 @@
 import { decode_music, MusicRefused } from './music_decoder.js';
 import { open_maker_native } from './maker_native.js';
 
-// The share of the progress the decoding takes; the encoding, which reports nothing until it
-// ends, the rest.
-const k_decoding_share = 0.5;
+// The share of the progress the decoding takes (about 2.4 s of 8.6 s for a 48 kHz FLAC here); the
+// encoding, which reports nothing until it ends, the rest.
+const k_decoding_share = 0.3;
 
 // m:ss.s, or h:mm:ss.s from an hour on, as the notes give lengths and places in the music.
 export function clock_text(seconds) {
