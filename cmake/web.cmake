@@ -1,9 +1,15 @@
-# The web build (emcmake, Debian's Emscripten): the show for the browser and its portable tests,
-# run under Node. No SDL, FFmpeg, libpng or LAME there; libjpeg-turbo comes from scripts/web-deps.
+# The web build (emcmake, Debian's Emscripten): the show for the browser, the page's maker and the
+# portable tests, run under Node. No SDL, FFmpeg or libpng there; libjpeg-turbo and LAME (the
+# maker's MP3 encoder) come from scripts/web-deps.
 #   emcmake cmake -S . -B build-web -DVELMORASTIK_WEB_DEPS=build-web/deps
-set(VELMORASTIK_WEB_DEPS ${CMAKE_BINARY_DIR}/deps CACHE PATH "Where scripts/web-deps put libjpeg-turbo")
+set(VELMORASTIK_WEB_DEPS ${CMAKE_BINARY_DIR}/deps CACHE PATH "Where scripts/web-deps put libjpeg-turbo and LAME")
 set(JPEG_INCLUDE_DIR ${VELMORASTIK_WEB_DEPS}/include CACHE PATH "" FORCE)
 set(JPEG_LIBRARY ${VELMORASTIK_WEB_DEPS}/lib/libjpeg.a CACHE FILEPATH "" FORCE)
+# Named as the native build links it (-lmp3lame), so that the MP3 writer's own link line holds.
+add_library(mp3lame STATIC IMPORTED GLOBAL)
+set_target_properties(mp3lame PROPERTIES
+  IMPORTED_LOCATION ${VELMORASTIK_WEB_DEPS}/lib/libmp3lame.a
+  INTERFACE_INCLUDE_DIRECTORIES ${VELMORASTIK_WEB_DEPS}/include)
 
 # C++ exceptions are off by default in WebAssembly; the tests and the standard library's own
 # failures want them.

@@ -53,3 +53,17 @@ if(VELMORASTIK_NODE)
   add_test(NAME web_server COMMAND ${VELMORASTIK_NODE} --test ${CMAKE_CURRENT_LIST_DIR}/serve_test.mjs)
   set_tests_properties(web_server PROPERTIES TIMEOUT 60)
 endif()
+
+# The page's maker's soundtrack in Chromium against the native import on the same music
+# (tests/web/sound_test.mjs): the maker's module from this build, the import from the native one.
+if(VELMORASTIK_NODE)
+  foreach(scenario long_music same_bytes short_music music_start two_hours refused)
+    add_test(NAME web_sound_${scenario} COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/sound_test.mjs ${scenario})
+    set_tests_properties(web_sound_${scenario} PROPERTIES
+      SKIP_RETURN_CODE 77
+      # Two minutes of music made twice, once in the page and once natively, and decoded: a minute or two.
+      TIMEOUT 300
+      RESOURCE_LOCK chromium
+      ENVIRONMENT "MAKER_MODULE=${CMAKE_BINARY_DIR}/bin;NATIVE_IMPORT=${VELMORASTIK_NATIVE_BIN}/velmorastik-import")
+  endforeach()
+endif()

@@ -25,8 +25,7 @@
 #include "picture_fit.h"
 #include "platform/data_file.h"
 #include "show/data_set.h"
-#include "show/frame_count.h"
-#include "show/timeline.h"
+#include "soundtrack.h"
 #include "staging.h"
 #include "tool_exit.h"
 #include "version.h"
@@ -36,11 +35,6 @@ namespace {
 // The texture is square, one byte per colour channel.
 constexpr int k_texture_size = 256;
 static_assert(std::size_t{k_texture_size} * k_texture_size == k_texture_texels);
-constexpr std::uint64_t k_show_fps = 60;
-// Higher than the default set's: the user's music may be anything.
-constexpr int k_music_bitrate_kbps = 192;
-// The music fades out over the last picture's fade-in.
-constexpr std::uint64_t k_music_fade_ms = k_fade_ms;
 constexpr JpegSettings k_jpeg = {.quality = 92, .full_chroma = true};
 constexpr const char* k_no_force = "cannot replace without --force";
 
@@ -319,16 +313,13 @@ int main(int argc, char** argv)
     std::vector<std::uint8_t> mp3;
     if (options.music != nullptr) {
         g_progress.say(std::string("music: ") + options.music);
-        const std::uint64_t frames = show_frame_count(k_show_fps);
-        const std::size_t show_samples = frames * k_music_sample_rate / k_show_fps;
+        const std::size_t show_samples = show_music_frames();
         DecodedMusic decoded = decode_music(options.music, options.music_start, show_samples);
         if (decoded.samples.empty())
             fail_clearing("cannot read the music", options.music, decoded.reason);
         note_damage(options.music, decoded);
         std::vector<std::int16_t> music = std::move(decoded.samples);
-        // Music as long as the show or longer ends with it; shorter music is kept whole.
-        if (music.size() / k_music_channels == show_samples)
-            fade_out(music, k_music_fade_ms * k_music_sample_rate / 1000);
+        end_with_show(music, show_samples);
         g_progress.say(std::string("music: ") + options.music + " (encoding)");
         mp3 = encode_mp3(music, k_music_sample_rate, k_music_bitrate_kbps);
         if (mp3.empty())

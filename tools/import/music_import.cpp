@@ -16,7 +16,6 @@ extern "C" {
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <numbers>
 
 #include "platform/data_file.h"
 
@@ -321,22 +320,4 @@ DecodedMusic decode_music(const std::string& path, double start_seconds, std::si
     if (music.samples.empty())
         music.reason = skip > 0 ? "it ends before the start asked for" : "no sound could be decoded from it";
     return music;
-}
-
-void fade_out(std::vector<std::int16_t>& interleaved, std::size_t fade_frames)
-{
-    const std::size_t frames = interleaved.size() / k_music_channels;
-    fade_frames = std::min(fade_frames, frames);
-    if (fade_frames == 0)
-        return;
-    const std::size_t first = frames - fade_frames;
-    for (std::size_t i = 0; i < fade_frames; ++i) {
-        // From 1 just before the fade to 0 at its last frame.
-        const double left = static_cast<double>(fade_frames - 1 - i) / static_cast<double>(fade_frames);
-        const double gain = std::sin(left * std::numbers::pi / 2);
-        for (int c = 0; c < k_music_channels; ++c) {
-            std::int16_t& sample = interleaved[(first + i) * k_music_channels + c];
-            sample = static_cast<std::int16_t>(std::lround(sample * gain));
-        }
-    }
 }

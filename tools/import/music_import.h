@@ -4,14 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "soundtrack.h"
+
 // Any music FFmpeg's libraries decode, as the show's soundtrack wants it.
-
-inline constexpr int k_music_sample_rate = 44100;
-inline constexpr int k_music_channels = 2;
-
-// Music below this rate is refused: no music is recorded so, and resampling from 1 Hz would
-// make 44,100 frames of every one.
-inline constexpr int k_min_music_rate = 8000;
 
 // The containers taken, by FFmpeg's demuxer names: audio files only, none of which opens another
 // file (playlists, concatenations and image sequences are not music files).
@@ -31,7 +26,3 @@ struct DecodedMusic {
 // per channel). Only a regular file of one of the formats above is read, at 8 kHz or more. A
 // damaged packet is skipped and counted; a file cut short is kept as far as it goes.
 DecodedMusic decode_music(const std::string& path, double start_seconds, std::size_t max_frames);
-
-// Fades the last fade_frames frames out to silence along a quarter sine, which falls gently at
-// first and reaches exactly 0 at the end.
-void fade_out(std::vector<std::int16_t>& interleaved, std::size_t fade_frames);

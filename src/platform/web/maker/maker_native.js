@@ -1,0 +1,48 @@
+// The maker's WebAssembly module (velmorastik-maker.js and .wasm beside the page: the native
+// import's own code for the soundtrack's length, fade and MP3 encoding) in a worker of its own,
+// so that encoding never stalls the page. One worker per use, ended by close(), which gives its
+// memory back.
+
+export function open_maker_native(url = new URL('velmorastik-maker.js', document.baseURI)) {
+  const worker = new Worker(url);
+  const waiting = new Map();
+  let next_id = 1;
+  let broken = null;
+  const fail_all = (error) => {
+    broken = error;
+    for (const { reject } of waiting.values()) reject(error);
+    waiting.clear();
+  };
+  worker.onmessage = ({ data }) => {
+    const waiter = waiting.get(data.id);
+    if (!waiter) return;
+    waiting.delete(data.id);
+    if (data.error !== undefined) waiter.reject(new Error(data.error));
+    else waiter.resolve(data);
+  };
+  // A script that cannot be fetched or run: every question fails, naming the file.
+  worker.onerror = (event) => {
+    event.preventDefault();
+    fail_all(new Error(`the maker's encoder (${url.pathname.split('/').pop()}) could not start` +
+      (event.message ? `: ${event.message}` : '')));
+  };
+  const ask = (message, transfer = []) => {
+    if (broken) return Promise.reject(broken);
+    return new Promise((resolve, reject) => {
+      const id = next_id++;
+      waiting.set(id, { resolve, reject });
+      worker.postMessage({ id, ...message }, transfer);
+    });
+  };
+  return {
+    // { show_frames, rate, channels, min_rate, fade_frames }: the soundtrack as the show wants it.
+    facts: () => ask({ request: 'facts' }).then((answer) => answer.facts),
+    // Interleaved stereo at the facts' rate, at most show_frames frames (its buffer is handed
+    // over): resolves to { mp3, pcm, faded }, pcm as encoded (faded when as long as the show).
+    soundtrack: (pcm) => ask({ request: 'soundtrack', pcm }, [pcm.buffer]),
+    close: () => {
+      worker.terminate();
+      fail_all(new Error('the maker\'s encoder was closed'));
+    },
+  };
+}

@@ -1,0 +1,44 @@
+// The maker's module in its worker (appended after the module's factory): the page asks by
+// message for the soundtrack's facts and for a soundtrack made from its samples, and each answer
+// carries its question's id, or an error in words. See src/platform/web/maker/maker_native.js.
+(() => {
+  const module_ready = create_velmorastik_maker();
+  // A module that cannot start fails every question, not the worker.
+  module_ready.catch(() => {});
+
+  function facts(module) {
+    const at = module._maker_facts() >> 2;
+    const [show_frames, rate, channels, min_rate, fade_frames] = module.HEAPU32.subarray(at, at + 5);
+    return { show_frames, rate, channels, min_rate, fade_frames };
+  }
+
+  function soundtrack(module, pcm) {
+    const at = module._maker_soundtrack_buffer(pcm.length / 2);
+    if (at === 0) throw new Error('the music is longer than the show');
+    module.HEAP16.set(pcm, at >> 1);
+    const result = module._maker_finish_soundtrack();
+    if (result < 0) throw new Error('the MP3 encoder failed');
+    // The views are taken again: the module's memory may have grown while encoding.
+    const encoded = module.HEAP16.slice(at >> 1, (at >> 1) + pcm.length);
+    const start = module._maker_mp3_data();
+    const mp3 = module.HEAPU8.slice(start, start + module._maker_mp3_size());
+    return { answer: { mp3, pcm: encoded, faded: result === 1 }, transfer: [mp3.buffer, encoded.buffer] };
+  }
+
+  self.onmessage = async ({ data }) => {
+    const { id, request } = data;
+    try {
+      const module = await module_ready;
+      if (request === 'facts') {
+        self.postMessage({ id, facts: facts(module) });
+      } else if (request === 'soundtrack') {
+        const { answer, transfer } = soundtrack(module, data.pcm);
+        self.postMessage({ id, ...answer }, transfer);
+      } else {
+        throw new Error(`no such request: ${request}`);
+      }
+    } catch (error) {
+      self.postMessage({ id, error: String(error && error.message ? error.message : error) });
+    }
+  };
+})();
