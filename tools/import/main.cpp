@@ -41,7 +41,6 @@ constexpr std::uint64_t k_show_fps = 60;
 constexpr int k_music_bitrate_kbps = 192;
 // The music fades out over the last picture's fade-in.
 constexpr std::uint64_t k_music_fade_ms = k_fade_ms;
-constexpr JpegSettings k_jpeg = {.quality = 92, .full_chroma = true};
 constexpr const char* k_no_force = "cannot replace without --force";
 
 struct Options {
@@ -295,7 +294,7 @@ int main(int argc, char** argv)
         const std::vector<std::uint8_t> samples = fit_picture(path, options.fit, k_frame_width, k_frame_height, &reason);
         if (samples.empty())
             fail_clearing("cannot read the picture", path, reason);
-        jpegs.push_back(encode_jpeg(samples.data(), k_frame_width, k_frame_height, 3, k_jpeg));
+        jpegs.push_back(encode_jpeg(samples.data(), k_frame_width, k_frame_height, 3, k_imported_picture_jpeg));
     }
 
     std::vector<std::uint8_t> texture;
