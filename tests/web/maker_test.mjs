@@ -201,6 +201,23 @@ async function pictures({ page, url, work }) {
     'left out (the show has 12 places): flat-14.png']);
   set = await export_set(page, work);
   k_places.forEach((place, n) => assert_colour(rgb_of(path.join(set, 'data', place)), 320, 240, colours[n], `14 pictures, ${place}`));
+
+  // Play, clicked as a person does: the show runs in the page with its sound, from memory; Escape
+  // ends it, and the page offers to play again or to go back.
+  const play = await page.eval(`(() => { const button = document.getElementById('play-button');
+    button.scrollIntoView({ block: 'center' });
+    const r = button.getBoundingClientRect();
+    return { x: r.x + r.width / 2, y: r.y + r.height / 2 }; })()`);
+  await page.click(play.x, play.y);
+  await page.wait_for('window.__webtest.frames_drawn >= 60', 30, 'the show drawing 60 frames');
+  await page.wait_for(`window.__webtest.audio_contexts.some((c) => c.state === 'running')`, 10, 'a running AudioContext');
+  const silent = page.console.filter((line) => /cannot be played|no sound output/.test(line));
+  assert.deepEqual(silent, [], 'the show went silent');
+  await page.press('Escape', 'Escape', 27);
+  await page.wait_for(`!document.getElementById('replay').hidden && !document.getElementById('back-button').hidden`, 10,
+    '"Play again" and "Back to the maker"');
+  await page.eval(`document.getElementById('back-button').click()`);
+  assert.equal(await page.eval(`document.getElementById('stage').hidden`), true, 'the show still covers the maker');
   no_errors(page);
   console.log('pictures: upright by EXIF, both fits, alpha over black, 2/5/14 pictures, 2 broken files left out: ' +
     JSON.stringify(shown));
