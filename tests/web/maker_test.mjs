@@ -137,7 +137,7 @@ async function pictures({ page, url, work }) {
   await set_files(page, '#picture-input', [file('turned.jpg'), file('cut.jpg'), file('notes.png'), file('alpha.png')]);
   await page.wait_for(`document.querySelectorAll('#picture-list li').length === 2 && document.getElementById('status').textContent === ''`,
     60, 'two pictures in the list');
-  const shown = await page.eval(`[...document.querySelectorAll('#notes li')].map((li) => li.textContent)`);
+  const shown = await page.eval(`[...document.querySelectorAll('#notes li, #order-notes li')].map((li) => li.textContent)`);
   assert.ok(shown.some((n) => /^cut\.jpg: .*cut short.*left out$/.test(n)), `no note on cut.jpg: ${JSON.stringify(shown)}`);
   assert.ok(shown.some((n) => /^notes\.png: not a picture the browser can decode: left out$/.test(n)),
     `no note on notes.png: ${JSON.stringify(shown)}`);

@@ -17,7 +17,10 @@ let g_made = null;
 function set_status(text) { element('status').textContent = text; }
 maker.on_progress = set_status;
 
-function show_notes(notes) {
+// The notes on the files chosen; those on the order are shown, kept up to date, under the pictures.
+function show_notes(all) {
+  const order = maker.order_notes();
+  const notes = all.filter((note) => !order.includes(note));
   const list = element('notes');
   list.replaceChildren(...notes.map((note) => Object.assign(document.createElement('li'), { textContent: note })));
   element('notes-section').hidden = notes.length === 0;
@@ -49,12 +52,28 @@ function thumbnail(rgb) {
   return small;
 }
 
-// The places each picture fills, by the order.
+// The places each picture fills (numbered from 1), by the order.
 function places_of_pictures() {
   const places = maker.pictures.map(() => []);
   fill_places(Math.min(maker.pictures.length, k_places.length), k_places.length)
-    .forEach((index, place) => places[index].push(place_label(k_places[place])));
+    .forEach((index, place) => places[index].push(place + 1));
   return places;
+}
+
+// The show's twelve places in order, each with the picture that fills it.
+function render_places() {
+  const filling = fill_places(Math.min(maker.pictures.length, k_places.length), k_places.length);
+  element('place-strip').replaceChildren(...k_places.map((path, place) => {
+    const item = document.createElement('li');
+    const canvas = Object.assign(document.createElement('canvas'), { width: 80, height: 60 });
+    const picture = filling.length ? maker.pictures[filling[place]] : null;
+    const image = picture && g_thumbnails.get(picture.id);
+    if (image) canvas.getContext('2d').drawImage(image, 0, 0, 80, 60);
+    const label = Object.assign(document.createElement('span'), { textContent: `${place + 1}. ${place_label(path)}` });
+    item.setAttribute('aria-label', `Place ${place + 1}, ${place_label(path)}: ${picture ? picture.name : 'empty'}`);
+    item.append(canvas, label);
+    return item;
+  }));
 }
 
 const g_thumbnails = new Map();  // picture id -> canvas, for the fit it was made with
@@ -71,7 +90,8 @@ function render_pictures(focus_id = null) {
     item.tabIndex = 0;
     item.draggable = true;
     item.dataset.id = picture.id;
-    const where = places[index].length ? places[index].join(', ') : 'left out: the show has 12 places';
+    const where = places[index].length ? `${places[index].length === 1 ? 'place' : 'places'} ${places[index].join(', ')}` :
+      `left out: the show has ${k_places.length} places`;
     if (!places[index].length) item.classList.add('left-out');
     item.setAttribute('aria-label', `Picture ${index + 1} of ${count}, ${picture.name}: ${where}. ` +
       'Arrow keys move it, Delete removes it.');
@@ -79,7 +99,7 @@ function render_pictures(focus_id = null) {
     if (image) item.append(image);
     const caption = document.createElement('p');
     caption.className = 'places';
-    caption.textContent = `${index + 1}. ${where}`;
+    caption.textContent = where;
     const name = document.createElement('p');
     name.className = 'name';
     name.textContent = picture.name;
@@ -120,6 +140,7 @@ function render_pictures(focus_id = null) {
     `${count} ${count === 1 ? 'picture' : 'pictures'} for the show's ${k_places.length} places.`;
   element('order-notes').replaceChildren(...maker.order_notes().map((note) =>
     Object.assign(document.createElement('li'), { textContent: note })));
+  render_places();
   if (focus_id !== null) list.querySelector(`[data-id="${focus_id}"]`)?.focus();
   const empty = count === 0;
   element('play-button').disabled = empty;

@@ -23,6 +23,6 @@ export function place_notes(names, place_count) {
 // sets (the first under the effect).
 export function place_label(path) {
   const set = /^gfx\/(\d+)\/(\d+)\.jpg$/.exec(path);
-  if (set) return set[1] === '1' ? `With the effect ${set[2]}` : `After the effect ${set[2]}`;
+  if (set) return set[1] === '1' ? `Effect ${set[2]}` : `After ${set[2]}`;
   return 'Intro';
 }
