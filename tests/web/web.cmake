@@ -45,6 +45,20 @@ foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtr
     ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA}")
 endforeach()
 
+# The maker's page: pictures in, the data set out, played natively and in the page, its fitting
+# beside the native import's.
+set(VELMORASTIK_NATIVE_IMPORT ${VELMORASTIK_NATIVE_BIN}/velmorastik-import
+  CACHE FILEPATH "A native velmorastik-import, the fits the maker's are compared with")
+foreach(scenario pictures set_plays fit_quality)
+  add_test(NAME web_maker_${scenario} COMMAND ${CMAKE_CURRENT_LIST_DIR}/maker_test.sh ${scenario})
+  set_tests_properties(web_maker_${scenario} PROPERTIES
+    SKIP_RETURN_CODE 77
+    # 12-megapixel inputs made and fitted, and the whole show captured natively: a few minutes.
+    TIMEOUT 600
+    RESOURCE_LOCK chromium
+    ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_IMPORT=${VELMORASTIK_NATIVE_IMPORT}")
+endforeach()
+
 # The tests' own hash, pixel order and server, without a browser.
 find_program(VELMORASTIK_NODE node)
 if(VELMORASTIK_NODE)
@@ -52,6 +66,9 @@ if(VELMORASTIK_NODE)
   # The site's server: links out of the site, foreign Host names, its headers and ranges.
   add_test(NAME web_server COMMAND ${VELMORASTIK_NODE} --test ${CMAKE_CURRENT_LIST_DIR}/serve_test.mjs)
   set_tests_properties(web_server PROPERTIES TIMEOUT 60)
+  # The maker's header and resampling rules, without a browser.
+  add_test(NAME web_maker_rules COMMAND ${VELMORASTIK_NODE} --test ${CMAKE_CURRENT_LIST_DIR}/maker_unit_test.mjs)
+  set_tests_properties(web_maker_rules PROPERTIES TIMEOUT 60)
 endif()
 
 # The page's maker's soundtrack in Chromium against the native import on the same music

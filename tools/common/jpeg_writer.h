@@ -16,6 +16,10 @@ struct JpegSettings {
     int restart_rows = 0;      // a restart marker every this many rows of blocks; 0 for none
 };
 
+// How the import writes a person's pictures, natively and in the browser's maker: colour at full
+// resolution, since photos have fine coloured detail.
+inline constexpr JpegSettings k_imported_picture_jpeg = {.quality = 92, .full_chroma = true};
+
 // Encodes width x height samples, rows back to back, with 1 (gray), 3 (RGB) or 4 (CMYK)
 // components per pixel. CMYK samples are written as given and read as Adobe applications store
 // them, inverted: 255 is no ink, 0 full ink.

@@ -35,7 +35,6 @@ namespace {
 // The texture is square, one byte per colour channel.
 constexpr int k_texture_size = 256;
 static_assert(std::size_t{k_texture_size} * k_texture_size == k_texture_texels);
-constexpr JpegSettings k_jpeg = {.quality = 92, .full_chroma = true};
 constexpr const char* k_no_force = "cannot replace without --force";
 
 struct Options {
@@ -289,7 +288,7 @@ int main(int argc, char** argv)
         const std::vector<std::uint8_t> samples = fit_picture(path, options.fit, k_frame_width, k_frame_height, &reason);
         if (samples.empty())
             fail_clearing("cannot read the picture", path, reason);
-        jpegs.push_back(encode_jpeg(samples.data(), k_frame_width, k_frame_height, 3, k_jpeg));
+        jpegs.push_back(encode_jpeg(samples.data(), k_frame_width, k_frame_height, 3, k_imported_picture_jpeg));
     }
 
     std::vector<std::uint8_t> texture;

@@ -4,7 +4,7 @@
 // only the file's first bytes in the module's files (enough to tell its format, as natively); the
 // element fetches the rest from the same path on the site. The page makes the audio context on the
 // visitor's click, since browsers start sound only after one; without it the show is silent, with
-// its one line.
+// its one line. The maker's set, which is in the page's memory only, is played from a buffer.
 
 #include <emscripten.h>
 
@@ -32,6 +32,34 @@ EM_JS(int, web_audio_available, (), {
 EM_ASYNC_JS(int, web_audio_open, (int descriptor), {
     const stream = Module["FS"].getStream(descriptor);
     const context = Module["audio_context"];
+    // The maker's set exists only in the page: its soundtrack, no longer than the show, is
+    // decoded whole from the module's files and played from that buffer.
+    if (Module["web_soundtrack_in_memory"]) {
+        let buffer;
+        try {
+            const bytes = Module["FS"].readFile(stream.path);
+            buffer = await context.decodeAudioData(bytes.buffer);
+        } catch (error) {
+            console.log("the soundtrack: " + error);
+            return 0;
+        }
+        let source = null;
+        Module["web_music"] = {
+            start: () => {
+                source = context.createBufferSource();
+                source.buffer = buffer;
+                source.connect(context.destination);
+                source.start();
+            },
+            stop: () => {
+                if (!source) return;
+                try { source.stop(); } catch (error) { /* never started */ }
+                source.disconnect();
+                source = null;
+            },
+        };
+        return 1;
+    }
     const element = new Audio();
     element.preload = "auto";
     const stop = () => {
@@ -55,13 +83,14 @@ EM_ASYNC_JS(int, web_audio_open, (int descriptor), {
     source.connect(context.destination);
     Module["web_music"] = {
         element: element,
+        start: () => element.play().catch((error) => console.log("the soundtrack does not start: " + error)),
         stop: () => { stop(); source.disconnect(); },
     };
     return 1;
 });
 
 EM_JS(void, web_audio_start, (), {
-    Module["web_music"].element.play().catch((error) => console.log("the soundtrack does not start: " + error));
+    Module["web_music"].start();
 });
 
 EM_JS(void, web_audio_end, (), {

@@ -4,6 +4,8 @@
 // messages and offers to play again. With ?clock=virtual&fps=N it plays at once
 // against a virtual clock, silent, and leaves every frame's hash in window.showFrameHashes;
 // &frames=N stops it after N frames with the last one on the canvas.
+// On the maker's page (<body data-maker>) nothing is fetched: the maker hands a set it made in
+// memory to window.velmorastikShowPlayer.play, and hears every end as a "show-ended" event.
 "use strict";
 
 (function () {
@@ -30,6 +32,8 @@
   let data = null;     // path under data/ -> bytes, for every file the server had
   let module = null;   // the running show, while it runs
   let audio_context = null;
+  let wasm_binary = null;  // the program's bytes when the page has them already
+  const maker_page = document.body.hasAttribute("data-maker");
 
   // Whole device pixels per show pixel where the window allows, so that every pixel stays sharp;
   // a window smaller than the show shrinks it, keeping 4:3.
@@ -118,6 +122,7 @@
     if (audio_context) { audio_context.close(); audio_context = null; }
     element("replay").hidden = false;
     if (virtual_fps) window.showDone = true;
+    document.dispatchEvent(new CustomEvent("show-ended", { detail: status }));
   }
 
   async function start() {
@@ -143,6 +148,9 @@
       on_frame_hashes: (hashes) => { window.showFrameHashes = hashes; },
       print: (text) => console.log(text),
       printErr: (text) => console.log(text),
+      // The maker's soundtrack exists only in the page, not on the site for an element to stream.
+      web_soundtrack_in_memory: maker_page,
+      ...(wasm_binary ? { wasmBinary: wasm_binary } : {}),
       preRun: [(m) => write_data_set(m.FS)],
       // Every end comes through exit(), which unwinds the module by throwing; the page takes the
       // status once the module's stack is gone.
@@ -185,6 +193,22 @@
   window.addEventListener("resize", fit_canvas);
   document.addEventListener("fullscreenchange", fit_canvas);
   fit_canvas();
+
+  if (maker_page) {
+    window.velmorastikShowPlayer = {
+      // files: path under data/ -> bytes; program: velmorastik.wasm's bytes, fetched once by the
+      // maker, so that playing asks the server for nothing. Called from a click, so that the sound
+      // may start.
+      play(files, program) {
+        if (module) return false;
+        data = files;
+        wasm_binary = program;
+        start();
+        return true;
+      },
+    };
+    return;
+  }
 
   // Opened as a file the page can fetch nothing: say how to open it instead.
   if (location.protocol === "file:") {

@@ -1,0 +1,341 @@
+// The maker's page: its controls, the pictures as thumbnails in the show's order (reordered by
+// dragging or by keys), the notes, Play and the data set's download; and window.velmorastikMaker,
+// which the controls use too, for tests and people who script the page.
+import { Maker, k_frame_width, k_frame_height, k_places, reason_of } from './maker.js';
+import { fill_places, place_label } from './places.js';
+import { program_bytes, show_frame_count } from './show_module.js';
+import { zip_data_set } from './data_set_zip.js';
+
+const k_fps = 60;
+const element = (id) => document.getElementById(id);
+const maker = new Maker();
+let g_notes = [];     // about the inputs chosen, shown until the next choice
+let g_busy = Promise.resolve();
+// The set for the inputs as they are: made again only after a change, which forgets it.
+let g_made = null;
+
+function set_status(text) { element('status').textContent = text; }
+maker.on_progress = set_status;
+
+// The notes on the files chosen; those on the order are shown, kept up to date, under the pictures.
+function show_notes(all) {
+  const order = maker.order_notes();
+  const notes = all.filter((note) => !order.includes(note));
+  const list = element('notes');
+  list.replaceChildren(...notes.map((note) => Object.assign(document.createElement('li'), { textContent: note })));
+  element('notes-section').hidden = notes.length === 0;
+}
+
+// Work one after another, so that a second choice waits for the first; the controls say so.
+function serially(work) {
+  const run = g_busy.then(work);
+  g_busy = run.catch(() => {});
+  return run;
+}
+
+// A thumbnail of the fitted 640x480 RGB picture.
+function thumbnail(rgb) {
+  const rgba = new Uint8ClampedArray(k_frame_width * k_frame_height * 4);
+  for (let i = 0, j = 0; i < rgb.length; i += 3, j += 4) {
+    rgba[j] = rgb[i]; rgba[j + 1] = rgb[i + 1]; rgba[j + 2] = rgb[i + 2]; rgba[j + 3] = 255;
+  }
+  const full = document.createElement('canvas');
+  full.width = k_frame_width;
+  full.height = k_frame_height;
+  full.getContext('2d').putImageData(new ImageData(rgba, k_frame_width, k_frame_height), 0, 0);
+  const small = document.createElement('canvas');
+  small.width = 160;
+  small.height = 120;
+  const context = small.getContext('2d');
+  context.imageSmoothingQuality = 'high';
+  context.drawImage(full, 0, 0, 160, 120);
+  return small;
+}
+
+// The places each picture fills (numbered from 1), by the order.
+function places_of_pictures() {
+  const places = maker.pictures.map(() => []);
+  fill_places(Math.min(maker.pictures.length, k_places.length), k_places.length)
+    .forEach((index, place) => places[index].push(place + 1));
+  return places;
+}
+
+// The show's twelve places in order, each with the picture that fills it.
+function render_places() {
+  const filling = fill_places(Math.min(maker.pictures.length, k_places.length), k_places.length);
+  element('place-strip').replaceChildren(...k_places.map((path, place) => {
+    const item = document.createElement('li');
+    const canvas = Object.assign(document.createElement('canvas'), { width: 80, height: 60 });
+    const picture = filling.length ? maker.pictures[filling[place]] : null;
+    const image = picture && g_thumbnails.get(picture.id);
+    if (image) canvas.getContext('2d').drawImage(image, 0, 0, 80, 60);
+    const label = Object.assign(document.createElement('span'), { textContent: `${place + 1}. ${place_label(path)}` });
+    item.setAttribute('aria-label', `Place ${place + 1}, ${place_label(path)}: ${picture ? picture.name : 'empty'}`);
+    item.append(canvas, label);
+    return item;
+  }));
+}
+
+const g_thumbnails = new Map();  // picture id -> canvas, for the fit it was made with
+let g_dragged = null;
+
+function render_pictures(focus_id = null) {
+  g_made = null;
+  const list = element('picture-list');
+  const places = places_of_pictures();
+  const count = maker.pictures.length;
+  list.replaceChildren(...maker.pictures.map((picture, index) => {
+    const item = document.createElement('li');
+    item.className = 'picture';
+    item.tabIndex = 0;
+    item.draggable = true;
+    item.dataset.id = picture.id;
+    const where = places[index].length ? `${places[index].length === 1 ? 'place' : 'places'} ${places[index].join(', ')}` :
+      `left out: the show has ${k_places.length} places`;
+    if (!places[index].length) item.classList.add('left-out');
+    item.setAttribute('aria-label', `Picture ${index + 1} of ${count}, ${picture.name}: ${where}. ` +
+      'Arrow keys move it, Delete removes it.');
+    const image = g_thumbnails.get(picture.id);
+    if (image) item.append(image);
+    const caption = document.createElement('p');
+    caption.className = 'places';
+    caption.textContent = where;
+    const name = document.createElement('p');
+    name.className = 'name';
+    name.textContent = picture.name;
+    const buttons = document.createElement('div');
+    buttons.className = 'buttons';
+    for (const [label, text, action] of [['Move earlier', '◀', () => move(index, index - 1)],
+      ['Move later', '▶', () => move(index, index + 1)], ['Remove', '✕', () => remove(index)]]) {
+      const button = Object.assign(document.createElement('button'), { type: 'button', textContent: text, title: label });
+      button.setAttribute('aria-label', `${label}: ${picture.name}`);
+      button.tabIndex = -1;
+      button.addEventListener('click', action);
+      buttons.append(button);
+    }
+    item.append(caption, name, buttons);
+    item.addEventListener('keydown', (event) => {
+      const step = { ArrowLeft: -1, ArrowUp: -1, ArrowRight: 1, ArrowDown: 1 }[event.key];
+      if (step) { event.preventDefault(); move(index, index + step); }
+      if (event.key === 'Delete' || event.key === 'Backspace') { event.preventDefault(); remove(index); }
+    });
+    item.addEventListener('dragstart', (event) => {
+      g_dragged = index;
+      event.dataTransfer.effectAllowed = 'move';
+      event.dataTransfer.setData('text/plain', String(picture.id));
+    });
+    item.addEventListener('dragover', (event) => { if (g_dragged !== null) event.preventDefault(); });
+    item.addEventListener('drop', (event) => {
+      if (g_dragged === null) return;
+      event.preventDefault();
+      event.stopPropagation();
+      const from = g_dragged;
+      g_dragged = null;
+      move(from, index);
+    });
+    item.addEventListener('dragend', () => { g_dragged = null; });
+    return item;
+  }));
+  element('picture-count').textContent = count === 0 ? 'No pictures yet.' :
+    `${count} ${count === 1 ? 'picture' : 'pictures'} for the show's ${k_places.length} places.`;
+  element('order-notes').replaceChildren(...maker.order_notes().map((note) =>
+    Object.assign(document.createElement('li'), { textContent: note })));
+  render_places();
+  if (focus_id !== null) list.querySelector(`[data-id="${focus_id}"]`)?.focus();
+  const empty = count === 0;
+  element('play-button').disabled = empty;
+  element('download-set').disabled = empty;
+}
+
+function move(from, to) {
+  const picture = maker.pictures[from];
+  maker.move(from, to);
+  render_pictures(picture.id);
+}
+
+function remove(index) {
+  const [picture] = maker.pictures.splice(index, 1);
+  g_thumbnails.delete(picture.id);
+  const next = maker.pictures[Math.min(index, maker.pictures.length - 1)];
+  render_pictures(next ? next.id : null);
+}
+
+async function add_pictures(files) {
+  const notes = await maker.add_pictures(files, (picture) => {
+    g_thumbnails.set(picture.id, thumbnail(picture.fitted[maker.fit]));
+    render_pictures();
+  });
+  return notes;
+}
+
+// The thumbnails again after the fit changed: each picture fitted anew.
+async function refit() {
+  for (const [n, picture] of maker.pictures.entries()) {
+    set_status(`Fitting picture ${n + 1} of ${maker.pictures.length}: ${picture.name}`);
+    g_thumbnails.set(picture.id, thumbnail(await maker.fitted(picture)));
+    render_pictures();
+  }
+  set_status('');
+}
+
+// Makes the maker hold exactly these inputs; resolves to the notes shown (files left out and why,
+// pictures reused or left out, the soundtrack's notes).
+async function make({ pictures = [], music = null, texture = null, fit = 'contain', musicStart = 0 } = {}) {
+  if (fit !== 'contain' && fit !== 'cover') throw new Error(`fit is contain or cover, not ${fit}`);
+  return serially(async () => {
+    await g_ready;
+    maker.pictures = [];
+    g_thumbnails.clear();
+    maker.fit = fit;
+    element(`fit-${fit}`).checked = true;
+    maker.texture = texture;
+    maker.music = music;
+    maker.music_start = Number(musicStart) || 0;
+    element('music-start').value = String(maker.music_start);
+    element('music-name').textContent = music ? music.name || 'music' : 'the default soundtrack';
+    element('texture-name').textContent = texture ? texture.name || 'texture' : 'the default texture';
+    render_pictures();
+    g_notes = await add_pictures([...pictures]);
+    if (maker.pictures.length === 0) {
+      const notes = [...g_notes, 'No picture the maker can use: choose at least one.'];
+      show_notes(notes);
+      return notes;
+    }
+    const { notes } = await made_set();
+    show_notes(notes);
+    return notes;
+  });
+}
+
+async function made_set() {
+  if (!g_made) {
+    const set = await maker.make_set();
+    g_made = { files: set.files, notes: [...g_notes, ...set.notes] };
+  }
+  return g_made;
+}
+
+function show_error(error) {
+  set_status(reason_of(error));
+  console.log('maker: ' + reason_of(error));
+}
+
+// Starts the show in the page with the set; from a click, so that its sound may start.
+async function play() {
+  await g_ready;
+  const { files, notes } = await serially(made_set);
+  show_notes(notes);
+  element('stage').hidden = false;
+  element('back-button').hidden = true;
+  document.body.classList.add('playing');
+  window.velmorastikShowPlayer.play(files, await program_bytes());
+}
+
+// The set as a .zip of data/.
+async function exportDataSet() {
+  await g_ready;
+  const { files, notes } = await serially(made_set);
+  show_notes(notes);
+  return new Blob([zip_data_set(files)], { type: 'application/zip' });
+}
+
+window.velmorastikMaker = { make, play, exportDataSet };
+
+// The page's controls.
+element('picture-input').addEventListener('change', (event) => {
+  const files = [...event.target.files];
+  event.target.value = '';
+  serially(async () => {
+    g_notes = await add_pictures(files);
+    show_notes([...g_notes, ...maker.order_notes()]);
+  }).catch(show_error);
+});
+// Files dropped anywhere on the maker are pictures for it (the browser would otherwise open them
+// in place of the page); the drop zone lights up while they are carried.
+const drop_zone = element('drop-zone');
+for (const type of ['dragenter', 'dragover']) {
+  element('maker').addEventListener(type, (event) => {
+    if (g_dragged !== null || !event.dataTransfer.types.includes('Files')) return;
+    event.preventDefault();
+    drop_zone.classList.add('over');
+  });
+}
+drop_zone.addEventListener('dragleave', () => drop_zone.classList.remove('over'));
+element('maker').addEventListener('drop', (event) => {
+  drop_zone.classList.remove('over');
+  if (g_dragged !== null || !event.dataTransfer.types.includes('Files')) return;
+  event.preventDefault();
+  const files = [...event.dataTransfer.files];
+  serially(async () => {
+    g_notes = await add_pictures(files);
+    show_notes([...g_notes, ...maker.order_notes()]);
+  }).catch(show_error);
+});
+for (const fit of ['contain', 'cover']) {
+  element(`fit-${fit}`).addEventListener('change', () => {
+    maker.fit = fit;
+    g_made = null;
+    serially(refit).catch(show_error);
+  });
+}
+element('music-input').addEventListener('change', (event) => {
+  maker.music = event.target.files[0] || null;
+  g_made = null;
+  element('music-name').textContent = maker.music ? maker.music.name : 'the default soundtrack';
+});
+element('music-start').addEventListener('change', (event) => {
+  const seconds = Number(event.target.value);
+  maker.music_start = Number.isFinite(seconds) && seconds >= 0 ? seconds : 0;
+  g_made = null;
+});
+element('texture-input').addEventListener('change', (event) => {
+  maker.texture = event.target.files[0] || null;
+  g_made = null;
+  element('texture-name').textContent = maker.texture ? maker.texture.name : 'the default texture';
+});
+element('clear-pictures').addEventListener('click', () => {
+  maker.pictures = [];
+  g_thumbnails.clear();
+  g_notes = [];
+  show_notes([]);
+  render_pictures();
+});
+element('play-button').addEventListener('click', () => play().catch(show_error));
+element('download-set').addEventListener('click', async () => {
+  try {
+    const blob = await exportDataSet();
+    const link = Object.assign(document.createElement('a'), { href: URL.createObjectURL(blob), download: 'velmorastik-data.zip' });
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+    set_status(`The data set is downloaded (${(blob.size / 1048576).toFixed(1)} MB): unzip it where the show starts.`);
+  } catch (error) {
+    show_error(error);
+  }
+});
+document.addEventListener('show-ended', () => { element('back-button').hidden = false; });
+element('back-button').addEventListener('click', () => {
+  element('stage').hidden = true;
+  document.body.classList.remove('playing');
+  element('play-button').focus();
+});
+
+render_pictures();
+// The default set's files and the show's length, before anything is made.
+let g_ready = new Promise(() => {});
+if (location.protocol === 'file:') {
+  set_status('The maker must be served over HTTP; it cannot work from a file opened in the browser. ' +
+    'Serve this folder with scripts/web --serve, or with any static web server, and open the address it gives.');
+} else {
+  g_ready = Promise.all([maker.load_defaults(), show_frame_count(k_fps)]);
+  g_ready.then(([, frames]) => {
+    const seconds = frames / k_fps;
+    element('show-length').textContent = `The show lasts ${Math.floor(seconds / 60)}:${(seconds % 60).toFixed(2).padStart(5, '0')} ` +
+      `(${frames} frames at ${k_fps} frames a second): longer music is cut to it and fades out with it.`;
+    window.makerReady = true;
+  }, (error) => {
+    set_status('The maker cannot start: ' + reason_of(error));
+    console.error(error);
+  });
+}

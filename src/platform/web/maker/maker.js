@@ -1,0 +1,130 @@
+// The maker's state and what it makes of it: the pictures in order, each fitted once per fit and
+// kept, the texture and music chosen, and the data set in memory, path under data/ -> bytes,
+// exactly as velmorastik-import writes it. The page's controls and window.velmorastikMaker both
+// go through here.
+import { fit_picture, PictureRefused } from './picture_fit.js';
+import { fill_places, place_notes } from './places.js';
+import { encode_picture } from './show_module.js';
+
+export const k_frame_width = 640;
+export const k_frame_height = 480;
+export const k_texture_size = 256;
+
+// k_data_set_* come from the site's data_set.js, which the build makes from the show's table.
+export const k_places = k_data_set_pictures;
+export const k_texture_path = k_data_set_texture;
+export const k_soundtrack_path = k_data_set_soundtrack;
+
+let g_next_id = 1;
+
+export class Maker {
+  constructor() {
+    this.pictures = [];  // { id, file, name, fitted: { contain, cover } (RGB bytes) }, in order
+    this.fit = 'contain';
+    this.texture = null;
+    this.music = null;
+    this.music_start = 0;
+    this.defaults = null;  // the default set's texture and soundtrack, from the site
+    this.on_progress = () => {};
+  }
+
+  // The default set's texture and soundtrack, fetched once with the page's own files.
+  async load_defaults() {
+    const get = async (path) => {
+      const response = await fetch('data/' + path);
+      if (!response.ok) throw new Error(`data/${path}: the server answered ${response.status}`);
+      return new Uint8Array(await response.arrayBuffer());
+    };
+    const [texture, soundtrack] = await Promise.all([get(k_texture_path), get(k_soundtrack_path)]);
+    this.defaults = { texture, soundtrack };
+  }
+
+  // Fits files and adds them after the pictures there; resolves to the notes for those left out
+  // (named, with the reason). on_added(picture) is called as each one is ready.
+  async add_pictures(files, on_added = () => {}) {
+    const notes = [];
+    for (const [n, file] of files.entries()) {
+      const name = file.name || `picture ${this.pictures.length + 1}`;
+      this.on_progress(`Fitting picture ${n + 1} of ${files.length}: ${name}`);
+      const picture = { id: g_next_id++, file, name, fitted: {} };
+      try {
+        picture.fitted[this.fit] = await fit_picture(file, k_frame_width, k_frame_height, this.fit);
+      } catch (error) {
+        notes.push(`${name}: ${reason_of(error)}: left out`);
+        continue;
+      }
+      this.pictures.push(picture);
+      on_added(picture);
+    }
+    this.on_progress('');
+    return notes;
+  }
+
+  // The picture's pixels under the current fit, fitted now if they were not yet.
+  async fitted(picture) {
+    picture.fitted[this.fit] ??= await fit_picture(picture.file, k_frame_width, k_frame_height, this.fit);
+    return picture.fitted[this.fit];
+  }
+
+  // Moves the picture at from to to (both indexes in the order).
+  move(from, to) {
+    if (to < 0 || to >= this.pictures.length || from === to) return;
+    const [picture] = this.pictures.splice(from, 1);
+    this.pictures.splice(to, 0, picture);
+  }
+
+  // The notes the order gives: pictures reused, or left out past the last place.
+  order_notes() {
+    return place_notes(this.pictures.map((p) => p.name), k_places.length);
+  }
+
+  // The data set: { files: path under data/ -> bytes, notes }. Throws when there is no picture.
+  async make_set() {
+    if (this.pictures.length === 0) throw new Error('Choose at least one picture first.');
+    const notes = this.order_notes();
+    const used = this.pictures.slice(0, k_places.length);
+    const jpegs = [];
+    for (const [n, picture] of used.entries()) {
+      this.on_progress(`Encoding picture ${n + 1} of ${used.length}: ${picture.name}`);
+      jpegs.push(await encode_picture(await this.fitted(picture), k_frame_width, k_frame_height));
+    }
+    const files = {};
+    fill_places(used.length, k_places.length).forEach((index, place) => { files[k_places[place]] = jpegs[index]; });
+
+    files[k_texture_path] = this.defaults.texture;
+    if (this.texture) {
+      this.on_progress(`Fitting the texture: ${this.texture.name || 'texture'}`);
+      try {
+        files[k_texture_path] = await fit_picture(this.texture, k_texture_size, k_texture_size, 'cover');
+      } catch (error) {
+        notes.push(`${this.texture.name || 'texture'}: ${reason_of(error)}: the default texture kept`);
+      }
+    }
+
+    files[k_soundtrack_path] = this.defaults.soundtrack;
+    if (this.music) {
+      const name = this.music.name || 'music';
+      this.on_progress(`Making the soundtrack from ${name}`);
+      try {
+        // Its own module, loaded only when music is chosen.
+        const { make_soundtrack } = await import('./soundtrack.js');
+        const made = await make_soundtrack(this.music, {
+          start_seconds: this.music_start,
+          on_progress: (fraction) => this.on_progress(`Making the soundtrack from ${name}: ${Math.round(fraction * 100)}%`),
+        });
+        files[k_soundtrack_path] = made.mp3;
+        notes.push(...made.notes);
+      } catch (error) {
+        notes.push(`${name}: ${reason_of(error)}: the default soundtrack kept`);
+      }
+    }
+    this.on_progress('');
+    return { files, notes };
+  }
+}
+
+// What a failure says to a person: a refusal's own words, else the error's message.
+export function reason_of(error) {
+  if (error instanceof PictureRefused) return error.message;
+  return error && error.message ? error.message : String(error);
+}

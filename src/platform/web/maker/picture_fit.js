@@ -1,0 +1,50 @@
+// A person's picture as the show wants it, decoded by the browser: turned upright by its EXIF
+// orientation, in sRGB, any transparency laid over black, fitted to the frame. A picture is
+// refused before decoding when its header declares too many pixels or it is cut short.
+import { read_picture_header, size_refusal } from './picture_header.js';
+import { fit_pixels } from './resample.js';
+
+// The reason a picture is left out; its message is the one the maker shows beside the file's name.
+export class PictureRefused extends Error {}
+
+// The picture upright, in sRGB, over black: { rgba, width, height, format }. Rejects with
+// PictureRefused saying why it cannot be used.
+export async function decode_picture(file) {
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  const header = read_picture_header(bytes);
+  if (header && header.width > 0 && header.height > 0) {
+    const refusal = size_refusal(header.width, header.height, header);
+    if (refusal) throw new PictureRefused(refusal);
+    if (!header.complete) throw new PictureRefused(`a ${header.format} file cut short: it ends before its picture does`);
+  }
+  let bitmap;
+  try {
+    // from-image: upright by the EXIF orientation; default: converted from its profile to the
+    // canvas's sRGB.
+    bitmap = await createImageBitmap(new Blob([bytes]), {
+      imageOrientation: 'from-image', colorSpaceConversion: 'default', premultiplyAlpha: 'premultiply',
+    });
+  } catch (error) {
+    throw new PictureRefused(header ? `the browser cannot decode this ${header.format} file` :
+      'not a picture the browser can decode');
+  }
+  try {
+    const { width, height } = bitmap;
+    const refusal = size_refusal(width, height);
+    if (refusal) throw new PictureRefused(refusal);
+    // An opaque canvas starts black: drawing over it lays any transparency over black.
+    const canvas = new OffscreenCanvas(width, height);
+    const context = canvas.getContext('2d', { alpha: false, willReadFrequently: true });
+    context.drawImage(bitmap, 0, 0);
+    const rgba = context.getImageData(0, 0, width, height, { colorSpace: 'srgb' }).data;
+    return { rgba, width, height, format: header ? header.format : 'picture' };
+  } finally {
+    bitmap.close();
+  }
+}
+
+// The picture fitted to width x height: RGB bytes, rows back to back.
+export async function fit_picture(file, width, height, fit) {
+  const picture = await decode_picture(file);
+  return fit_pixels(picture.rgba, picture.width, picture.height, width, height, fit);
+}

@@ -1,0 +1,137 @@
+// Shrinking a picture to the show's size without aliasing, in the way of the import's libvips
+// thumbnail: first a box average by a whole factor (cheap, and the bulk of the reduction), then a
+// Lanczos-3 kernel widened by what remains of the reduction, so that no detail finer than an
+// output pixel folds back into it. Works on the sRGB values as they are, as libvips does.
+
+// Where a picture of src_w x src_h goes in a frame of dst_w x dst_h: resized to width x height,
+// then placed at (x, y) in the frame (negative: cropped, for cover). Contain keeps the whole
+// picture, cover fills the frame; the picture's centre stays the frame's.
+export function fit_geometry(src_w, src_h, dst_w, dst_h, fit) {
+  const scale = fit === 'cover' ? Math.max(dst_w / src_w, dst_h / src_h) : Math.min(dst_w / src_w, dst_h / src_h);
+  // The side that fits exactly is exact, whatever rounding gives the other.
+  const width = Math.max(1, Math.abs(scale - dst_w / src_w) < 1e-12 ? dst_w : Math.round(src_w * scale));
+  const height = Math.max(1, Math.abs(scale - dst_h / src_h) < 1e-12 ? dst_h : Math.round(src_h * scale));
+  return { width, height, x: Math.floor((dst_w - width) / 2), y: Math.floor((dst_h - height) / 2) };
+}
+
+// Averages factor x factor blocks of an RGBA picture into RGB floats; the last partial row and
+// column of blocks are left out, as a shrink on load does.
+function box_shrink(rgba, width, height, factor) {
+  const out_w = Math.max(1, Math.floor(width / factor));
+  const out_h = Math.max(1, Math.floor(height / factor));
+  const out = new Float32Array(out_w * out_h * 3);
+  const sums = new Float32Array(out_w * 3);
+  const area = factor * factor;
+  for (let oy = 0; oy < out_h; oy++) {
+    sums.fill(0);
+    for (let y = oy * factor; y < (oy + 1) * factor; y++) {
+      let i = y * width * 4;
+      for (let ox = 0; ox < out_w; ox++) {
+        let r = 0, g = 0, b = 0;
+        for (let k = 0; k < factor; k++, i += 4) { r += rgba[i]; g += rgba[i + 1]; b += rgba[i + 2]; }
+        sums[ox * 3] += r; sums[ox * 3 + 1] += g; sums[ox * 3 + 2] += b;
+      }
+    }
+    const row = oy * out_w * 3;
+    for (let j = 0; j < out_w * 3; j++) out[row + j] = sums[j] / area;
+  }
+  return { pixels: out, width: out_w, height: out_h };
+}
+
+function lanczos3(x) {
+  if (x === 0) return 1;
+  if (x <= -3 || x >= 3) return 0;
+  const px = Math.PI * x;
+  return 3 * Math.sin(px) * Math.sin(px / 3) / (px * px);
+}
+
+// For each of out_n outputs along an axis of in_n samples: the first input it reads and its
+// weights (summing to 1), the kernel widened by the reduction so that it low-passes first.
+function axis_weights(in_n, out_n) {
+  const ratio = in_n / out_n;
+  const stretch = Math.max(1, ratio);
+  const support = 3 * stretch;
+  const taps = Math.ceil(support) * 2 + 1;
+  const first = new Int32Array(out_n);
+  const weights = new Float32Array(out_n * taps);
+  for (let o = 0; o < out_n; o++) {
+    const centre = (o + 0.5) * ratio - 0.5;
+    const start = Math.ceil(centre - support);
+    let total = 0;
+    for (let t = 0; t < taps; t++) {
+      const w = lanczos3((start + t - centre) / stretch);
+      weights[o * taps + t] = w;
+      total += w;
+    }
+    for (let t = 0; t < taps; t++) weights[o * taps + t] /= total;
+    first[o] = start;
+  }
+  return { first, weights, taps };
+}
+
+// One pass along rows (horizontal) of an RGB float picture: in_w x rows -> out_w x rows. Edge
+// samples repeat past the picture's borders.
+function resample_rows(src, in_w, rows, out_w) {
+  const { first, weights, taps } = axis_weights(in_w, out_w);
+  const out = new Float32Array(out_w * rows * 3);
+  for (let y = 0; y < rows; y++) {
+    const row = y * in_w * 3;
+    for (let o = 0; o < out_w; o++) {
+      let r = 0, g = 0, b = 0;
+      const base = o * taps;
+      for (let t = 0; t < taps; t++) {
+        const w = weights[base + t];
+        if (w === 0) continue;
+        const x = Math.min(in_w - 1, Math.max(0, first[o] + t));
+        const i = row + x * 3;
+        r += src[i] * w; g += src[i + 1] * w; b += src[i + 2] * w;
+      }
+      const j = (y * out_w + o) * 3;
+      out[j] = r; out[j + 1] = g; out[j + 2] = b;
+    }
+  }
+  return out;
+}
+
+// The same down columns: in_h rows of width -> out_h rows.
+function resample_columns(src, width, in_h, out_h) {
+  const { first, weights, taps } = axis_weights(in_h, out_h);
+  const out = new Float32Array(width * out_h * 3);
+  const stride = width * 3;
+  for (let o = 0; o < out_h; o++) {
+    const base = o * taps;
+    const row = o * stride;
+    for (let t = 0; t < taps; t++) {
+      const w = weights[base + t];
+      if (w === 0) continue;
+      const y = Math.min(in_h - 1, Math.max(0, first[o] + t));
+      const from = y * stride;
+      for (let j = 0; j < stride; j++) out[row + j] += src[from + j] * w;
+    }
+  }
+  return out;
+}
+
+// An RGBA picture (alpha already laid over black) fitted into a dst_w x dst_h frame: RGB bytes,
+// rows back to back, black where the picture does not reach.
+export function fit_pixels(rgba, src_w, src_h, dst_w, dst_h, fit) {
+  const place = fit_geometry(src_w, src_h, dst_w, dst_h, fit);
+  // A box of half the reduction or less leaves the kernel at least twice the output's size to
+  // work from, as libvips' thumbnail does.
+  const factor = Math.max(1, Math.floor(Math.min(src_w / place.width, src_h / place.height) / 2));
+  const boxed = box_shrink(rgba, src_w, src_h, factor);
+  const across = resample_rows(boxed.pixels, boxed.width, boxed.height, place.width);
+  const fitted = resample_columns(across, place.width, boxed.height, place.height);
+  const out = new Uint8Array(dst_w * dst_h * 3);
+  for (let y = Math.max(0, place.y); y < Math.min(dst_h, place.y + place.height); y++) {
+    for (let x = Math.max(0, place.x); x < Math.min(dst_w, place.x + place.width); x++) {
+      const i = ((y - place.y) * place.width + (x - place.x)) * 3;
+      const o = (y * dst_w + x) * 3;
+      // Rounded and held to 0..255: the kernel's lobes overshoot at hard edges.
+      out[o] = Math.min(255, Math.max(0, Math.round(fitted[i])));
+      out[o + 1] = Math.min(255, Math.max(0, Math.round(fitted[i + 1])));
+      out[o + 2] = Math.min(255, Math.max(0, Math.round(fitted[i + 2])));
+    }
+  }
+  return out;
+}

@@ -1,0 +1,43 @@
+// The show's own WebAssembly module, made once for the maker and never played: the show's length
+// from its timeline, and pictures encoded with the import's JPEG settings by the same library.
+// The program's bytes are fetched once, with the page's files: the maker's module and every play
+// of the show are made from them, so that nothing is asked of the server afterwards.
+let g_binary = null;
+let g_module = null;
+
+// velmorastik.wasm's bytes.
+export function program_bytes() {
+  g_binary ??= fetch('velmorastik.wasm').then((response) => {
+    if (!response.ok) throw new Error(`velmorastik.wasm: the server answered ${response.status}`);
+    return response.arrayBuffer();
+  });
+  return g_binary;
+}
+
+async function module() {
+  // create_velmorastik is the page's velmorastik.js, loaded before the maker.
+  g_module ??= program_bytes().then((binary) => create_velmorastik({
+    wasmBinary: binary, print: (text) => console.log(text), printErr: (text) => console.log(text),
+  }));
+  return g_module;
+}
+
+// The show's frame count at fps frames a second.
+export async function show_frame_count(fps) {
+  return (await module())._web_show_frame_count(fps);
+}
+
+// width x height RGB samples as a baseline JPEG, the bytes the import writes for them.
+export async function encode_picture(rgb, width, height) {
+  const m = await module();
+  const input = m._malloc(rgb.length);
+  try {
+    m.HEAPU8.set(rgb, input);
+    const size = m._web_encode_picture(input, width, height);
+    // The heap may have grown while encoding: its view is taken afresh.
+    const at = m._web_encoded_picture();
+    return m.HEAPU8.slice(at, at + size);
+  } finally {
+    m._free(input);
+  }
+}

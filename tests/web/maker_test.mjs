@@ -1,0 +1,328 @@
+// The maker's page in headless Chromium, one scenario a run:
+//   node maker_test.mjs pictures|set_plays|fit_quality
+// Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture),
+// NATIVE_IMPORT (the native velmorastik-import). The inputs are made here with ImageMagick; the
+// sets the page exports are unzipped and decoded natively. Every scenario also fails on any error
+// the page reports in its console.
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { execFileSync, spawnSync } from 'node:child_process';
+import { Browser } from './browser.mjs';
+import { serve } from './serve.mjs';
+import { native_frames, fnv1a64 } from './frames.mjs';
+
+const site = process.env.SITE;
+const capture = process.env.NATIVE_CAPTURE;
+const importer = process.env.NATIVE_IMPORT;
+
+// The show's places under data/, in order; the texture and the soundtrack.
+const k_places = ['gfx/misc/tzback.jpg', ...[1, 2, 3, 4, 5].map((n) => `gfx/1/${n}.jpg`),
+  ...[1, 2, 3, 4, 5, 6].map((n) => `gfx/2/${n}.jpg`)];
+const k_set_files = [...k_places, 'lumo.raw', 'sfx/lumo.mp3'].sort();
+const k_show_frames = 7067;
+// Enough of the show, in virtual time, to reach the first set's effect over its first picture.
+const k_played_frames = 901;
+// JPEG at quality 92 moves a flat colour by a few levels.
+const k_jpeg_slack = 6;
+// The maker's fitting against libvips' (both Lanczos-3 after a box reduction, the browser's
+// decoder against libjpeg's), mean absolute difference per channel, in levels of 255.
+const k_fit_mean_difference = 2.5;
+
+const magick = (...args) => execFileSync('convert', args);
+
+// EXIF orientation: an APP1 segment put right after the JPEG's SOI, holding one tag.
+function with_orientation(jpeg, orientation) {
+  const tiff = Buffer.from([0x49, 0x49, 0x2a, 0x00, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0,
+    orientation, 0, 0, 0, 0, 0, 0, 0, 0, 0]);
+  const body = Buffer.concat([Buffer.from('Exif\0\0', 'latin1'), tiff]);
+  const length = Buffer.from([0, 0]);
+  length.writeUInt16BE(body.length + 2);
+  return Buffer.concat([jpeg.subarray(0, 2), Buffer.from([0xff, 0xe1]), length, body, jpeg.subarray(2)]);
+}
+
+// A file's pixels as RGB bytes, decoded by ImageMagick.
+function rgb_of(file) {
+  const size = execFileSync('identify', ['-format', '%w %h', file]).toString().split(' ').map(Number);
+  return { width: size[0], height: size[1], rgb: execFileSync('convert', [file, '-depth', '8', 'rgb:-']) };
+}
+
+function pixel(image, x, y) {
+  const i = (y * image.width + x) * 3;
+  return [image.rgb[i], image.rgb[i + 1], image.rgb[i + 2]];
+}
+
+function assert_colour(image, x, y, expected, what) {
+  const got = pixel(image, x, y);
+  assert.ok(got.every((v, c) => Math.abs(v - expected[c]) <= k_jpeg_slack),
+    `${what}: pixel (${x}, ${y}) is ${got}, expected about ${expected}`);
+}
+
+// Text in the page's console that counts as an error, but for what a scenario expects.
+function no_errors(page) {
+  assert.ok(page.errors.length === 0, `the page reported errors:\n${page.errors.join('\n')}`);
+}
+
+// Gives the page files through a file input of its own (the test's, or the maker's picker).
+async function set_files(page, selector, files) {
+  const { result } = await page.send('Runtime.evaluate', { expression: `document.querySelector(${JSON.stringify(selector)})` });
+  assert.ok(result.objectId, `no ${selector} in the page`);
+  await page.send('DOM.setFileInputFiles', { files, objectId: result.objectId });
+}
+
+// Calls velmorastikMaker.make with the files as pictures (and a texture, a fit); resolves to the notes.
+async function make(page, pictures, { fit = 'contain', texture = null } = {}) {
+  await page.eval(`(() => {
+    for (const id of ['test-pictures', 'test-texture']) {
+      if (document.getElementById(id)) continue;
+      const input = Object.assign(document.createElement('input'), { type: 'file', id, multiple: true, hidden: true });
+      document.body.append(input);
+    }
+  })()`);
+  await set_files(page, '#test-pictures', pictures);
+  if (texture) await set_files(page, '#test-texture', [texture]);
+  return page.eval(`velmorastikMaker.make({ pictures: [...document.getElementById('test-pictures').files],
+    fit: ${JSON.stringify(fit)}, texture: ${texture ? "document.getElementById('test-texture').files[0]" : 'null'} })`);
+}
+
+// The exported set, unzipped into a new folder under work; resolves to that folder (holding data/).
+async function export_set(page, work) {
+  const base64 = await page.eval(`velmorastikMaker.exportDataSet().then(async (blob) => {
+    const bytes = new Uint8Array(await blob.arrayBuffer());
+    let s = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) s += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+    return btoa(s);
+  })`);
+  const folder = fs.mkdtempSync(path.join(work, 'set-'));
+  const zip = path.join(folder, 'set.zip');
+  fs.writeFileSync(zip, Buffer.from(base64, 'base64'));
+  execFileSync('unzip', ['-q', zip, '-d', folder]);
+  fs.rmSync(zip);
+  const listed = [];
+  const walk = (dir, prefix) => {
+    for (const entry of fs.readdirSync(dir, { withFileTypes: true })) {
+      if (entry.isDirectory()) walk(path.join(dir, entry.name), prefix + entry.name + '/');
+      else listed.push(prefix + entry.name);
+    }
+  };
+  walk(path.join(folder, 'data'), '');
+  assert.deepEqual(listed.sort(), k_set_files, 'the zip does not hold data/ as the import writes it');
+  return folder;
+}
+
+async function open_maker(page, url, query = '') {
+  await page.goto(`${url}maker.html${query}`);
+  await page.wait_for('window.makerReady === true', 60, 'the maker ready');
+}
+
+// Pictures through the page's picker and the interface: orientation, fits, transparency, the
+// import's rules for fewer or more than twelve, and files the browser cannot use left out by name.
+async function pictures({ page, url, work }) {
+  const file = (name) => path.join(work, name);
+  // 4000x3000 as stored, a red marker at its stored top-left corner; orientation 6 turns it a
+  // quarter clockwise, so that upright it is 3000x4000 with the marker at the top right.
+  magick('-size', '4000x3000', 'xc:rgb(128,128,128)', '-fill', 'rgb(255,0,0)', '-draw', 'rectangle 0,0 399,399',
+    '-quality', '95', file('plain.jpg'));
+  fs.writeFileSync(file('turned.jpg'), with_orientation(fs.readFileSync(file('plain.jpg')), 6));
+  // Transparent red on the left (must come out black, not red), half-transparent white on the right.
+  magick('-size', '400x300', 'xc:rgba(255,0,0,0)', '-fill', 'rgba(255,255,255,0.5)', '-draw', 'rectangle 200,0 399,299',
+    file('alpha.png'));
+  const whole = fs.readFileSync(file('plain.jpg'));
+  fs.writeFileSync(file('cut.jpg'), whole.subarray(0, Math.floor(whole.length / 2)));
+  fs.writeFileSync(file('notes.png'), 'not a picture at all, whatever its name says\n');
+
+  await open_maker(page, url);
+  // Through the picker, as a person chooses them: the two broken files named and left out.
+  await set_files(page, '#picture-input', [file('turned.jpg'), file('cut.jpg'), file('notes.png'), file('alpha.png')]);
+  await page.wait_for(`document.querySelectorAll('#picture-list li').length === 2 && document.getElementById('status').textContent === ''`,
+    60, 'two pictures in the list');
+  const shown = await page.eval(`[...document.querySelectorAll('#notes li, #order-notes li')].map((li) => li.textContent)`);
+  assert.ok(shown.some((n) => /^cut\.jpg: .*cut short.*left out$/.test(n)), `no note on cut.jpg: ${JSON.stringify(shown)}`);
+  assert.ok(shown.some((n) => /^notes\.png: not a picture the browser can decode: left out$/.test(n)),
+    `no note on notes.png: ${JSON.stringify(shown)}`);
+  assert.ok(shown.includes("2 pictures for the show's 12 places: reused in order"), `notes: ${JSON.stringify(shown)}`);
+  // The keyboard moves the first picture after the second.
+  await page.eval(`document.querySelector('#picture-list li').focus()`);
+  await page.press('ArrowRight', 'ArrowRight', 39);
+  const order = await page.eval(`[...document.querySelectorAll('#picture-list li .name')].map((p) => p.textContent)`);
+  assert.deepEqual(order, ['alpha.png', 'turned.jpg'], 'ArrowRight did not move the picture');
+  assert.equal(await page.eval('document.activeElement.querySelector(".name")?.textContent'), 'turned.jpg',
+    'the moved picture lost the focus');
+
+  let set = await export_set(page, work);
+  const intro = rgb_of(path.join(set, 'data', k_places[0]));
+  assert.equal(`${intro.width}x${intro.height}`, '640x480');
+  assert_colour(intro, 100, 240, [0, 0, 0], 'transparent red over black');
+  assert_colour(intro, 540, 240, [128, 128, 128], 'half-transparent white over black');
+  // Contain: 3000x4000 upright is 360x480 at x 140; the marker is its top right 48x48.
+  const upright = rgb_of(path.join(set, 'data', k_places[1]));
+  assert_colour(upright, 476, 24, [255, 0, 0], 'the marker, upright');
+  assert_colour(upright, 164, 24, [128, 128, 128], 'the top left, upright');
+  assert_colour(upright, 476, 456, [128, 128, 128], 'the bottom right, upright');
+  assert_colour(upright, 70, 240, [0, 0, 0], 'the bar on the left');
+  assert.deepEqual(fs.readFileSync(path.join(set, 'data', k_places[2])), fs.readFileSync(path.join(set, 'data', k_places[0])),
+    'the third place is not the first picture again');
+
+  // A portrait picture, red in its top quarter, green in its middle half, blue in its bottom quarter,
+  // under both fits.
+  magick('-size', '600x300', 'xc:rgb(255,0,0)', '-size', '600x600', 'xc:rgb(0,255,0)', '-size', '600x300', 'xc:rgb(0,0,255)',
+    '-append', '+repage', file('portrait.png'));
+  assert.deepEqual(await make(page, [file('portrait.png')], { fit: 'contain' }),
+    ["1 picture for the show's 12 places: reused in order"]);
+  set = await export_set(page, work);
+  let fitted = rgb_of(path.join(set, 'data', k_places[0]));
+  // 600x1200 in 480 rows: 240 wide at x 200.
+  assert_colour(fitted, 320, 40, [255, 0, 0], 'contain: the top quarter');
+  assert_colour(fitted, 320, 240, [0, 255, 0], 'contain: the middle half');
+  assert_colour(fitted, 320, 440, [0, 0, 255], 'contain: the bottom quarter');
+  assert_colour(fitted, 190, 240, [0, 0, 0], 'contain: the bar on the left');
+  assert_colour(fitted, 450, 240, [0, 0, 0], 'contain: the bar on the right');
+  await make(page, [file('portrait.png')], { fit: 'cover' });
+  set = await export_set(page, work);
+  fitted = rgb_of(path.join(set, 'data', k_places[0]));
+  // 640x1280, its rows 400 to 879 kept (the picture's 375 to 824): green from edge to edge.
+  for (const [x, y] of [[2, 2], [637, 2], [320, 240], [2, 477], [637, 477]]) {
+    assert_colour(fitted, x, y, [0, 255, 0], 'cover: the frame');
+  }
+
+  // Flat pictures of fourteen colours: five fill the twelve places in turn, fourteen leave two out.
+  // Away from the gamut's edges, where YCbCr's rounding moves a flat colour the most.
+  const colours = Array.from({ length: 14 }, (_, n) => [40 + (n * 37) % 176, 40 + (n * 91) % 176, 40 + (n * 53) % 176]);
+  const flats = colours.map((c, n) => {
+    const name = file(`flat-${String(n + 1).padStart(2, '0')}.png`);
+    magick('-size', '320x240', `xc:rgb(${c.join(',')})`, name);
+    return name;
+  });
+  assert.deepEqual(await make(page, flats.slice(0, 5)), ["5 pictures for the show's 12 places: reused in order"]);
+  set = await export_set(page, work);
+  k_places.forEach((place, n) => assert_colour(rgb_of(path.join(set, 'data', place)), 320, 240, colours[n % 5], `5 pictures, ${place}`));
+  assert.deepEqual(await make(page, flats), ['left out (the show has 12 places): flat-13.png',
+    'left out (the show has 12 places): flat-14.png']);
+  set = await export_set(page, work);
+  k_places.forEach((place, n) => assert_colour(rgb_of(path.join(set, 'data', place)), 320, 240, colours[n], `14 pictures, ${place}`));
+
+  // Play, clicked as a person does: the show runs in the page with its sound, from memory; Escape
+  // ends it, and the page offers to play again or to go back.
+  const play = await page.eval(`(() => { const button = document.getElementById('play-button');
+    button.scrollIntoView({ block: 'center' });
+    const r = button.getBoundingClientRect();
+    return { x: r.x + r.width / 2, y: r.y + r.height / 2 }; })()`);
+  await page.click(play.x, play.y);
+  await page.wait_for('window.__webtest.frames_drawn >= 60', 30, 'the show drawing 60 frames');
+  await page.wait_for(`window.__webtest.audio_contexts.some((c) => c.state === 'running')`, 10, 'a running AudioContext');
+  const silent = page.console.filter((line) => /cannot be played|no sound output/.test(line));
+  assert.deepEqual(silent, [], 'the show went silent');
+  await page.press('Escape', 'Escape', 27);
+  await page.wait_for(`!document.getElementById('replay').hidden && !document.getElementById('back-button').hidden`, 10,
+    '"Play again" and "Back to the maker"');
+  await page.eval(`document.getElementById('back-button').click()`);
+  assert.equal(await page.eval(`document.getElementById('stage').hidden`), true, 'the show still covers the maker');
+  no_errors(page);
+  console.log('pictures: upright by EXIF, both fits, alpha over black, 2/5/14 pictures, 2 broken files left out: ' +
+    JSON.stringify(shown));
+}
+
+// The exported set plays natively to the show's end without a word on stderr; Play shows the same
+// set in the page, frame for frame the native show's; and nothing is fetched after the page loaded.
+async function set_plays({ page, url, work }) {
+  const file = (name) => path.join(work, name);
+  magick('-size', '1600x1200', 'plasma:red-blue', '-seed', '3', file('a.jpg'));
+  magick('-size', '1200x1600', 'gradient:yellow-purple', file('b.png'));
+  magick('-size', '900x600', 'xc:rgb(30,160,90)', '-fill', 'white', '-draw', 'circle 450,300 450,100', file('c.webp'));
+  magick('-size', '500x500', 'pattern:checkerboard', file('texture.png'));
+
+  const requests = [];
+  await page.send('Network.enable');
+  page.browser.on_event((m) => {
+    if (m.sessionId === page.session && m.method === 'Network.requestWillBeSent') requests.push(m.params.request.url);
+  });
+  await open_maker(page, url, `?clock=virtual&fps=60&frames=${k_played_frames}`);
+  const loaded = requests.length;
+  assert.deepEqual(await make(page, [file('a.jpg'), file('b.png'), file('c.webp')], { texture: file('texture.png') }),
+    ["3 pictures for the show's 12 places: reused in order"]);
+  const set = await export_set(page, work);
+  assert.equal(fs.statSync(path.join(set, 'data/lumo.raw')).size, 196608, 'the texture is not 256x256 RGB');
+
+  const run = spawnSync(capture, ['--raw', '/dev/null', '-C', set], { encoding: 'utf8', timeout: 300000 });
+  assert.equal(run.status, 0, `the capture ended with ${run.status}: ${run.stderr}`);
+  assert.equal(run.stdout.trim(), `frames: ${k_show_frames}`, 'the capture did not play the whole show');
+  assert.equal(run.stderr, '', 'the capture said something on stderr');
+
+  await page.eval('velmorastikMaker.play()');
+  await page.wait_for('window.showDone === true', 300, 'the show played in the page');
+  const played = await page.eval('window.showFrameHashes');
+  const native = [];
+  await native_frames(capture, set, ['--fps', '60', '--frames', `0-${k_played_frames - 1}`], (frame) => native.push(fnv1a64(frame)));
+  assert.equal(played.length, k_played_frames, `the page played ${played.length} frames`);
+  for (let i = 0; i < native.length; i++) assert.equal(played[i], native[i], `frame ${i} differs from the native show's`);
+  const after = requests.slice(loaded);
+  assert.deepEqual(after, [], 'the maker asked the network for more after it loaded');
+  assert.ok(requests.every((r) => r.startsWith(url) || r.startsWith('data:')), `requests elsewhere: ${requests}`);
+  no_errors(page);
+  console.log(`set plays: the capture printed "${run.stdout.trim()}" with an empty stderr; ${k_played_frames} frames ` +
+    `played in the page equal the native ones; ${loaded} requests while loading, none after`);
+}
+
+// The maker's fitted pictures beside velmorastik-import's of the same photos.
+async function fit_quality({ page, url, work }) {
+  const file = (name) => path.join(work, name);
+  const photos = {
+    'plasma.jpg': ['-size', '4000x3000', 'plasma:fractal', '-seed', '11', '-blur', '0x1'],
+    // One-pixel checks: any aliasing in the reduction shows as a pattern.
+    'checks.png': ['-size', '4000x3000', 'pattern:gray50'],
+    'portrait.jpg': ['-size', '3000x4000', 'gradient:navy-orange', '-fill', 'white', '-draw', 'circle 1500,2000 1500,1000'],
+  };
+  for (const [name, args] of Object.entries(photos)) magick(...args, file(name));
+  const inputs = Object.keys(photos).map(file);
+  const native_dir = path.join(work, 'native');
+  execFileSync(importer, [native_dir, ...inputs], { stdio: ['ignore', 'ignore', 'pipe'] });
+
+  await open_maker(page, url);
+  await make(page, inputs);
+  const set = await export_set(page, work);
+  const report = [];
+  Object.keys(photos).forEach((name, n) => {
+    const ours = rgb_of(path.join(set, 'data', k_places[n]));
+    const theirs = rgb_of(path.join(native_dir, 'data', k_places[n]));
+    const sums = [0, 0, 0];
+    for (let i = 0; i < ours.rgb.length; i++) sums[i % 3] += Math.abs(ours.rgb[i] - theirs.rgb[i]);
+    const means = sums.map((s) => s / (ours.rgb.length / 3));
+    report.push(`${name}: ${means.map((m) => m.toFixed(2)).join(' / ')}`);
+    for (const mean of means) {
+      assert.ok(mean <= k_fit_mean_difference, `${name}: the maker's fit differs from the import's by ${mean.toFixed(2)} on average`);
+    }
+  });
+  no_errors(page);
+  console.log(`fit quality, mean absolute difference per channel (R / G / B) from velmorastik-import: ${report.join('; ')}`);
+}
+
+const scenarios = { pictures, set_plays, fit_quality };
+const name = process.argv[2];
+if (!scenarios[name]) {
+  console.error(`usage: maker_test.mjs ${Object.keys(scenarios).join('|')}`);
+  process.exit(64);
+}
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorastik-maker-'));
+const server = await serve(site);
+const browser = await Browser.launch();
+for (const [signal, code] of [['SIGINT', 130], ['SIGTERM', 143]]) {
+  process.on(signal, async () => {
+    await browser.kill();
+    fs.rmSync(work, { recursive: true, force: true });
+    process.exit(code);
+  });
+}
+let status = 0;
+try {
+  const page = await browser.new_page();
+  await scenarios[name]({ page, url: server.url, work });
+} catch (error) {
+  console.error(`FAIL ${name}: ${error.message}`);
+  status = 1;
+} finally {
+  await browser.close();
+  await server.close();
+  fs.rmSync(work, { recursive: true, force: true });
+}
+process.exit(status);

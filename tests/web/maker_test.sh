@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs one scenario of maker_test.mjs, or skips it (status 77) saying what is missing.
+#   maker_test.sh pictures|set_plays|fit_quality
+# Environment: SITE (the built site), NATIVE_CAPTURE, NATIVE_IMPORT (the native tools), CHROMIUM
+# (default /usr/bin/chromium).
+set -euo pipefail
+skip() { echo "SKIPPED: $*"; exit 77; }
+
+scenario=${1:?usage: maker_test.sh SCENARIO}
+chromium=${CHROMIUM:-/usr/bin/chromium}
+command -v node >/dev/null || skip "node is not installed"
+[ -x "$chromium" ] || skip "no Chromium at $chromium (Debian's chromium package)"
+[ -n "${SITE:-}" ] && [ -f "$SITE/maker.html" ] || skip "no built site with the maker at '${SITE:-}' (scripts/web builds it)"
+for tool in convert identify unzip; do
+  command -v $tool >/dev/null || skip "$tool is not installed (the tests make and read pictures and zips with it)"
+done
+case $scenario in
+  set_plays)
+    [ -n "${NATIVE_CAPTURE:-}" ] && [ -x "$NATIVE_CAPTURE" ] ||
+      skip "no native capture tool at '${NATIVE_CAPTURE:-}' (the native build makes it)" ;;
+  fit_quality)
+    [ -n "${NATIVE_IMPORT:-}" ] && [ -x "$NATIVE_IMPORT" ] ||
+      skip "no native import tool at '${NATIVE_IMPORT:-}' (the native build makes it)" ;;
+esac
+export CHROMIUM=$chromium
+exec node "$(dirname "$0")/maker_test.mjs" "$scenario"
