@@ -1,14 +1,15 @@
-// An effect frame the defining way (copy, effect, fade: three walks) against one walk with each
-// row kernel, and the plain memcpy of a frame as the yardstick, in the same run.
+// An effect frame the defining way (tests/oracle/: copy, effect, fade, three plain walks) against
+// one walk with each row kernel, in the same run.
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
+#include <cstdlib>
 
 #include "fx/dot_table.h"
 #include "fx/effect.h"
 #include "fx/effect_frame.h"
 #include "fx/frame.h"
+#include "oracle_frame.h"
 
 namespace {
 
@@ -16,7 +17,8 @@ namespace {
 struct EffectScope {
     EffectScope()
     {
-        effect_build_tables(k_frame_width, k_frame_height);
+        if (!effect_build_tables(k_frame_width, k_frame_height))
+            std::abort();
         std::uint32_t state = 1;
         for (std::uint32_t& texel : g_effect_texture) {
             state = state * 1664525u + 1013904223u;
@@ -44,10 +46,9 @@ void BM_effect_frame_defined(benchmark::State& state)
 {
     EffectScope scope;
     std::int64_t frame = 0;
+    std::uint16_t scroll = 0;
     for (auto _ : state) {
-        copy_frame(*scope.picture);
-        draw_effect(angle_of(frame++));
-        fade_to_black(100);
+        scroll = oracle_show_frame(*g_virtual_backbuffer, *scope.picture, 100, angle_of(frame++), scroll);
         benchmark::DoNotOptimize(g_virtual_backbuffer->pixels);
         benchmark::ClobberMemory();
     }

@@ -42,19 +42,6 @@ void BM_memcpy_frame(benchmark::State& state)
 }
 BENCHMARK(BM_memcpy_frame);
 
-void BM_copy_frame(benchmark::State& state)
-{
-    BackbufferScope backbuffer;
-    fill_picture(g_outgoing_picture);
-    for (auto _ : state) {
-        copy_frame(g_outgoing_picture);
-        benchmark::DoNotOptimize(g_virtual_backbuffer->pixels);
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * k_frame_bytes));
-}
-BENCHMARK(BM_copy_frame);
-
 // The pass costs the same whatever the pixels hold, so fading the same frame again is fair.
 void BM_fade_to_black(benchmark::State& state)
 {

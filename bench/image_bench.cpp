@@ -1,4 +1,4 @@
-// The effect's per-frame render and start-up, and the picture loader against libjpeg's own
+// The effect's start-up, and the picture loader against libjpeg's own
 // decode of the same file into memory, the yardstick.
 
 #include <benchmark/benchmark.h>
@@ -17,6 +17,7 @@
 #include "fx/frame.h"
 #include "image/jpeg_loader.h"
 #include "jpeg_writer.h"
+#include "show/texture_file.h"
 
 namespace {
 
@@ -77,9 +78,8 @@ void enter_effect(const TextureDirectory& directory)
     char previous[4096];
     if (getcwd(previous, sizeof previous) == nullptr || chdir(directory.path.c_str()) != 0)
         std::abort();
-    std::free(g_polar_table);
-    effect_init(640, 480);
-    if (chdir(previous) != 0)
+    effect_release_tables();
+    if (!effect_init(640, 480, load_texture_file()) || chdir(previous) != 0)
         std::abort();
 }
 
@@ -91,20 +91,6 @@ void BM_effect_init(benchmark::State& state)
     benchmark::DoNotOptimize(g_polar_table);
 }
 BENCHMARK(BM_effect_init)->Unit(benchmark::kMillisecond);
-
-void BM_render_interference(benchmark::State& state)
-{
-    const TextureDirectory directory;
-    enter_effect(directory);
-    g_virtual_backbuffer = allocate_frame();
-    for (auto _ : state) {
-        render_interference(320, 241, 404, 330);
-        benchmark::ClobberMemory();
-    }
-    free_frame(g_virtual_backbuffer);
-    g_virtual_backbuffer = nullptr;
-}
-BENCHMARK(BM_render_interference)->Unit(benchmark::kMicrosecond);
 
 void BM_load_picture(benchmark::State& state)
 {

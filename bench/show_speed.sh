@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The whole show rendered headless at 60 fps into /dev/null by the capture tool, against the plain
-# reference renderer (bench/reference/) on the same generated data set, taking turns in the same
+# reference renderer (tests/oracle/) on the same generated data set, taking turns in the same
 # run: the median of RUNS (default 5) wall-clock and CPU (user + system) times each, and the
 # capture's as a ratio of the reference's. The reference's digest of the whole show is checked
 # against the recorded one first, so that the yardstick renders the same show.

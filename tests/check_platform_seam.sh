@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a platform's headers appear outside that platform's folder: the portable subsystems,
 # and the other platforms, reach the machine only through the headers of src/platform. The tools
-# beside the show count as portable code too.
+# beside the show count as portable code too. Also fails when src/fx reaches above itself.
 set -euo pipefail
 root=$1
 src=$root/src
@@ -25,4 +25,15 @@ leaks "SDL or X11" sdl 'SDL|X11/'
 # The Windows SDK's own headers, and the C runtime's Windows-only ones.
 leaks Windows win32 '(windows|winbase|winuser|wingdi|winnt|windef|ddraw|d3d[0-9a-z]*|mmsystem|mmreg|mmeapi|objbase|unknwn|shellapi|shlobj|winsock2?|io|direct|process|conio)\.h[>"]'
 leaks "Emscripten or browser" web '(emscripten|emscripten/[a-z_/]*)\.h[>"]'
+
+# The frames and the effect are below everything else: a file of src/fx includes only fx/ headers
+# of the project (and the system's), never show/, app/, display/, image/, audio/ or platform/.
+found=$(grep -rnE '#[[:space:]]*include[[:space:]]*"' "$src/fx" | grep -vE '#[[:space:]]*include[[:space:]]*"fx/' || true)
+if [ -n "$found" ]; then
+  echo "src/fx includes headers from above it:"
+  echo "$found"
+  status=1
+else
+  echo "src/fx includes only fx/ headers"
+fi
 exit $status

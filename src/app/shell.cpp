@@ -10,6 +10,7 @@
 #include "image/jpeg_loader.h"
 #include "platform/fatal.h"
 #include "show/data_set.h"
+#include "show/texture_file.h"
 
 std::uint8_t g_display_mode = 0;
 PlatformWindow* g_window = nullptr;
@@ -38,7 +39,8 @@ void shutdown_now()
 
 void prepare_show(void (*on_backbuffer)(Frame32* backbuffer))
 {
-    effect_init(k_frame_width, k_frame_height);
+    if (!effect_init(k_frame_width, k_frame_height, load_texture_file()))
+        fatal_error("Not enough memory for the effect table", "error");
     Frame32* backbuffer = allocate_frame();
     on_backbuffer(backbuffer);
     if (backbuffer == nullptr)

@@ -46,7 +46,8 @@ void pump_messages();
 // Escape or the window's end: stops the music, releases the Display, exits with status 0.
 [[noreturn]] void shutdown_now();
 
-// Start-up steps that need no screen, shared by the show and the capture tool: builds the effect,
-// allocates the virtual backbuffer and hands it to on_backbuffer (null when memory is short, which
-// then ends the process), clears it and loads the intro picture into g_outgoing_picture.
+// Start-up steps that need no screen, shared by the show and the capture tool: reads the texture
+// file and builds the effect, allocates the virtual backbuffer and hands it to on_backbuffer (null
+// when memory is short, which then ends the process), clears it and loads the intro picture into
+// g_outgoing_picture.
 void prepare_show(void (*on_backbuffer)(Frame32* backbuffer));

@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "fx/effect.h"
-#include "platform/fatal.h"
 
 std::uint16_t* g_dot_table = nullptr;
 
@@ -27,12 +26,12 @@ std::size_t dot_table_stride()
     return (columns + 7) & ~std::size_t{7};
 }
 
-void build_dot_table()
+bool build_dot_table()
 {
     if (g_dot_table == nullptr) {
         g_dot_table = static_cast<std::uint16_t*>(std::calloc(9 * group_size(), sizeof(std::uint16_t)));
         if (g_dot_table == nullptr)
-            fatal_error("Not enough memory for the effect table", "error");
+            return false;
     }
     const int rows = 2 * g_effect_height;
     const int columns = 2 * g_effect_width;
@@ -40,6 +39,7 @@ void build_dot_table()
     for (int r = 0; r < rows; ++r, entry += g_polar_stride)
         for (int k = 0; k < columns; ++k)
             group(k, r)[static_cast<std::size_t>(r / 3) * dot_table_stride() + static_cast<std::size_t>(k / 3)] = entry[k];
+    return true;
 }
 
 const std::uint16_t* dot_table_row(int column, int row)

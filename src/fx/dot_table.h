@@ -11,10 +11,10 @@
 
 extern std::uint16_t* g_dot_table;
 
-// Called by effect_init after build_polar_table, and after any other change to g_polar_table:
-// allocates the regrouped table on the first call (a failed allocation ends the process) and
-// fills it from g_polar_table.
-void build_dot_table();
+// Called by effect_build_tables once g_polar_table is filled, and after any other change to it:
+// allocates the regrouped table on the first call and fills it from g_polar_table. False, with
+// nothing filled, when memory is short.
+[[nodiscard]] bool build_dot_table();
 
 // Table entries (row, column), (row, column + 3), (row, column + 6) ... back to back, to the
 // table's right edge.

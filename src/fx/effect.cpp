@@ -1,13 +1,9 @@
 #include "fx/effect.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 #include "fx/dot_table.h"
-#include "fx/frame.h"
-#include "platform/data_file.h"
-#include "platform/fatal.h"
 
 int g_effect_width = 0;
 int g_effect_height = 0;
@@ -41,42 +37,37 @@ std::uint16_t polar_entry(int x, int y)
     return static_cast<std::uint16_t>(distance | angle << 8);
 }
 
+// Fills g_polar_table from the effect's width and height.
+void build_polar_table()
+{
+    const int w = g_effect_width;
+    const int h = g_effect_height;
+    std::uint16_t* entry = g_polar_table;
+    for (int r = 0; r < 2 * h; ++r)
+        for (int k = 0; k < 2 * w; ++k)
+            *entry++ = polar_entry(k - w, h - r);
+}
+
 }  // namespace
 
-long read_effect_texture(std::FILE* file)
+void set_effect_texture(std::span<const std::uint8_t> bytes)
 {
-    long bytes = 0;
+    std::size_t next = 0;
     for (std::uint32_t& texel : g_effect_texture) {
         std::uint32_t rgb = 0;
-        for (int byte = 0; byte < 3; ++byte) {
-            const int c = std::fgetc(file);
-            if (c == EOF && std::ferror(file))
-                return -1;
-            bytes += c != EOF;
-            rgb = rgb << 8 | (c == EOF ? 0xFFu : static_cast<std::uint32_t>(c));
-        }
+        for (int byte = 0; byte < 3; ++byte, ++next)
+            rgb = rgb << 8 | (next < bytes.size() ? bytes[next] : 0xFFu);
         texel = rgb;
     }
-    return bytes;
 }
 
-void effect_init(int width, int height)
+bool effect_init(int width, int height, std::span<const std::uint8_t> texture)
 {
-    const DataFile file = data_file_open(k_texture_path);
-    if (file.stream == nullptr)
-        fatal_file_error("ERROR LOCATING...", "open", k_texture_path, file.reason);
-    const long bytes = read_effect_texture(file.stream);
-    if (bytes < 0)
-        fatal_system_error("ERROR LOCATING...", "read", k_texture_path);
-    std::fclose(file.stream);
-    if (bytes < k_texture_bytes)
-        std::fprintf(stderr, "%s: %ld bytes, short of a texture's %ld: the missing bytes read as 255 (white)\n",
-                     k_texture_path, bytes, k_texture_bytes);
-
-    effect_build_tables(width, height);
+    set_effect_texture(texture);
+    return effect_build_tables(width, height);
 }
 
-void effect_build_tables(int width, int height)
+bool effect_build_tables(int width, int height)
 {
     g_effect_width = width;
     g_effect_height = height;
@@ -86,10 +77,10 @@ void effect_build_tables(int width, int height)
     const std::size_t entries = static_cast<std::size_t>(2 * width) * static_cast<std::size_t>(2 * height);
     g_polar_table = static_cast<std::uint16_t*>(std::malloc(entries * sizeof(std::uint16_t)));
     if (g_polar_table == nullptr)
-        fatal_error("Not enough memory for the effect table", "error");
+        return false;
     g_effect_scroll = 0;
     build_polar_table();
-    build_dot_table();
+    return build_dot_table();
 }
 
 void effect_release_tables()
@@ -98,16 +89,6 @@ void effect_release_tables()
     g_polar_table = nullptr;
     std::free(g_dot_table);
     g_dot_table = nullptr;
-}
-
-void build_polar_table()
-{
-    const int w = g_effect_width;
-    const int h = g_effect_height;
-    std::uint16_t* entry = g_polar_table;
-    for (int r = 0; r < 2 * h; ++r)
-        for (int k = 0; k < 2 * w; ++k)
-            *entry++ = polar_entry(k - w, h - r);
 }
 
 EffectWindows effect_windows(double angle)
@@ -121,30 +102,4 @@ EffectWindows effect_windows(double angle)
         .b_column = static_cast<int>(cx + 100.0 * std::sin(angle + 1.0)),
         .b_row = static_cast<int>(cy + 100.0 * std::sin(b_row_angle)),
     };
-}
-
-void draw_effect(double angle)
-{
-    const EffectWindows w = effect_windows(angle);
-    render_interference(w.a_column, w.a_row, w.b_column, w.b_row);
-}
-
-void render_interference(int a_column, int a_row, int b_column, int b_row)
-{
-    const int w = g_effect_width;
-    const int h = g_effect_height;
-    const std::size_t stride = static_cast<std::size_t>(g_polar_stride);
-    const std::uint16_t scroll = g_effect_scroll;
-    std::uint32_t* pixels = g_virtual_backbuffer->pixels;
-    for (int i = 0; i < h; i += 3) {
-        const std::uint16_t* a = g_polar_table + (a_row + i) * stride + a_column;
-        const std::uint16_t* b = g_polar_table + (b_row + i) * stride + b_column;
-        std::uint32_t* row = pixels + static_cast<std::size_t>(i) * w;
-        for (int j = 0; j < w; j += 3) {
-            // One 16-bit subtraction: a borrow out of the distance byte comes from the angle byte.
-            const std::uint16_t index = static_cast<std::uint16_t>(b[j] - a[j] - scroll);
-            row[j] = blend_half(row[j], g_effect_texture[index]);
-        }
-    }
-    g_effect_scroll = static_cast<std::uint16_t>(scroll + k_scroll_step);
 }

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <iterator>
 
+#include "fx/effect.h"
+#include "fx/fade_kernels.h"
+#include "fx/frame.h"
+
 #ifdef VELMORASTIK_X86_KERNELS
 #include <immintrin.h>
 #endif
@@ -76,8 +80,7 @@ __attribute__((target("avx2"))) void effect_row_avx2(const std::uint32_t* source
     }
     _mm256_zeroupper();
     // j is a multiple of 3, so the dots of the rest fall where they do in the whole row.
-    for (; j < count; ++j)
-        target[j] = effect_row_pixel(source[j], j % 3 == 0, row.a[j / 3], row.b[j / 3], row.scroll, level);
+    effect_row_portable(source + j, target + j, count - j, {row.a + j / 3, row.b + j / 3, row.scroll}, level);
 }
 #endif
 

@@ -9,6 +9,16 @@
 
 namespace {
 
+std::uint32_t fade_pixel(std::uint32_t pixel, std::uint8_t level)
+{
+    std::uint32_t result = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const std::uint32_t byte = (pixel >> shift) & 0xFFu;
+        result |= (byte >= level ? byte - level : 0u) << shift;
+    }
+    return result;
+}
+
 void fade_scalar(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level)
 {
     for (std::size_t i = 0; i < count; ++i)

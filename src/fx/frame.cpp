@@ -55,14 +55,6 @@ void free_frame(Frame32* frame)
     ::operator delete(frame, std::align_val_t{alignof(Frame32)});
 }
 
-void copy_frame(const Frame32& source)
-{
-    std::uint32_t* target = g_virtual_backbuffer->pixels;
-    whole_frame_pass([&](std::size_t first) {
-        std::memcpy(target + first, source.pixels + first, k_pass_block * sizeof(std::uint32_t));
-    });
-}
-
 void fade_to_black(std::uint32_t amount)
 {
     const FadeKernel kernel = best_fade_kernel();

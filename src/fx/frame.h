@@ -32,15 +32,12 @@ void free_frame(Frame32* frame);
 // opposite order to the one before, whichever it was, and starts on the lines that one touched last.
 bool next_pass_backward();
 
-// Called at the start of every frame: the whole picture into the virtual backbuffer, byte for byte.
-void copy_frame(const Frame32& source);
-
-// Called last on every frame: subtracts amount & 0xFF from the red, green and blue bytes of every
+// Called to fade a frame already made further: subtracts amount & 0xFF from the red, green and blue bytes of every
 // pixel of the virtual backbuffer with a floor at 0, and clears the top byte.
 void fade_to_black(std::uint32_t amount);
 
-// copy_frame(source) then fade_to_black(amount) in one pass, for frames that draw nothing
-// between the two: the same pixels for half the memory traffic.
+// The picture copied into the virtual backbuffer and faded by amount as fade_to_black fades, in
+// one pass: the frames that draw nothing between the two, for half the memory traffic.
 void copy_faded_frame(const Frame32& source, std::uint32_t amount);
 
 // The per-byte half sum of two pixels, all four bytes alike; no byte carries into the next.

@@ -59,8 +59,8 @@ void run_phase(const ShowOperations& operations, const ShowClock& clock, float e
         // they never touch the frame, so every frame and when it is presented stay the same.
         if (!kind.is_intro)
             operations.pump_messages();
-        // The pixels of copy_frame, draw_effect (with the effect) and fade_to_black in turn, made
-        // in one walk over the frame at most (fx/show_frame.h).
+        // The picture, the effect (with the effect) and the fade, made in one walk over the frame
+        // at most (fx/show_frame.h).
         operations.draw_frame(source, static_cast<std::uint32_t>(amount),
                               kind.effect ? (now - effect_origin) * k_angle_per_ms : k_no_effect);
         operations.show_frame();

@@ -25,7 +25,7 @@ std::string read_text(const std::string& path)
     return text.str();
 }
 
-// The capture tool's frames against the plain reference renderer's (bench/reference/), which
+// The capture tool's frames against the plain reference renderer's (tests/oracle/), which
 // copies, draws the effect and fades in separate whole-frame passes: every frame of the show,
 // frame by frame, at a rate that is not the recorded digest's, below it and above it.
 class ReferenceFrames : public testing::TestWithParam<int> {};

@@ -8,6 +8,7 @@
 #include "fx/effect_kernels.h"
 #include "fx/frame.h"
 #include "fx/show_frame.h"
+#include "oracle_frame.h"
 
 namespace {
 
@@ -17,13 +18,14 @@ std::uint32_t next_random(std::uint32_t& state)
     return state ^ state >> 15;
 }
 
-// The effect's globals as effect_init leaves them, without a texture file: a texture of noise and
-// either the real table or one of noise, where every borrow between the entries' bytes happens.
+// The effect's globals as effect_init leaves them, with a texture of noise and either the real
+// table or one of noise, where every borrow between the entries' bytes happens; the frames are
+// held to the plain definition (tests/oracle/).
 class EffectFrameTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        effect_build_tables(k_frame_width, k_frame_height);
+        ASSERT_TRUE(effect_build_tables(k_frame_width, k_frame_height));
         std::uint32_t state = 7;
         for (std::uint32_t& texel : g_effect_texture)
             texel = next_random(state) & 0x00FFFFFFu;
@@ -44,25 +46,15 @@ protected:
         std::uint32_t state = 99;
         for (std::size_t i = 0; i < 4 * k_frame_pixels; ++i)
             g_polar_table[i] = static_cast<std::uint16_t>(next_random(state));
-        build_dot_table();
-    }
-
-    // The frame as copy_frame, render_interference and fade_to_black make it from the scroll given.
-    std::vector<std::uint32_t> defined_frame(const EffectWindows& w, std::uint16_t scroll, std::uint32_t amount)
-    {
-        g_effect_scroll = scroll;
-        copy_frame(picture_);
-        render_interference(w.a_column, w.a_row, w.b_column, w.b_row);
-        fade_to_black(amount);
-        return {g_virtual_backbuffer->pixels, g_virtual_backbuffer->pixels + k_frame_pixels};
+        ASSERT_TRUE(build_dot_table());
     }
 
     // Every supported row kernel gives the defined frame over a backbuffer full of another one,
     // and the same scroll after it.
     void expect_every_kernel_matches(const EffectWindows& w, std::uint16_t scroll, std::uint32_t amount)
     {
-        const std::vector<std::uint32_t> expected = defined_frame(w, scroll, amount);
-        const std::uint16_t scroll_after = g_effect_scroll;
+        const std::uint16_t scroll_after = oracle_effect_frame(defined_, picture_, amount, w, scroll);
+        const std::uint32_t* expected = defined_.pixels;
         for (const EffectRowKernelInfo& kernel : effect_row_kernels()) {
             if (!kernel.supported)
                 continue;
@@ -79,6 +71,7 @@ protected:
     }
 
     Frame32 picture_;
+    Frame32 defined_;
 };
 
 TEST_F(EffectFrameTest, EveryKernelMatchesTheDefinitionWithTheWindowsAtTheTablesEdges)
@@ -130,7 +123,7 @@ TEST_F(EffectFrameTest, AFrameHeldIsFadedFurtherOnlyWhenTheAmountIsNotBelowIt)
     };
     for (const Case c : {Case{0, 0}, Case{0, 1}, Case{40, 40}, Case{40, 41}, Case{40, 255}, Case{254, 255},
                          Case{255, 255}, Case{41, 40}, Case{255, 0}}) {
-        const std::vector<std::uint32_t> expected = defined_frame(now, 0x1234, c.amount);
+        oracle_effect_frame(defined_, picture_, c.amount, now, 0x1234);
         for (const EffectRowKernelInfo& kernel : effect_row_kernels()) {
             if (!kernel.supported)
                 continue;
@@ -138,7 +131,7 @@ TEST_F(EffectFrameTest, AFrameHeldIsFadedFurtherOnlyWhenTheAmountIsNotBelowIt)
             compose_effect_frame(picture_, before, c.held, -1, kernel.run);
             g_effect_scroll = 0x1234;
             compose_effect_frame(picture_, now, c.amount, static_cast<int>(c.held), kernel.run);
-            ASSERT_TRUE(std::equal(expected.begin(), expected.end(), g_virtual_backbuffer->pixels))
+            ASSERT_TRUE(std::equal(defined_.pixels, defined_.pixels + k_frame_pixels, g_virtual_backbuffer->pixels))
                 << kernel.name << ": held " << c.held << ", amount " << c.amount;
         }
     }
@@ -153,16 +146,13 @@ TEST_F(EffectFrameTest, DrawEffectFrameIsCopyDrawFadeFrameAfterFrame)
     for (int frame = 0; frame < 160; ++frame) {
         const double angle = angles[frame % 8] + frame * 0.033;
         const std::uint32_t amount = static_cast<std::uint32_t>(frame * 3 % 256);
-        g_effect_scroll = scroll;
-        copy_frame(picture_);
-        draw_effect(angle);
-        fade_to_black(amount);
-        const std::vector<std::uint32_t> expected(g_virtual_backbuffer->pixels, g_virtual_backbuffer->pixels + k_frame_pixels);
-        ASSERT_EQ(g_effect_scroll, static_cast<std::uint16_t>(scroll + 0x0501));
+        ASSERT_EQ(oracle_show_frame(defined_, picture_, amount, angle, scroll),
+                  static_cast<std::uint16_t>(scroll + 0x0501));
 
         g_effect_scroll = scroll;
         draw_effect_frame(picture_, angle, amount, -1);
-        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), g_virtual_backbuffer->pixels)) << "frame " << frame;
+        ASSERT_TRUE(std::equal(defined_.pixels, defined_.pixels + k_frame_pixels, g_virtual_backbuffer->pixels))
+            << "frame " << frame;
         ASSERT_EQ(g_effect_scroll, static_cast<std::uint16_t>(scroll + 0x0501)) << "one step per frame";
         scroll = g_effect_scroll;
     }
@@ -171,12 +161,9 @@ TEST_F(EffectFrameTest, DrawEffectFrameIsCopyDrawFadeFrameAfterFrame)
 
 TEST_F(EffectFrameTest, ShowFramesAreTheDefinedFramesWhateverTheBackbufferHeld)
 {
-    // Each step's frame against copy_frame, draw_effect and fade_to_black made in a frame of its
-    // own: the same amount again, further, back, the effect on and off at one amount, another
-    // picture, and a picture written anew in place, as the loader does between fades.
-    Frame32* const backbuffer = g_virtual_backbuffer;
-    Frame32* const defined = allocate_frame();
-    ASSERT_NE(defined, nullptr);
+    // Each step's frame against the plain definition's, made in a frame of its own: the same
+    // amount again, further, back, the effect on and off at one amount, another picture, and a
+    // picture written anew in place, as the loader does between fades.
     static Frame32 other;
     std::uint32_t state = 11;
     for (std::uint32_t& pixel : other.pixels)
@@ -205,25 +192,18 @@ TEST_F(EffectFrameTest, ShowFramesAreTheDefinedFramesWhateverTheBackbufferHeld)
                 pixel = next_random(state) | 0xFF000000u;
             forget_held_frame();
         }
-        g_virtual_backbuffer = defined;
-        g_effect_scroll = scroll;
-        copy_frame(*step.picture);
-        if (step.angle != k_no_effect)
-            draw_effect(step.angle);
-        fade_to_black(step.amount);
-        const std::uint16_t scroll_after = g_effect_scroll;
+        const std::uint16_t scroll_after =
+            oracle_show_frame(defined_, *step.picture, step.amount, step.angle, scroll);
 
-        g_virtual_backbuffer = backbuffer;
         g_effect_scroll = scroll;
         draw_show_frame(*step.picture, step.amount, step.angle);
-        ASSERT_TRUE(std::equal(defined->pixels, defined->pixels + k_frame_pixels, backbuffer->pixels))
+        ASSERT_TRUE(std::equal(defined_.pixels, defined_.pixels + k_frame_pixels, g_virtual_backbuffer->pixels))
             << "step " << index;
         ASSERT_EQ(g_effect_scroll, scroll_after) << "step " << index;
         scroll = scroll_after;
         ++index;
     }
     forget_held_frame();
-    free_frame(defined);
 }
 
 TEST_F(EffectFrameTest, RowKernelsMatchTheDefinitionForEveryLengthAndLeaveThePictureAlone)
@@ -252,9 +232,12 @@ TEST_F(EffectFrameTest, RowKernelsMatchTheDefinitionForEveryLengthAndLeaveThePic
             const EffectRow row{a.data(), b.data(), static_cast<std::uint16_t>(count * 1281)};
             std::vector<std::uint32_t> target(source.size() + 1, 0xDEADBEEF);
             kernel.run(source.data(), target.data(), count, row, level);
-            for (std::size_t j = 0; j < count; ++j)
-                ASSERT_EQ(target[j], effect_row_pixel(source[j], j % 3 == 0, a[j / 3], b[j / 3], row.scroll, level))
+            for (std::size_t j = 0; j < count; ++j) {
+                const std::uint32_t drawn =
+                    j % 3 == 0 ? oracle_dot(source[j], a[j / 3], b[j / 3], row.scroll) : source[j];
+                ASSERT_EQ(target[j], oracle_fade_pixel(drawn, level))
                     << kernel.name << ": " << count << " pixels, pixel " << j;
+            }
             ASSERT_EQ(target[count], 0xDEADBEEFu) << kernel.name << ": nothing written past the row";
             ASSERT_EQ(source, original) << kernel.name;
         }

@@ -1,7 +1,9 @@
 // The whole show rendered the plain way on a virtual clock: every frame copies its picture, draws
-// the effect over it on effect frames and fades it, one whole-frame pass each, as the show is
-// described rather than as it is optimised. It is the yardstick of bench/show_speed.sh, and the
-// tests compare the capture tool's frames with its frames.
+// the effect over it on effect frames and fades it, one whole-frame pass each (oracle_frame.h), as
+// the show is described rather than as it is optimised. It is the yardstick of
+// bench/show_speed.sh, and the end-to-end tests compare the capture tool's frames with its frames.
+// The phases' sequence and levels are written out again here, so that the timeline is checked
+// too; their rates are the timeline's.
 //   velmorastik-reference-show DIR FPS [RAW]
 // Plays the data set in DIR/data at FPS frames a second. With RAW ('-' for standard output) the
 // frames go there as the capture tool writes them, and 'frames: N' goes to standard error;
@@ -9,7 +11,6 @@
 
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,9 +19,11 @@
 
 #include "fx/effect.h"
 #include "fx/frame.h"
+#include "fx/show_frame.h"
 #include "image/jpeg_loader.h"
-#include "plain_frame.h"
+#include "oracle_frame.h"
 #include "show/data_set.h"
+#include "show/texture_file.h"
 #include "show/timeline.h"
 #include "show/virtual_clock.h"
 
@@ -64,33 +67,20 @@ struct Show {
         ++output.frames;
     }
 
-    void draw_effect(double angle)
-    {
-        const double cx = k_frame_width / 2;
-        const double cy = k_frame_height / 2;
-        plain_interference(*frame, static_cast<int>(cx + 100.0 * std::sin(angle)),
-                           static_cast<int>(cy + 100.0 * std::sin(angle + 0.02)),
-                           static_cast<int>(cx + 100.0 * std::sin(angle + 1.0)),
-                           static_cast<int>(cy + 100.0 * std::sin(static_cast<float>(angle + 2.0))), scroll);
-        scroll = static_cast<std::uint16_t>(scroll + 0x0501);
-    }
-
-    // One fade: out raises the amount from 0 to 255, in lowers it; the level runs at 0.05 a
-    // millisecond from the phase's start, held in single precision, and clamped.
+    // One fade: out raises the amount from 0 to 255, in lowers it; the level runs from the phase's
+    // start, held in single precision, and clamped. The effect's angle runs from the show's start.
     void phase(const Frame32& picture, bool out, bool effect, bool intro)
     {
-        const float start = static_cast<float>(now() * 0.05);
-        if (!intro && now() * 0.05 - start >= 255.0)
+        const float start = static_cast<float>(now() * k_level_per_ms);
+        if (!intro && now() * k_level_per_ms - start >= 255.0)
             return;
         float level = 0.0f;
         while (level < 255.0f) {
             const double time = now();
-            const double raw_level = time * 0.05 - start;
+            const double raw_level = time * k_level_per_ms - start;
             level = raw_level < 0.0 ? 0.0f : raw_level > 255.0 ? 255.0f : static_cast<float>(raw_level);
-            plain_copy(picture, *frame);
-            if (effect)
-                draw_effect(time * 0.002);
-            plain_fade(*frame, static_cast<std::uint32_t>(out ? level : 255.0 - level));
+            const auto amount = static_cast<std::uint32_t>(out ? level : 255.0 - level);
+            scroll = oracle_show_frame(*frame, picture, amount, effect ? time * k_angle_per_ms : k_no_effect, scroll);
             present();
         }
     }
@@ -117,7 +107,8 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    effect_init(k_frame_width, k_frame_height);
+    if (!effect_init(k_frame_width, k_frame_height, load_texture_file()))
+        return 2;
     show.frame = allocate_frame();
     show.pictures[0] = allocate_frame();
     show.pictures[1] = allocate_frame();
