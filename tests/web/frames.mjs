@@ -65,10 +65,3 @@ export function native_frames(capture, data_parent, extra, on_frame) {
     });
   });
 }
-
-// The hash of every frame of the native show at fps frames a second.
-export async function native_hashes(capture, data_parent, fps = 60) {
-  const hashes = [];
-  await native_frames(capture, data_parent, ['--fps', String(fps)], (frame) => hashes.push(fnv1a64(frame)));
-  return hashes;
-}

@@ -32,6 +32,10 @@ set(VELMORASTIK_NATIVE_CAPTURE ${VELMORASTIK_NATIVE_BIN}/velmorastik-capture
   CACHE FILEPATH "A native velmorastik-capture, the frames the web show must equal")
 set(VELMORASTIK_NATIVE_DATA ${VELMORASTIK_NATIVE_DATA_SET}
   CACHE PATH "The folder holding the data/ the web site was built with")
+# The native build's one capture of that set at 60 frames a second, as every frame's hash.
+get_filename_component(native_build ${VELMORASTIK_NATIVE_BIN} DIRECTORY)
+set(VELMORASTIK_NATIVE_SHOW_FRAMES ${native_build}/show-frames-60.txt
+  CACHE FILEPATH "The native build's frame hashes of the whole show at 60 fps (its show_frames target)")
 
 foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtrack broken_soundtrack file_page)
   add_test(NAME web_${scenario}
@@ -42,7 +46,7 @@ foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtr
     TIMEOUT 480
     # One browser at a time: two of them and the capture tool would share the machine's two cores.
     RESOURCE_LOCK chromium
-    ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA}")
+    ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA};NATIVE_SHOW_FRAMES=${VELMORASTIK_NATIVE_SHOW_FRAMES}")
 endforeach()
 
 # The maker's page: pictures in, the data set out, played natively and in the page, its fitting
