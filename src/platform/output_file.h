@@ -58,3 +58,7 @@ bool output_folder_commit(OutputFolder* folder, std::string* error);
 
 // Removes the temporary files written so far; harmless with null. Safe in a signal handler.
 void output_folder_discard(const OutputFolder* folder);
+
+// Ends the folder, once, committed or not: removes the files not yet named, closes them and the
+// folder and frees folder. Harmless with null.
+void output_folder_close(OutputFolder* folder);

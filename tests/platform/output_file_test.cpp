@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -81,6 +83,84 @@ TEST(OutputFolder, FilesTakeTheirNamesOnlyAtTheCommit)
     ASSERT_TRUE(output_folder_write(folder, "frame-00003.png", "three", 5, &error)) << error;
     output_folder_discard(folder);
     EXPECT_EQ(names_in(path), (std::vector<std::string>{"frame-00001.png", "frame-00002.png"}));
+    output_folder_close(folder);
+}
+
+// Each unnamed file holds a descriptor until the commit: ending the folder uncommitted gives
+// them all back, with the folder's own, and names nothing.
+TEST(OutputFolder, ClosingUncommittedGivesBackItsFilesAndNamesNothing)
+{
+    TempDir directory;
+    const auto open_descriptors = [] { return names_in("/proc/self/fd").size(); };
+    const std::size_t before = open_descriptors();
+    std::string error;
+    OutputFolder* folder = output_folder_open(directory.path().c_str(), &error);
+    ASSERT_NE(folder, nullptr) << error;
+    for (const char* name : {"frame-00000.png", "frame-00001.png", "frame-00002.png"})
+        ASSERT_TRUE(output_folder_write(folder, name, "png", 3, &error)) << error;
+    EXPECT_GT(open_descriptors(), before);
+    output_folder_close(folder);
+    EXPECT_EQ(open_descriptors(), before);
+    EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{});
+    output_folder_close(nullptr);
+}
+
+// A name that cannot be taken (a folder stands there) fails the commit by its path; the files
+// named before it keep their names, no temporary name is left, and the folder still ends.
+TEST(OutputFolder, ACommitThatFailsNamesTheFileAndLeavesNoTemporaryName)
+{
+    TempDir directory;
+    std::string error;
+    OutputFolder* folder = output_folder_open(directory.path().c_str(), &error);
+    ASSERT_NE(folder, nullptr) << error;
+    ASSERT_EQ(mkdir(directory.file("frame-00002.png").c_str(), 0755), 0);
+    ASSERT_TRUE(output_folder_write(folder, "frame-00001.png", "one", 3, &error)) << error;
+    ASSERT_TRUE(output_folder_write(folder, "frame-00002.png", "two", 3, &error)) << error;
+    ASSERT_TRUE(output_folder_write(folder, "frame-00003.png", "three", 5, &error)) << error;
+    EXPECT_FALSE(output_folder_commit(folder, &error));
+    EXPECT_EQ(error, "cannot write: " + directory.path() + "/frame-00002.png: Is a directory");
+    output_folder_close(folder);
+    EXPECT_EQ(names_in(directory.path()), (std::vector<std::string>{"frame-00001.png", "frame-00002.png"}));
+    EXPECT_EQ(contents(directory.file("frame-00001.png")), "one");
+}
+
+// Past the limit of open files, files take hidden names ".NAME.part" instead: ending the folder
+// uncommitted removes them, and a commit renames them. In a child process, whose lowered limit
+// cannot be raised again.
+TEST(OutputFolder, HiddenNamesAreRemovedAtTheCloseAndRenamedAtTheCommit)
+{
+    TempDir directory;
+    const std::string path = directory.path();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // No open file left for unnamed ones: every file is hidden. Each failure has its status.
+        const rlimit limit = {64, 64};
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0)
+            _exit(10);
+        std::string error;
+        OutputFolder* folder = output_folder_open(path.c_str(), &error);
+        if (folder == nullptr || !output_folder_write(folder, "frame-00001.png", "one", 3, &error) ||
+            !output_folder_write(folder, "frame-00002.png", "two", 3, &error))
+            _exit(11);
+        if (names_in(path) != std::vector<std::string>{".frame-00001.png.part", ".frame-00002.png.part"})
+            _exit(12);
+        output_folder_close(folder);
+        if (!names_in(path).empty())
+            _exit(13);
+        folder = output_folder_open(path.c_str(), &error);
+        if (folder == nullptr || !output_folder_write(folder, "frame-00003.png", "three", 5, &error) ||
+            !output_folder_commit(folder, &error))
+            _exit(14);
+        output_folder_close(folder);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10 limit, 11 write, 12 not hidden, 13 left at the close, 14 commit";
+    EXPECT_EQ(names_in(path), std::vector<std::string>{"frame-00003.png"});
+    EXPECT_EQ(contents(path + "/frame-00003.png"), "three");
 }
 
 TEST(OutputFolder, FailuresNameThePathAndTheReason)
@@ -103,6 +183,7 @@ TEST(OutputFolder, FailuresNameThePathAndTheReason)
     EXPECT_FALSE(output_folder_write(folder, long_name.c_str(), "x", 1, &error));
     EXPECT_EQ(error, "cannot write: " + directory.path() + "/" + long_name + ": File name too long");
     ASSERT_TRUE(output_folder_commit(folder, &error)) << error;
+    output_folder_close(folder);
     EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"a-file"});
 }
 

@@ -102,7 +102,12 @@ bool png_still_write(const Frame32& frame, std::uint64_t index, std::string* err
 
 bool png_stills_commit(std::string* error)
 {
-    return g_stills.folder == nullptr || output_folder_commit(g_stills.folder, error);
+    OutputFolder* folder = g_stills.folder;
+    const bool done = folder == nullptr || output_folder_commit(folder, error);
+    // Unset before it ends: a signal handler may be looking at it.
+    g_stills.folder = nullptr;
+    output_folder_close(folder);
+    return done;
 }
 
 void png_stills_discard() { output_folder_discard(g_stills.folder); }

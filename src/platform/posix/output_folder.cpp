@@ -232,3 +232,13 @@ void output_folder_discard(const OutputFolder* folder)
                 unlinkat(folder->fd, hidden, 0);
             }
 }
+
+void output_folder_close(OutputFolder* folder)
+{
+    if (folder == nullptr)
+        return;
+    output_folder_discard(folder);
+    clear_staged(folder);
+    close(folder->fd);
+    delete folder;
+}
