@@ -25,6 +25,8 @@ leaks "SDL or X11" sdl 'SDL|X11/'
 # The Windows SDK's own headers, and the C runtime's Windows-only ones.
 leaks Windows win32 '(windows|winbase|winuser|wingdi|winnt|windef|ddraw|d3d[0-9a-z]*|mmsystem|mmreg|mmeapi|objbase|unknwn|shellapi|shlobj|winsock2?|io|direct|process|conio)\.h[>"]'
 leaks "Emscripten or browser" web '(emscripten|emscripten/[a-z_/]*)\.h[>"]'
+# The POSIX implementation's own headers: everything else reaches it through src/platform's.
+leaks "POSIX implementation" posix 'platform/posix/'
 
 # The frames and the effect are below everything else: a file of src/fx includes only fx/ headers
 # of the project (and the system's), never show/, app/, display/, image/, audio/ or platform/.

@@ -246,5 +246,9 @@ int main(int argc, char** argv)
     if (std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(g_headless.frames)) < 0 ||
         std::fflush(report) != 0)
         tool_fail_errno("cannot write", report == stdout ? "standard output" : "standard error");
+    // Unset before it ends: a signal handler may be looking at it.
+    OutputFile* output = g_capture.output;
+    g_capture.output = nullptr;
+    output_close(output);
     return 0;
 }

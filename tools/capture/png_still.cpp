@@ -1,21 +1,13 @@
 #include "png_still.h"
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
 #include "fx/frame.h"
-#include "platform/posix/output_file.h"
+#include "platform/output_file.h"
 
 namespace {
 
@@ -28,66 +20,13 @@ struct PngEncoder {
 
 PngEncoder g_png;
 
-// A still written and not yet named: its unnamed file, or -1 when it has a hidden name.
-struct Staged {
-    std::uint64_t index;
-    int fd;
-};
-
-// The stills of this capture: the folder, and the span of frame numbers written into it.
+// The stills of this capture: the folder they go to, and the bytes written into it.
 struct Stills {
-    std::string folder_name;
-    int folder = -1;
-    std::uint64_t written = 0;
-    std::uint64_t first = 0;
-    std::uint64_t last = 0;
+    OutputFolder* folder = nullptr;
     std::uint64_t bytes = 0;
-    std::vector<Staged> staged;
-    std::size_t unnamed_left = 0;  // the open files the unnamed stills may still take
-    bool hidden = false;            // some still has a hidden name
-    char in_flight[NAME_MAX + 1] = {};
 };
 
 Stills g_stills;
-
-// Every unnamed still stays open until the stills take their names together; the rest of the
-// files (the video, the soundtrack, FFmpeg's own) need a few. Past that, stills get hidden names.
-constexpr rlim_t k_files_kept_for_others = 64;
-
-std::size_t unnamed_stills_allowed()
-{
-    rlimit limit;
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
-        return 0;
-    if (limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-        getrlimit(RLIMIT_NOFILE, &limit);
-    }
-    return limit.rlim_cur > k_files_kept_for_others ? limit.rlim_cur - k_files_kept_for_others : 0;
-}
-
-void close_staged()
-{
-    for (const Staged& still : g_stills.staged)
-        if (still.fd >= 0)
-            close(still.fd);
-    g_stills.staged.clear();
-}
-
-bool write_all(int fd, const std::uint8_t* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 bool open_encoder(std::string* error)
 {
@@ -116,41 +55,18 @@ bool open_encoder(std::string* error)
 }
 
 
-void format_name(char* out, std::uint64_t index, bool hidden)
+// "frame-00042.png": the frame's number, five digits at least.
+void format_name(char (&out)[32], std::uint64_t index)
 {
-    // By hand, for the signal handler: ".frame-00042.png.part" or "frame-00042.png".
-    char digits[24];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + index % 10);
-        index /= 10;
-    } while (index != 0 || n < 5);
-    char* p = out;
-    for (const char* c = hidden ? ".frame-" : "frame-"; *c != '\0'; ++c)
-        *p++ = *c;
-    while (n > 0)
-        *p++ = digits[--n];
-    for (const char* c = hidden ? ".png.part" : ".png"; *c != '\0'; ++c)
-        *p++ = *c;
-    *p = '\0';
+    std::snprintf(out, sizeof out, "frame-%05llu.png", static_cast<unsigned long long>(index));
 }
 
 }  // namespace
 
 bool png_stills_open(const std::string& folder, std::string* error)
 {
-    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-        *error = "cannot make: " + folder + ": " + std::strerror(errno);
-        return false;
-    }
-    g_stills.folder_name = folder;
-    g_stills.folder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (g_stills.folder < 0) {
-        *error = "cannot write stills into: " + folder + ": " + std::strerror(errno);
-        return false;
-    }
-    g_stills.unnamed_left = unnamed_stills_allowed();
-    return open_encoder(error);
+    g_stills.folder = output_folder_open(folder.c_str(), error);
+    return g_stills.folder != nullptr && open_encoder(error);
 }
 
 bool png_still_write(const Frame32& frame, std::uint64_t index, std::string* error)
@@ -175,79 +91,25 @@ bool png_still_write(const Frame32& frame, std::uint64_t index, std::string* err
         return false;
     }
 
-    char hidden[48];
-    format_name(hidden, index, true);
-    if (g_stills.written == 0)
-        g_stills.first = index;
-    g_stills.last = index;
-    ++g_stills.written;
-    int fd = g_stills.unnamed_left > 0 ? open_unnamed_file(g_stills.folder, 0666) : -1;
-    const bool unnamed = fd >= 0;
-    if (fd < 0 && (g_stills.unnamed_left == 0 || unnamed_files_unsupported(errno) || errno == EMFILE)) {
-        g_stills.hidden = true;
-        fd = openat(g_stills.folder, hidden, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    }
-    bool ok = fd >= 0 && write_all(fd, g_png.packet->data, static_cast<std::size_t>(g_png.packet->size));
-    const int saved = errno;
-    if (unnamed) {
-        g_stills.staged.push_back({index, fd});
-        --g_stills.unnamed_left;
-    } else {
-        if (fd >= 0 && close(fd) != 0 && ok)
-            ok = false;
-        g_stills.staged.push_back({index, -1});
-    }
+    char name[32];
+    format_name(name, index);
+    const bool ok = output_folder_write(g_stills.folder, name, g_png.packet->data,
+                                        static_cast<std::size_t>(g_png.packet->size), error);
     g_stills.bytes += static_cast<std::uint64_t>(g_png.packet->size);
     av_packet_unref(g_png.packet);
-    if (!ok) {
-        char name[48];
-        format_name(name, index, false);
-        *error = "cannot write: " + g_stills.folder_name + "/" + name + ": " + std::strerror(saved);
-    }
     return ok;
 }
 
 bool png_stills_commit(std::string* error)
 {
-    if (g_stills.folder < 0 || g_stills.written == 0)
-        return true;
-    // Everything on disk before any still takes its name.
-    if (syncfs(g_stills.folder) != 0) {
-        *error = "cannot write stills into: " + g_stills.folder_name + ": " + std::strerror(errno);
-        png_stills_discard();
-        return false;
-    }
-    for (const Staged& still : g_stills.staged) {
-        char hidden[48], name[48];
-        format_name(hidden, still.index, true);
-        format_name(name, still.index, false);
-        const bool named = still.fd >= 0 ? link_into_place(still.fd, g_stills.folder, name, g_stills.in_flight)
-                                         : renameat(g_stills.folder, hidden, g_stills.folder, name) == 0;
-        if (!named) {
-            *error = "cannot write: " + g_stills.folder_name + "/" + name + ": " + std::strerror(errno);
-            png_stills_discard();
-            return false;
-        }
-    }
-    close_staged();
-    fsync(g_stills.folder);
-    g_stills.written = 0;
-    g_stills.hidden = false;
-    return true;
+    OutputFolder* folder = g_stills.folder;
+    const bool done = folder == nullptr || output_folder_commit(folder, error);
+    // Unset before it ends: a signal handler may be looking at it.
+    g_stills.folder = nullptr;
+    output_folder_close(folder);
+    return done;
 }
 
-void png_stills_discard()
-{
-    if (g_stills.in_flight[0] != '\0')
-        unlinkat(g_stills.folder, g_stills.in_flight, 0);
-    // Unnamed stills go with the process; hidden ones are removed by name.
-    if (g_stills.folder < 0 || !g_stills.hidden)
-        return;
-    for (std::uint64_t index = g_stills.first; index <= g_stills.last; ++index) {
-        char hidden[48];
-        format_name(hidden, index, true);
-        unlinkat(g_stills.folder, hidden, 0);
-    }
-}
+void png_stills_discard() { output_folder_discard(g_stills.folder); }
 
 std::uint64_t png_stills_bytes() { return g_stills.bytes; }

@@ -17,7 +17,8 @@ bool png_stills_open(const std::string& folder, std::string* error);
 // Encodes frame number index of the show into its hidden file.
 bool png_still_write(const Frame32& frame, std::uint64_t index, std::string* error);
 
-// Puts every still written on disk and gives each its name.
+// Called once, at the end: puts every still written on disk and gives each its name, then ends
+// the folder, failed or not.
 bool png_stills_commit(std::string* error);
 
 // Removes the hidden names written so far; safe in a signal handler.

@@ -23,13 +23,13 @@ extern "C" {
 }
 
 #include "fx/frame.h"
-#include "platform/posix/output_file.h"
+#include "platform/output_file.h"
 
 namespace {
 
 struct Video {
     std::string path;
-    OutputFile file;
+    OutputFile* file = nullptr;
     AVFormatContext* output = nullptr;
     AVCodecContext* encoder = nullptr;
     AVStream* video_stream = nullptr;
@@ -101,7 +101,7 @@ const char* container_for(const std::string& path)
 // file has no name until complete, and raw frames and videos then share one way of staging.
 int write_bytes(void* opaque, std::uint8_t* data, int size)
 {
-    std::FILE* stream = static_cast<OutputFile*>(opaque)->stream;
+    std::FILE* stream = output_stream(*static_cast<OutputFile*>(opaque));
     return std::fwrite(data, 1, static_cast<std::size_t>(size), stream) == static_cast<std::size_t>(size)
                ? size
                : AVERROR(errno != 0 ? errno : EIO);
@@ -109,7 +109,7 @@ int write_bytes(void* opaque, std::uint8_t* data, int size)
 
 std::int64_t seek_bytes(void* opaque, std::int64_t offset, int whence)
 {
-    std::FILE* stream = static_cast<OutputFile*>(opaque)->stream;
+    std::FILE* stream = output_stream(*static_cast<OutputFile*>(opaque));
     if (whence == AVSEEK_SIZE) {
         const off_t here = ftello(stream);
         if (here < 0 || fseeko(stream, 0, SEEK_END) != 0)
@@ -134,13 +134,15 @@ bool open_file(std::string* error)
         *error = "cannot write: " + v.path + ": an MP4 cannot be written into a pipe; name it .mkv";
         return false;
     }
-    if (!open_output(v.path.c_str(), &v.file)) {
-        *error = "cannot write: " + v.path + ": " + std::strerror(errno);
+    std::string reason;
+    v.file = output_open(v.path.c_str(), &reason);
+    if (v.file == nullptr) {
+        *error = "cannot write: " + v.path + ": " + reason;
         return false;
     }
     constexpr int k_buffer_bytes = 1 << 16;
     auto* buffer = static_cast<unsigned char*>(av_malloc(k_buffer_bytes));
-    v.output->pb = buffer != nullptr ? avio_alloc_context(buffer, k_buffer_bytes, 1, &v.file, nullptr,
+    v.output->pb = buffer != nullptr ? avio_alloc_context(buffer, k_buffer_bytes, 1, v.file, nullptr,
                                                           write_bytes, seek_bytes)
                                      : nullptr;
     if (v.output->pb == nullptr) {
@@ -148,7 +150,7 @@ bool open_file(std::string* error)
         *error = "cannot write: " + v.path + ": out of memory";
         return false;
     }
-    if (output_is_pipe(v.file))
+    if (output_is_pipe(*v.file))
         v.output->pb->seekable = 0;  // the muxer then writes nothing it would have to come back to
     v.output->flags |= AVFMT_FLAG_CUSTOM_IO;
     return true;
@@ -485,9 +487,10 @@ void close_all()
         avformat_free_context(v.output);
         v.output = nullptr;
     }
-    if (v.file.stream != nullptr && v.file.stream != stdout)
-        std::fclose(v.file.stream);
-    v.file.stream = nullptr;
+    // Unset first: a signal handler may be looking at it.
+    OutputFile* file = v.file;
+    v.file = nullptr;
+    output_close(file);
 }
 
 }  // namespace
@@ -574,13 +577,13 @@ bool video_finish(std::string* error, std::int64_t* bytes)
     }
     if (done) {
         // A pipe has no offset to ask; the muxer counted what it wrote.
-        const off_t at = ftello(v.file.stream);
+        const off_t at = ftello(output_stream(*v.file));
         *bytes = at >= 0 ? at : avio_tell(v.output->pb);
         // The stream is closed and the file renamed into place here.
-        done = commit_output(&v.file);
-        v.file.stream = nullptr;
+        std::string reason;
+        done = output_commit(v.file, &reason);
         if (!done)
-            *error = "cannot write: " + v.path + ": " + std::strerror(errno);
+            *error = "cannot write: " + v.path + ": " + reason;
     }
     if (!done)
         video_discard();
@@ -593,12 +596,11 @@ void video_discard()
     end_encoder_thread(false);
     video_discard_file();
     close_all();
-    g_video.file = OutputFile{};
 }
 
 void video_discard_file()
 {
-    discard_output(&g_video.file);
+    output_discard(g_video.file);
 }
 
 bool video_preset_known(const std::string& name)

@@ -9,6 +9,9 @@
 // SIGINT, SIGTERM) removes the temporary folder, so a data set is either whole or absent. A run
 // holds a lock on its temporary folder while it lives, so that what a killed run left (SIGKILL,
 // a power cut) is told apart from a live run's folder and removed by a later run.
+// Its files are written straight into the temporary folder rather than as output files
+// (platform/output_file.h): the folder is what takes its name whole, the signal handler removes
+// the files by the names announced, and each file's sync is one of the calls a test records.
 
 // The calls that put a staged set on disk, apart so that a test can record their order.
 struct StagingCalls {

@@ -5,9 +5,24 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "platform/output_file.h"
+
+struct OutputFile {
+    std::FILE* stream = nullptr;
+    int folder = -1;                    // the folder of a staged file, open for linkat, renameat, fsync
+    bool unnamed = false;               // staged as an unnamed file
+    char temporary[NAME_MAX + 1] = {};  // a name in folder to remove if the capture stops; else empty
+    char final_name[NAME_MAX + 1] = {};
+    // The file written or replaced, when one existed already: what must not be one of the inputs.
+    bool existed = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
 
 namespace {
 
@@ -105,6 +120,11 @@ bool link_into_place(int fd, int folder, const char* name, char* in_flight)
     return false;
 }
 
+namespace {
+
+void discard_output(const OutputFile* output);
+
+// A replaced file keeps its permissions. False, with errno set, when the file cannot be created.
 bool open_output(const char* path, OutputFile* output)
 {
     if (std::strcmp(path, "-") == 0) {
@@ -168,13 +188,7 @@ bool open_output(const char* path, OutputFile* output)
     return true;
 }
 
-bool output_is_pipe(const OutputFile& output)
-{
-    struct stat status;
-    return output.stream != nullptr && fstat(fileno(output.stream), &status) == 0 &&
-           (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
-}
-
+// False, with errno set, on failure; the staged file is then removed.
 bool commit_output(OutputFile* output)
 {
     if (output->folder < 0)
@@ -216,6 +230,8 @@ void discard_output(const OutputFile* output)
         unlinkat(output->folder, output->temporary, 0);
 }
 
+}  // namespace
+
 OutputFile* output_open(const char* path, std::string* reason)
 {
     auto* output = new OutputFile;
@@ -227,6 +243,13 @@ OutputFile* output_open(const char* path, std::string* reason)
 }
 
 std::FILE* output_stream(const OutputFile& output) { return output.stream; }
+
+bool output_is_pipe(const OutputFile& output)
+{
+    struct stat status;
+    return output.stream != nullptr && fstat(fileno(output.stream), &status) == 0 &&
+           (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
+}
 
 bool output_replaces(const OutputFile& output, FileIdentity* identity)
 {
@@ -248,4 +271,15 @@ void output_discard(const OutputFile* output)
 {
     if (output != nullptr)
         discard_output(output);
+}
+
+void output_close(OutputFile* output)
+{
+    if (output == nullptr)
+        return;
+    discard_output(output);
+    if (output->stream != nullptr && output->stream != stdout)
+        std::fclose(output->stream);
+    close_folder(output);
+    delete output;
 }

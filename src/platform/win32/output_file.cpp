@@ -159,6 +159,12 @@ OutputFile* output_open(const char* path, std::string* reason)
 
 std::FILE* output_stream(const OutputFile& output) { return output.stream; }
 
+bool output_is_pipe(const OutputFile& output)
+{
+    return output.stream != nullptr &&
+           GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(output.stream)))) == FILE_TYPE_PIPE;
+}
+
 bool output_replaces(const OutputFile& output, FileIdentity* identity)
 {
     if (output.existed)
@@ -202,4 +208,14 @@ void output_discard(const OutputFile* output)
 {
     if (output != nullptr && !output->temporary.empty())
         DeleteFileA(output->temporary.c_str());
+}
+
+void output_close(OutputFile* output)
+{
+    if (output == nullptr)
+        return;
+    output_discard(output);
+    if (output->stream != nullptr && output->stream != stdout)
+        std::fclose(output->stream);
+    delete output;
 }
