@@ -51,17 +51,28 @@ list(SORT folders ORDER DESCENDING)
 foreach(folder IN LISTS folders)
   string(APPEND uninstall_lines "  RMDir \"$INSTDIR\\${folder}\"\n")
 endforeach()
-set(files_nsh ${CMAKE_CURRENT_BINARY_DIR}/installed_files.nsh)
-file(CONFIGURE OUTPUT ${files_nsh} CONTENT
-  "; Made by packaging/windows/installer.cmake.\n!macro install_files\n${install_lines}!macroend\n!macro uninstall_files\n${uninstall_lines}!macroend\n")
+set(config_nsh ${CMAKE_CURRENT_BINARY_DIR}/installer_config.nsh)
+file(CONFIGURE OUTPUT ${config_nsh} CONTENT "; Made by packaging/windows/installer.cmake.
+!define VERSION \"${PROJECT_VERSION}\"
+!define VERSION4 \"${PROJECT_VERSION}.0\"
+!define PUBLISHER \"${VELMORASTIK_PUBLISHER}\"
+!define ICON \"${icon}\"
+!macro install_files
+${install_lines}!macroend
+!macro uninstall_files
+${uninstall_lines}!macroend
+")
 
 set(setup ${CMAKE_BINARY_DIR}/${setup_name})
 add_custom_command(OUTPUT ${setup}
-  COMMAND ${VELMORASTIK_MAKENSIS} -V2 -NOCD
-    -DVERSION=${PROJECT_VERSION} -DVERSION4=${PROJECT_VERSION}.0 "-DPUBLISHER=${VELMORASTIK_PUBLISHER}"
-    -DICON=${icon} -DOUT=${setup} -DFILES=${files_nsh}
+  COMMAND ${VELMORASTIK_MAKENSIS} -V2 -NOCD -DCONFIG=${config_nsh} -DOUT=${setup}
     ${CMAKE_CURRENT_SOURCE_DIR}/installer.nsi
-  DEPENDS installer.nsi ${files_nsh} ${stripped} ${readme} ${notices} ${data_set_outputs} ${icon}
+  DEPENDS installer.nsi ${config_nsh} ${stripped} ${readme} ${notices} ${data_set_outputs} ${icon}
   COMMENT "Making ${setup_name}"
   VERBATIM)
 add_custom_target(windows_installer ALL DEPENDS ${setup})
+
+# For the tests (tests/windows.cmake): what was made, and from what.
+set(VELMORASTIK_WINDOWS_RELEASE
+  "ZIP=${zip};SETUP=${setup};RELEASE=${staging}/${folder_name};ICON=${icon};INSTALLER_NSI=${CMAKE_CURRENT_SOURCE_DIR}/installer.nsi;INSTALLER_CONFIG=${config_nsh};MAPS=${CMAKE_CURRENT_BINARY_DIR}/velmorastik.map,${CMAKE_CURRENT_BINARY_DIR}/velmorastik-capture.map"
+  CACHE INTERNAL "The Windows release's files, for the tests")

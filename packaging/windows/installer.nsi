@@ -1,19 +1,26 @@
 ; The installer, for the current user alone (no administrator rights): the programs, the DLL, the
 ; data set, README.txt and NOTICES.txt under %LOCALAPPDATA%\Programs\velmorastik, two Start-menu
 ; entries, and an uninstaller registered under "Apps" that removes exactly what was installed.
-; Both run silently with /S. Made by installer.cmake, which defines VERSION, VERSION4, PUBLISHER,
-; ICON, OUT and FILES (installed_files.nsh: the install_files and uninstall_files macros).
+; Both run silently with /S. Made by installer.cmake, which defines CONFIG (installer_config.nsh:
+; VERSION, VERSION4, PUBLISHER, ICON, and the install_files and uninstall_files macros) and OUT.
 
+!include "${CONFIG}"
 Unicode true
-; 64-bit: a 32-bit installer under a 64-bit-only Wine runs, exits 0 and installs nothing.
-Target amd64-unicode
-SetCompressor /SOLID lzma
+; 64-bit: a 32-bit installer under a 64-bit-only Wine runs, exits 0 and installs nothing (the
+; tests make one on purpose, with TARGET).
+!ifndef TARGET
+  !define TARGET amd64-unicode
+!endif
+Target ${TARGET}
+!ifndef COMPRESSOR
+  !define COMPRESSOR "/SOLID lzma"
+!endif
+SetCompressor ${COMPRESSOR}
 RequestExecutionLevel user
 ManifestDPIAware true
 
 !define KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\velmorastik"
 !define MENU "$SMPROGRAMS\velmorastik"
-!include "${FILES}"
 
 Name "velmorastik ${VERSION}"
 OutFile "${OUT}"
