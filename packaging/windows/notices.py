@@ -126,7 +126,6 @@ def main():
     args = parser.parse_args()
 
     deps = [os.path.realpath(d) for d in args.deps]
-    # A deps folder may sit inside the build folder; its files are not ours.
     own = [os.path.realpath(o) for o in args.own]
     known = {}
     for d in deps:
@@ -153,6 +152,7 @@ def main():
         if path in known:
             origin = known[path]
         elif any(inside(path, o) for o in own) and not any(inside(path, d) for d in deps):
+            # Built here; a deps folder inside the build folder is not ours.
             continue
         else:
             origin = debian_package(path)
