@@ -11,7 +11,8 @@ set_target_properties(MPG123::MPG123 PROPERTIES
   IMPORTED_IMPLIB ${MPG123_IMPORT_LIBRARY}
   IMPORTED_LOCATION ${MPG123_DLL}
   INTERFACE_INCLUDE_DIRECTORIES ${MPG123_INCLUDE_DIR})
-configure_file(${MPG123_DLL} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/libmpg123-0.dll COPYONLY)
+get_filename_component(mpg123_dll_name ${MPG123_DLL} NAME)
+configure_file(${MPG123_DLL} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${mpg123_dll_name} COPYONLY)
 
 # The programs' icon and version (packaging/windows/program.rc.in).
 enable_language(RC)

@@ -120,8 +120,17 @@ if(VELMORASTIK_WINDOWS_RELEASE)
       ENVIRONMENT "${release_env};PYTHONDONTWRITEBYTECODE=1;LINK_DIR=${CMAKE_BINARY_DIR};BUILD_DIR=${CMAKE_BINARY_DIR};OBJDUMP=${CMAKE_OBJDUMP};SYSTEM_IMPORTS=/usr/${mingw_triple}/lib;DATA_SET_TABLE=${PROJECT_SOURCE_DIR}/src/show/data_set.txt")
   endforeach()
 
+  # The whole show's digest test, for the installed capture: cmd runs the test's command, and finds
+  # the program in the folder the test starts in, the install folder.
+  add_executable(velmorastik-installed-digest-test e2e/show_digest_test.cpp)
+  target_link_libraries(velmorastik-installed-digest-test PRIVATE velmorastik_test_support GTest::gtest GTest::gtest_main)
+  target_compile_definitions(velmorastik-installed-digest-test PRIVATE
+    VELMORASTIK_DEMO_DATA="${VELMORASTIK_NATIVE_DEMO_DATA}"
+    VELMORASTIK_MAKE_SETS="${CMAKE_CURRENT_SOURCE_DIR}/demo_data/make_sets.sh"
+    VELMORASTIK_CAPTURE="velmorastik-capture.exe")
+
   set(install_test ${CMAKE_CURRENT_SOURCE_DIR}/packaging/windows/install_test.sh)
-  set(install_env "${release_env};DATA_SET=${VELMORASTIK_BUILD_DATA_SET};WINEPREFIX=${CMAKE_BINARY_DIR}/wine-install;PYTHON=/usr/bin/python3")
+  set(install_env "${release_env};DIGEST_TEST=$<TARGET_FILE:velmorastik-installed-digest-test>;WINEPREFIX=${CMAKE_BINARY_DIR}/wine-install;PYTHON=/usr/bin/python3")
   foreach(step prefix remove nothing install uninstall)
     add_test(NAME windows_install_${step} COMMAND ${install_test} ${step})
     set_tests_properties(windows_install_${step} PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "${install_env}"
@@ -132,6 +141,6 @@ if(VELMORASTIK_WINDOWS_RELEASE)
   # In this order, in the one prefix: the failed install first, then the real one and its undoing.
   set_tests_properties(windows_install_nothing PROPERTIES FIXTURES_REQUIRED windows_install)
   set_tests_properties(windows_install_install PROPERTIES FIXTURES_REQUIRED windows_install
-    FIXTURES_SETUP windows_installed DEPENDS windows_install_nothing)
+    FIXTURES_SETUP windows_installed DEPENDS windows_install_nothing TIMEOUT ${velmorastik_show_test_timeout})
   set_tests_properties(windows_install_uninstall PROPERTIES FIXTURES_REQUIRED "windows_install;windows_installed")
 endif()

@@ -4,13 +4,14 @@
 #   install_test.sh nothing     a 32-bit build of the installer, which this 64-bit Wine runs and
 #                               ends with status 0 having installed nothing: the checks must fail
 #   install_test.sh install     installs: every file of the release in place, byte for byte, the
-#                               Start-menu shortcuts, the "Apps" entry; the installed programs run
-#                               from there and the capture's frames are the build's
+#                               Start-menu shortcuts, the "Apps" entry; the installed show starts
+#                               with its DLL, and the installed capture gives the whole show's digest
 #   install_test.sh uninstall   uninstalls: nothing of ours is left, and what the user added stays
 #   install_test.sh remove      ends the prefix's programs and removes it (the fixture's end)
 # The environment gives WINEPREFIX, SETUP (the installer), INSTALLER_NSI and INSTALLER_CONFIG (to
-# make the 32-bit one), RELEASE (the zip's folder, what must be installed), BIN (the build's programs),
-# DATA_SET (the build's set, holding data/), VERSION and PYTHON (one with pefile).
+# make the 32-bit one), RELEASE (the zip's folder, what must be installed), DIGEST_TEST (the whole
+# show's digest test, built to run the velmorastik-capture.exe of the folder it starts in),
+# VERSION and PYTHON (one with pefile).
 set -euo pipefail
 
 skip() { echo "SKIPPED: $*"; exit 77; }
@@ -114,16 +115,13 @@ install)
   # The show finds its DLL beside it (the Windows loader ends it before main otherwise).
   wine "$install_dir/velmorastik.exe" --version >"$work/version.log" 2>&1 ||
     fail "the installed velmorastik.exe --version failed: $(cat "$work/version.log")"
-  # The installed capture, with the installed data set, draws the build's frames: the intro, both
-  # sets, the effect and the fades (the whole show's digest holds the build's programs to theirs).
-  frames=0,1,300,1500-1502,2500,4000,5200,6000,7066
-  (cd "$install_dir" && wine ./velmorastik-capture.exe --raw 'C:\users\'"$(id -un)"'\installed.raw' --frames $frames) \
-    >/dev/null 2>"$work/installed.log" || fail "the installed capture failed: $(cat "$work/installed.log")"
-  wine "$BIN/velmorastik-capture.exe" -C "$DATA_SET" --raw "$work/build.raw" --frames $frames \
-    >/dev/null 2>"$work/build.log" || fail "the build's capture failed: $(cat "$work/build.log")"
-  [ "$(stat -c %s "$work/build.raw")" = $((11 * 1228800)) ] || fail "the build's capture wrote $(stat -c %s "$work/build.raw") bytes, not 11 frames"
-  cmp -s "$work/build.raw" "$user_dir/installed.raw" || fail "the installed capture's frames differ from the build's"
-  rm -f "$user_dir/installed.raw"
+  # The installed capture, started in the install folder (where cmd, which runs the test's
+  # command, finds it first) and playing the installed data set, gives the whole show's digest.
+  mkdir "$work/sets"
+  ln -s "$install_dir" "$work/sets/first"
+  (cd "$install_dir" && VELMORASTIK_DEMO_DATA_SETS=$(winepath -w "$work/sets") wine "$DIGEST_TEST") \
+    >"$work/digest.log" 2>&1 || fail "the installed capture's whole show: $(tail -n 20 "$work/digest.log")"
+  grep -q '^\[  PASSED  \] 1 test' "$work/digest.log" || fail "the digest test ran no test: $(cat "$work/digest.log")"
   ;;
 
 uninstall)
