@@ -1,5 +1,6 @@
 # Cross-building for 64-bit Windows with Debian's mingw-w64 (the POSIX thread model, for
-# std::thread), every program linked statically so that it needs only Windows' own DLLs.
+# std::thread), every program linked statically so that it needs only Windows' own DLLs and
+# libmpg123's, shipped beside it (cmake/windows.cmake).
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 # VELMORASTIK_WINDOWS_DEPS is the folder scripts/windows-deps fills with the Windows builds of
 # libjpeg-turbo and libmpg123 (default: deps/ in the build folder).

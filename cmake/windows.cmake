@@ -1,14 +1,21 @@
 # What the Windows build finds and makes for itself, included by the top-level CMakeLists.txt.
 
-# libmpg123 from the deps folder, static: the Windows sound decodes the soundtrack with it.
+# libmpg123 from the deps folder, as a DLL (its licence, the LGPL, lets a user replace it): the
+# Windows sound decodes the soundtrack with it. The programs link its import library; the DLL is
+# copied beside them in bin/, where Windows looks first, for the programs and the tests alike.
 find_path(MPG123_INCLUDE_DIR mpg123.h REQUIRED)
-find_library(MPG123_LIBRARY NAMES libmpg123.a mpg123 REQUIRED)
-add_library(MPG123::MPG123 STATIC IMPORTED GLOBAL)
+find_library(MPG123_IMPORT_LIBRARY NAMES libmpg123.dll.a REQUIRED)
+find_file(MPG123_DLL libmpg123-0.dll PATHS ${VELMORASTIK_WINDOWS_DEPS}/bin NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+add_library(MPG123::MPG123 SHARED IMPORTED GLOBAL)
 set_target_properties(MPG123::MPG123 PROPERTIES
-  IMPORTED_LOCATION ${MPG123_LIBRARY}
-  INTERFACE_INCLUDE_DIRECTORIES ${MPG123_INCLUDE_DIR}
-  # What the static library itself calls, as its pkg-config file lists.
-  INTERFACE_LINK_LIBRARIES shlwapi)
+  IMPORTED_IMPLIB ${MPG123_IMPORT_LIBRARY}
+  IMPORTED_LOCATION ${MPG123_DLL}
+  INTERFACE_INCLUDE_DIRECTORIES ${MPG123_INCLUDE_DIR})
+get_filename_component(mpg123_dll_name ${MPG123_DLL} NAME)
+configure_file(${MPG123_DLL} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${mpg123_dll_name} COPYONLY)
+
+# The programs' icon and version (packaging/windows/program.rc.in).
+enable_language(RC)
 
 # The data set is drawn by the generator of a native build (scripts/windows makes one): the
 # Windows build has no LAME, and the set is the same bytes on both. The native build's own drawing

@@ -107,3 +107,42 @@ foreach(scenario platform windowed fullscreen failures soundtrack console)
 endforeach()
 # Wine's sound output breaks up on a saturated machine; the recording must not be made beside a build.
 set_tests_properties(windows_e2e_soundtrack PROPERTIES RUN_SERIAL TRUE)
+
+# The release as a user gets it (packaging/windows): read back from its files, and installed and
+# uninstalled silently in a fresh Wine prefix of its own, made once for those three (the installer
+# would find the other tests' programs and keys in a shared one).
+if(VELMORASTIK_WINDOWS_RELEASE)
+  set(release_env ${VELMORASTIK_WINDOWS_RELEASE} BIN=$<TARGET_FILE_DIR:velmorastik> VERSION=${PROJECT_VERSION})
+  # Debian's Python, which has pefile (python3-pefile), whatever python3 comes first in PATH.
+  foreach(suite ProgramResources Stripping Notices Readme)
+    add_test(NAME windows_release_${suite}
+      COMMAND /usr/bin/python3 -m unittest -v release_test.${suite}
+      WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/packaging/windows)
+    set_tests_properties(windows_release_${suite} PROPERTIES TIMEOUT ${velmorastik_test_timeout}
+      ENVIRONMENT "${release_env};PYTHONDONTWRITEBYTECODE=1;LINK_DIR=${CMAKE_BINARY_DIR};BUILD_DIR=${CMAKE_BINARY_DIR};OBJDUMP=${CMAKE_OBJDUMP};SYSTEM_IMPORTS=/usr/${mingw_triple}/lib;DATA_SET_TABLE=${PROJECT_SOURCE_DIR}/src/show/data_set.txt")
+  endforeach()
+
+  # The whole show's digest test, for the installed capture: cmd runs the test's command, and finds
+  # the program in the folder the test starts in, the install folder.
+  add_executable(velmorastik-installed-digest-test e2e/show_digest_test.cpp)
+  target_link_libraries(velmorastik-installed-digest-test PRIVATE velmorastik_test_support GTest::gtest GTest::gtest_main)
+  target_compile_definitions(velmorastik-installed-digest-test PRIVATE
+    VELMORASTIK_DEMO_DATA="${VELMORASTIK_NATIVE_DEMO_DATA}"
+    VELMORASTIK_MAKE_SETS="${CMAKE_CURRENT_SOURCE_DIR}/demo_data/make_sets.sh"
+    VELMORASTIK_CAPTURE="velmorastik-capture.exe")
+
+  set(install_test ${CMAKE_CURRENT_SOURCE_DIR}/packaging/windows/install_test.sh)
+  set(install_env "${release_env};DIGEST_TEST=$<TARGET_FILE:velmorastik-installed-digest-test>;WINEPREFIX=${CMAKE_BINARY_DIR}/wine-install;PYTHON=/usr/bin/python3")
+  foreach(step prefix remove nothing install uninstall)
+    add_test(NAME windows_install_${step} COMMAND ${install_test} ${step})
+    set_tests_properties(windows_install_${step} PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "${install_env}"
+      TIMEOUT ${velmorastik_test_timeout})
+  endforeach()
+  set_tests_properties(windows_install_prefix PROPERTIES FIXTURES_SETUP windows_install TIMEOUT ${velmorastik_tool_test_timeout})
+  set_tests_properties(windows_install_remove PROPERTIES FIXTURES_CLEANUP windows_install)
+  # In this order, in the one prefix: the failed install first, then the real one and its undoing.
+  set_tests_properties(windows_install_nothing PROPERTIES FIXTURES_REQUIRED windows_install)
+  set_tests_properties(windows_install_install PROPERTIES FIXTURES_REQUIRED windows_install
+    FIXTURES_SETUP windows_installed DEPENDS windows_install_nothing TIMEOUT ${velmorastik_show_test_timeout})
+  set_tests_properties(windows_install_uninstall PROPERTIES FIXTURES_REQUIRED "windows_install;windows_installed")
+endif()

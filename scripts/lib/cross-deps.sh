@@ -5,7 +5,10 @@
 # and fail first.
 #   cross_deps STAMP_WORDS PACKAGE...   builds PACKAGE... through build_PACKAGE TREE (dashes as
 #                                       underscores) unless $deps/stamp already says
-#                                       "PACKAGE VERSION... STAMP_WORDS"
+#                                       "PACKAGE VERSION... STAMP_WORDS"; leaves in
+#                                       $deps/notices/PACKAGE/ its version, Debian's copyright
+#                                       file and the files under $deps/lib and $deps/bin it made,
+#                                       from which the release's notices are written
 #   jpeg_static TREE LAUNCHER OPTION... libjpeg-turbo's static library and headers into $deps,
 #                                       configured by `LAUNCHER cmake` with OPTION... added
 
@@ -43,11 +46,23 @@ cross_deps() {
   for package in "$@"; do
     tree=$(unpack "$package" "${version[$package]}" "${digest[$package]}")
     say "building $package"
+    local before
+    before=$(deps_files)
     "build_${package//-/_}" "$tree"
+    mkdir -p "$deps/notices/$package"
+    echo "${version[$package]}" >"$deps/notices/$package/version"
+    cp "$tree/debian/copyright" "$deps/notices/$package/copyright"
+    comm -13 <(echo "$before") <(deps_files) >"$deps/notices/$package/files"
   done
   echo "$stamp_text" >"$deps/stamp"
   rm -rf "$work"
   say "done: $deps"
+}
+
+# The libraries and DLLs installed so far, one path under $deps a line, sorted.
+deps_files() {
+  [ -d "$deps" ] || return 0
+  (cd "$deps" && { find lib bin -type f 2>/dev/null || true; } | LC_ALL=C sort)
 }
 
 jpeg_static() {
