@@ -12,7 +12,8 @@ The list comes from what was linked, never from a list kept by hand:
   LIBRARY            a file that was linked (an archive, an object, a DLL)
   --map LINK_MAP     a linker map (-Wl,-Map): every archive a member was taken from, and every
                      object loaded; its relative paths are from --link-dir (default: here)
-  --trace TRACE      what a link's -Wl,--trace printed: every object and archive member it loaded
+  --trace TRACE      what a link's -Wl,--trace printed: every object and archive member it loaded;
+                     its relative paths are from --link-dir too
   --bundle METAFILE  esbuild's --metafile: the npm packages whose files went into the bundle, each
                      with its version and licence text from its folder under --node-modules
   --pe PROGRAM       the DLLs a Windows program imports (OBJDUMP -p); a DLL whose import library
@@ -107,8 +108,9 @@ def map_inputs(link_map, link_dir):
     return inputs
 
 
-def trace_inputs(trace):
-    """The archives and objects a link's --trace names: "ARCHIVE(MEMBER)" or a plain path."""
+def trace_inputs(trace, link_dir):
+    """The archives and objects a link's --trace names: "ARCHIVE(MEMBER)" or a plain path;
+    relative paths are the linker's, from link_dir."""
     inputs = set()
     with open(trace, errors="replace") as f:
         for line in f:
@@ -116,7 +118,7 @@ def trace_inputs(trace):
             if not line:
                 continue
             member = re.match(r"(.+?\.a)\(.*\)$", line)
-            inputs.add(os.path.realpath(member.group(1) if member else line))
+            inputs.add(os.path.realpath(os.path.join(link_dir, member.group(1) if member else line)))
     return inputs
 
 
@@ -202,7 +204,7 @@ def main():
     for link_map in args.map:
         linked |= map_inputs(link_map, args.link_dir)
     for trace in args.trace:
-        linked |= trace_inputs(trace)
+        linked |= trace_inputs(trace, args.link_dir)
     for program in args.pe:
         for dll in imported_dlls(program, args.objdump):
             if dll.lower() in by_name:
