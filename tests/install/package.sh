@@ -33,6 +33,32 @@ for file in usr/games/velmorastik usr/bin/velmorastik-capture usr/bin/velmorasti
   grep -qx "./$file" "$work/contents.txt" || fail "the package lacks /$file"
 done
 
+# The copyright file names, by Debian source package, every library the programs load (the
+# Depends field) and anything third-party linked into them statically (their linker maps, read by
+# the notices writer, which refuses a linked file it cannot place).
+copyright=$work/copyright
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/velmorastik/copyright >"$copyright" ||
+  fail "cannot read the package's copyright file"
+named() { grep -qF "($1)" "$copyright"; }
+map_args=()
+for program in velmorastik velmorastik-capture velmorastik-demo-data velmorastik-import; do
+  map=$BUILD/link-maps/$program.map
+  [ -f "$map" ] || fail "no linker map $map"
+  map_args+=(--map "$map")
+done
+static=$(python3 "$(dirname "$0")/../../packaging/windows/notices.py" --names --own "$BUILD" --link-dir "$BUILD" \
+  "${map_args[@]}" 2>&1) || fail "the programs' static inputs: $static"
+# The maps are read: every program starts with the C library's start-up files.
+[[ $'\n'$static$'\n' == *$'\n'glibc$'\n'* ]] || fail "no start-up files of glibc in the linker maps: $static"
+for source in $static; do
+  named "$source" || fail "$source is linked statically into the programs, but the copyright file does not name it"
+done
+for binary in $(dpkg-deb -f "$deb" Depends | sed 's/([^)]*)//g; s/|[^,]*//g; s/,/ /g'); do
+  source=$(dpkg-query -W -f='${source:Package}' "$binary") || fail "$binary: not installed here"
+  named "$source" || fail "the programs use $binary, but the copyright file does not name its source $source"
+done
+echo "package: the copyright file names $(wc -w <<<"$static") statically linked and every used library's source"
+
 lintian --fail-on error "$deb" >"$work/lintian.txt" 2>&1 || fail "lintian reports errors: $(cat "$work/lintian.txt")"
 sed 's/^/lintian: /' "$work/lintian.txt"
 

@@ -73,6 +73,10 @@ if(VELMORASTIK_NODE)
   # The maker's header and resampling rules, without a browser.
   add_test(NAME web_maker_rules COMMAND ${VELMORASTIK_NODE} --test ${CMAKE_CURRENT_LIST_DIR}/maker_unit_test.mjs)
   set_tests_properties(web_maker_rules PROPERTIES TIMEOUT 60)
+  # The site's NOTICES.txt against the maker's bundle and the programs' links, and the pages' links to it.
+  add_test(NAME web_site_notices COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/notices_test.mjs)
+  set_tests_properties(web_site_notices PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60
+    ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};BUILD=${CMAKE_BINARY_DIR};NODE_MODULES=${PROJECT_SOURCE_DIR}/node_modules")
 endif()
 
 # The page's maker's soundtrack in Chromium against the native import on the same music
