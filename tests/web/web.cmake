@@ -92,3 +92,17 @@ if(VELMORASTIK_NODE)
       ENVIRONMENT "MAKER_MODULE=${CMAKE_BINARY_DIR}/bin;NATIVE_IMPORT=${VELMORASTIK_NATIVE_BIN}/velmorastik-import")
   endforeach()
 endif()
+
+# The maker's video (tests/web/video_test.mjs): the whole show exported at 30 fps, probed and its
+# frames hashed against the native capture's; Cancel.
+if(VELMORASTIK_NODE)
+  foreach(scenario whole_show cancel)
+    add_test(NAME web_video_${scenario} COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/video_test.mjs ${scenario})
+    set_tests_properties(web_video_${scenario} PROPERTIES
+      SKIP_RETURN_CODE 77
+      # The show encoded in the page and captured natively: a minute or two.
+      TIMEOUT 400
+      RESOURCE_LOCK chromium
+      ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_SHOW_FRAMES=${VELMORASTIK_NATIVE_BIN}/velmorastik-show-frames")
+  endforeach()
+endif()

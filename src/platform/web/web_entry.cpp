@@ -32,6 +32,14 @@ extern "C" EMSCRIPTEN_KEEPALIVE int web_show(int windowed, int virtual_fps, int 
     std::exit(status);
 }
 
+// The maker's video: the whole show in virtual time at virtual_fps, every frame handed to the
+// page's Module.on_video_frame (which may stop it), without a window.
+extern "C" EMSCRIPTEN_KEEPALIVE int web_export_video(int virtual_fps)
+{
+    g_web.hand_frames = true;
+    return web_show(1, virtual_fps, 0);
+}
+
 extern "C" EMSCRIPTEN_KEEPALIVE void web_publish_hashes() { web_publish_frame_hashes(); }
 
 // For the browser's performance figures: frames presented so far.

@@ -17,6 +17,9 @@ struct WebState {
     // canvas for the tests to read back; the stop arrives as a quit request.
     std::uint64_t frame_limit = 0;
     bool quit_requested = false;
+    // The maker's video: test mode hands every frame to the page's Module.on_video_frame, which
+    // encodes it, and waits for it, so that the encoder's queue stays short.
+    bool hand_frames = false;
     // Test mode's record: the hash of every presented frame, in order.
     std::vector<std::uint64_t> frame_hashes;
 };

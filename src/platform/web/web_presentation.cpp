@@ -51,6 +51,13 @@ EM_JS(void, web_put_frame, (const std::uint8_t* rgba, int width, int height), {
     Module["web_context"].putImageData(view, 0, 0);
 });
 
+// The frame as it is in memory (B, G, R, x words), for the page to copy before it returns; true
+// when the page wants no more frames.
+EM_ASYNC_JS(int, web_hand_frame, (const std::uint32_t* bgrx, int width, int height, double index), {
+    const bytes = HEAPU8.subarray(bgrx, bgrx + width * height * 4);
+    return (await Module["on_video_frame"](bytes, index)) ? 1 : 0;
+});
+
 EM_ASYNC_JS(void, web_await_animation_frame, (), {
     await new Promise(resolve => requestAnimationFrame(resolve));
 });
@@ -78,7 +85,11 @@ PresentResult show_back(PresentDevice* device)
     if (g_web.virtual_fps != 0) {
         g_web.frame_hashes.push_back(fnv1a_64(device->back_pixels.get(), k_frame_bytes));
         ++g_web.frames;
-        if (g_web.frames == g_web.frame_limit) {
+        if (g_web.hand_frames) {
+            if (web_hand_frame(device->back_pixels.get(), k_canvas_width, k_canvas_height,
+                               static_cast<double>(g_web.frames - 1)) != 0)
+                g_web.quit_requested = true;
+        } else if (g_web.frames == g_web.frame_limit) {
             put_on_canvas(device);
             g_web.quit_requested = true;
         } else if (g_web.frames % k_frames_between_yields == 0) {

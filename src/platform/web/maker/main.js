@@ -1,10 +1,11 @@
 // The maker's page: its controls, the pictures as thumbnails in the show's order (reordered by
 // dragging or by keys), the notes, Play and the data set's download; and window.velmorastikMaker,
 // which the controls use too, for tests and people who script the page.
-import { Maker, k_frame_width, k_frame_height, k_places, reason_of } from './maker.js';
+import { Maker, k_frame_width, k_frame_height, k_places, k_soundtrack_path, reason_of } from './maker.js';
 import { fill_places, place_label } from './places.js';
 import { program_bytes, show_frame_count } from './show_module.js';
 import { zip_data_set } from './data_set_zip.js';
+import { export_video, video_format } from './video_export.js';
 
 const k_fps = 60;
 const element = (id) => document.getElementById(id);
@@ -145,6 +146,7 @@ function render_pictures(focus_id = null) {
   const empty = count === 0;
   element('play-button').disabled = empty;
   element('download-set').disabled = empty;
+  element('download-video').disabled = empty || g_video !== null;
 }
 
 function move(from, to) {
@@ -210,7 +212,7 @@ async function make({ pictures = [], music = null, texture = null, fit = 'contai
 async function made_set() {
   if (!g_made) {
     const set = await maker.make_set();
-    g_made = { files: set.files, notes: [...g_notes, ...set.notes] };
+    g_made = { files: set.files, notes: [...g_notes, ...set.notes], pcm: set.pcm };
   }
   return g_made;
 }
@@ -239,7 +241,22 @@ async function exportDataSet() {
   return new Blob([zip_data_set(files)], { type: 'application/zip' });
 }
 
-window.velmorastikMaker = { make, play, exportDataSet };
+// The show as a video at fps (30 or 60) frames a second; onProgress({ fraction, frames,
+// frame_count, seconds_left }) as it goes; signal (an AbortSignal) cancels it, which rejects with
+// an AbortError and leaves no video.
+async function exportVideo({ fps = 30, onProgress = () => {}, signal = null } = {}) {
+  if (fps !== 30 && fps !== 60) throw new Error(`fps is 30 or 60, not ${fps}`);
+  await g_ready;
+  const { files, notes, pcm } = await serially(made_set);
+  show_notes(notes);
+  const made = await export_video({ files, pcm, soundtrack_path: k_soundtrack_path, fps,
+    frame_count: await show_frame_count(fps), program: await program_bytes(), on_progress: onProgress, signal });
+  // For the tests: every frame's hash as it went to the encoder.
+  window.makerVideoFrameHashes = made.hashes;
+  return made.blob;
+}
+
+window.velmorastikMaker = { make, play, exportDataSet, exportVideo };
 
 // The page's controls.
 element('picture-input').addEventListener('change', (event) => {
@@ -314,6 +331,58 @@ element('download-set').addEventListener('click', async () => {
     show_error(error);
   }
 });
+// The video's control: its progress, the time left and Cancel.
+let g_video = null;  // the AbortController of the export under way
+function minutes_text(seconds) {
+  const s = Math.max(0, Math.round(seconds));
+  return `${Math.floor(s / 60)}:${String(s % 60).padStart(2, '0')}`;
+}
+element('download-video').addEventListener('click', async () => {
+  if (g_video) return;
+  g_video = new AbortController();
+  const fps = Number(element('video-fps').value);
+  const bar = element('video-progress');
+  element('download-video').disabled = true;
+  element('video-cancel').hidden = false;
+  element('video-cancel').disabled = false;
+  bar.hidden = false;
+  bar.value = 0;
+  set_status('Making the video…');
+  try {
+    const blob = await exportVideo({ fps, signal: g_video.signal, onProgress: ({ fraction, frames, frame_count, seconds_left }) => {
+      bar.value = fraction;
+      set_status(`Making the video: frame ${frames} of ${frame_count}` +
+        (seconds_left !== null ? `, about ${minutes_text(seconds_left)} left` : ''));
+    } });
+    const extension = blob.type === 'video/webm' ? 'webm' : 'mp4';
+    const link = Object.assign(document.createElement('a'), { href: URL.createObjectURL(blob), download: `velmorastik.${extension}` });
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+    set_status(`The video is downloaded (${(blob.size / 1048576).toFixed(1)} MB).`);
+  } catch (error) {
+    if (error.name === 'AbortError') set_status('The video was cancelled.');
+    else show_error(error);
+  } finally {
+    g_video = null;
+    bar.hidden = true;
+    element('video-cancel').hidden = true;
+    element('download-video').disabled = maker.pictures.length === 0;
+  }
+});
+element('video-cancel').addEventListener('click', () => {
+  if (!g_video) return;
+  g_video.abort();
+  element('video-cancel').disabled = true;
+  set_status('Cancelling the video…');
+});
+video_format().then((format) => { element('video-format').textContent = format.label; },
+  (error) => {
+    element('video-format').textContent = `none: ${reason_of(error)}`;
+    element('download-video').hidden = true;
+  });
+
 document.addEventListener('show-ended', () => { element('back-button').hidden = false; });
 element('back-button').addEventListener('click', () => {
   element('stage').hidden = true;

@@ -78,7 +78,8 @@ export class Maker {
     return place_notes(this.pictures.map((p) => p.name), k_places.length);
   }
 
-  // The data set: { files: path under data/ -> bytes, notes }. Throws when there is no picture.
+  // The data set: { files: path under data/ -> bytes, notes, pcm (the soundtrack's samples when
+  // the music is the person's, for the video; else null) }. Throws when there is no picture.
   async make_set() {
     if (this.pictures.length === 0) throw new Error('Choose at least one picture first.');
     const notes = this.order_notes();
@@ -102,6 +103,7 @@ export class Maker {
     }
 
     files[k_soundtrack_path] = this.defaults.soundtrack;
+    let pcm = null;
     if (this.music) {
       const name = this.music.name || 'music';
       this.on_progress(`Making the soundtrack from ${name}`);
@@ -113,13 +115,14 @@ export class Maker {
           on_progress: (fraction) => this.on_progress(`Making the soundtrack from ${name}: ${Math.round(fraction * 100)}%`),
         });
         files[k_soundtrack_path] = made.mp3;
+        pcm = made.pcm;
         notes.push(...made.notes);
       } catch (error) {
         notes.push(`${name}: ${reason_of(error)}: the default soundtrack kept`);
       }
     }
     this.on_progress('');
-    return { files, notes };
+    return { files, notes, pcm };
   }
 }
 

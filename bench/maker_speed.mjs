@@ -1,0 +1,35 @@
+// The page's half of bench/maker_speed.sh: node bench/maker_speed.mjs SITE PHOTO...
+// Prints "fit S" (the median over three runs of make() with the photos) and "video S" (of
+// exportVideo at 30 fps), in seconds, and each run's times.
+import { Browser } from '../tests/web/browser.mjs';
+import { serve } from '../tests/web/serve.mjs';
+
+const [site, ...photos] = process.argv.slice(2);
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+const server = await serve(site);
+const browser = await Browser.launch();
+try {
+  const page = await browser.new_page();
+  await page.goto(`${server.url}maker.html`);
+  await page.wait_for('window.makerReady === true', 60, 'the maker ready');
+  await page.eval(`document.body.append(Object.assign(document.createElement('input'), { type: 'file', id: 'bench', multiple: true, hidden: true }))`);
+  const { result } = await page.send('Runtime.evaluate', { expression: `document.getElementById('bench')` });
+  await page.send('DOM.setFileInputFiles', { files: photos, objectId: result.objectId });
+  const fits = [];
+  const videos = [];
+  for (let run = 0; run < 3; run++) {
+    fits.push(await page.eval(`(async () => { const t = performance.now();
+      await velmorastikMaker.make({ pictures: [...document.getElementById('bench').files] });
+      return (performance.now() - t) / 1000; })()`));
+  }
+  for (let run = 0; run < 3; run++) {
+    videos.push(await page.eval(`(async () => { const t = performance.now();
+      const blob = await velmorastikMaker.exportVideo({ fps: 30 });
+      return (performance.now() - t) / 1000; })()`));
+  }
+  console.log(`fit ${median(fits).toFixed(3)} (runs ${fits.map((t) => t.toFixed(2)).join(' ')})`);
+  console.log(`video ${median(videos).toFixed(3)} (runs ${videos.map((t) => t.toFixed(2)).join(' ')})`);
+} finally {
+  await browser.close();
+  await server.close();
+}

@@ -1,0 +1,160 @@
+// The show as a video file, made in the page: a module of the show of its own plays the set in
+// virtual time at the chosen rate, as velmorastik-capture does, and hands each frame as it is drawn
+// to WebCodecs through mediabunny; the encoder's queue holds the show back, so that only a few
+// frames are ever in memory. H.264 in MP4 where the browser encodes it, VP9 in WebM otherwise; the
+// soundtrack as Opus, cut or padded with silence to the show's length.
+import {
+  Output, Mp4OutputFormat, WebMOutputFormat, BufferTarget, VideoSampleSource, VideoSample,
+  AudioBufferSource, canEncodeVideo, canEncodeAudio,
+} from 'mediabunny';
+
+const k_width = 640;
+const k_height = 480;
+const k_video_bitrate = 4_000_000;
+const k_audio_bitrate = 160_000;
+// Opus codes at 48 kHz whatever it is given.
+const k_audio_rate = 48000;
+
+export class ExportCancelled extends Error {
+  constructor() {
+    super('The video export was cancelled.');
+    this.name = 'AbortError';
+  }
+}
+
+// The first of the containers and codecs the browser encodes: { container, video, audio, mime,
+// extension, label } for the page to name.
+export async function video_format() {
+  const size = { width: k_width, height: k_height, bitrate: k_video_bitrate };
+  const opus = await canEncodeAudio('opus', { numberOfChannels: 2, sampleRate: k_audio_rate, bitrate: k_audio_bitrate });
+  if (!opus) throw new Error('this browser cannot encode Opus sound, so it cannot make the video');
+  if (await canEncodeVideo('avc', size)) {
+    return { format: () => new Mp4OutputFormat({ fastStart: 'in-memory' }), video: 'avc', mime: 'video/mp4',
+      extension: 'mp4', label: 'MP4 (H.264 video, Opus sound)' };
+  }
+  if (await canEncodeVideo('vp9', size)) {
+    return { format: () => new WebMOutputFormat(), video: 'vp9', mime: 'video/webm',
+      extension: 'webm', label: 'WebM (VP9 video, Opus sound)' };
+  }
+  throw new Error('this browser cannot encode H.264 or VP9 video, so it cannot make the video');
+}
+
+// The soundtrack over exactly seconds at 48 kHz stereo: music shorter than the show is followed by
+// silence, as the show plays it; longer is cut where the show ends. pcm: interleaved 16-bit stereo
+// at 44.1 kHz (the maker's own soundtrack), or null to decode mp3 (the default set's).
+async function soundtrack_buffer(pcm, mp3, seconds) {
+  let source;
+  if (pcm) {
+    const frames = pcm.length / 2;
+    source = new AudioBuffer({ numberOfChannels: 2, length: Math.max(1, frames), sampleRate: 44100 });
+    const left = source.getChannelData(0);
+    const right = source.getChannelData(1);
+    for (let i = 0; i < frames; i++) {
+      left[i] = pcm[2 * i] / 32768;
+      right[i] = pcm[2 * i + 1] / 32768;
+    }
+  } else {
+    // decodeAudioData takes the bytes over: it is given a copy.
+    source = await new OfflineAudioContext(2, 1, k_audio_rate).decodeAudioData(mp3.slice().buffer);
+  }
+  const length = Math.round(seconds * k_audio_rate);
+  const context = new OfflineAudioContext(2, length, k_audio_rate);
+  const node = new AudioBufferSourceNode(context, { buffer: source });
+  node.connect(context.destination);
+  node.start(0);
+  return context.startRendering();
+}
+
+// files: path under data/ -> bytes (the set); pcm: the maker's soundtrack's samples or null;
+// soundtrack_path: where files holds the MP3; frame_count: the show's frames at fps; program:
+// velmorastik.wasm's bytes. Resolves to { blob, hashes (every frame's FNV-1a as the test mode
+// records it), format }; rejects with ExportCancelled once signal aborts.
+export async function export_video({ files, pcm, soundtrack_path, fps, frame_count, program, on_progress = () => {},
+  signal = null }) {
+  const format = await video_format();
+  const seconds = frame_count / fps;
+  const started = performance.now();
+  const cancelled = () => signal && signal.aborted;
+
+  const output = new Output({ format: format.format(), target: new BufferTarget() });
+  const video = new VideoSampleSource({ codec: format.video, bitrate: k_video_bitrate, keyFrameInterval: 2 });
+  const audio = new AudioBufferSource({ codec: 'opus', bitrate: k_audio_bitrate });
+  output.addVideoTrack(video, { frameRate: fps });
+  output.addAudioTrack(audio);
+  await output.start();
+  try {
+    await audio.add(await soundtrack_buffer(pcm, pcm ? null : files[soundtrack_path], seconds));
+    audio.close();
+
+    let hashes = null;
+    let message = null;
+    let frames = 0;
+    let failure = null;
+    let resolve_instance;
+    const instance_ready = new Promise((resolve) => { resolve_instance = resolve; });
+    const ended = new Promise((resolve) => {
+      create_velmorastik({
+        wasmBinary: program,
+        web_keys: [],
+        web_context: null,
+        audio_context: null,
+        web_soundtrack_in_memory: true,
+        on_message: (text, caption) => { message = caption ? `${text} ${caption}` : text; },
+        on_frame_hashes: (list) => { hashes = list; },
+        print: (text) => console.log(text),
+        printErr: (text) => console.log(text),
+        preRun: [(m) => write_files(m.FS, files)],
+        on_video_frame: async (bytes, index) => {
+          if (cancelled() || failure) return true;
+          try {
+            const frame = new VideoFrame(bytes, { format: 'BGRX', codedWidth: k_width, codedHeight: k_height,
+              timestamp: Math.round(index * 1e6 / fps), duration: Math.round(1e6 / fps) });
+            const sample = new VideoSample(frame);
+            await video.add(sample);
+            sample.close();
+          } catch (error) {
+            failure = error;
+            return true;
+          }
+          frames = index + 1;
+          const elapsed = (performance.now() - started) / 1000;
+          on_progress({ fraction: frames / frame_count, frames, frame_count,
+            seconds_left: frames > 0 ? elapsed * (frame_count - frames) / frames : null });
+          return false;
+        },
+        quit: (status, thrown) => {
+          setTimeout(() => { instance_ready.then((m) => { m.ccall('web_publish_hashes', null, [], []); resolve(status); }); });
+          throw thrown;
+        },
+      }).then((m) => {
+        resolve_instance(m);
+        try {
+          m.ccall('web_export_video', 'number', ['number'], [fps], { async: true }).catch(() => {});
+        } catch (error) { /* the end comes through quit */ }
+      }, (error) => { failure = error; resolve(2); });
+    });
+    const status = await ended;
+    if (cancelled()) throw new ExportCancelled();
+    if (failure) throw failure;
+    if (status !== 1 && status !== 0) throw new Error(`the show could not be played: ${message || `status ${status}`}`);
+    if (frames !== frame_count) throw new Error(`the show gave ${frames} frames, not the ${frame_count} of its timeline`);
+    video.close();
+    await output.finalize();
+    return { blob: new Blob([output.target.buffer], { type: format.mime }), hashes, format };
+  } catch (error) {
+    if (output.state !== 'finalized') await output.cancel().catch(() => {});
+    throw error;
+  }
+}
+
+function write_files(fs, files) {
+  for (const [path, bytes] of Object.entries(files)) {
+    const parts = ('data/' + path).split('/');
+    let folder = '';
+    for (const part of parts.slice(0, -1)) {
+      folder += '/' + part;
+      try { fs.mkdir(folder); } catch (error) { /* already there */ }
+    }
+    fs.writeFile('/' + parts.join('/'), bytes);
+  }
+}

@@ -1,0 +1,179 @@
+// The maker's video in headless Chromium, one scenario a run:
+//   node video_test.mjs whole_show|cancel
+// Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture),
+// NATIVE_SHOW_FRAMES (the native velmorastik-show-frames, which hashes raw frames as the page
+// does). The pictures are made here with ImageMagick; the video is read back with ffprobe.
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { execFileSync, spawnSync } from 'node:child_process';
+import { Browser } from './browser.mjs';
+import { serve } from './serve.mjs';
+
+const site = process.env.SITE;
+const capture = process.env.NATIVE_CAPTURE;
+const show_frames = process.env.NATIVE_SHOW_FRAMES;
+
+// 30 frames a second keeps the run short: half the frames of the show's own 60.
+const k_fps = 30;
+// The audio stream's length may differ from the show's by this much (Opus codes 20 ms frames).
+const k_audio_slack_s = 0.05;
+// Bytes a page hands over per call: a video is tens of megabytes.
+const k_chunk = 4 << 20;
+
+async function open_maker(page, url, work) {
+  const file = (name) => path.join(work, name);
+  execFileSync('convert', ['-size', '800x600', 'plasma:red-blue', '-seed', '5', file('a.jpg')]);
+  execFileSync('convert', ['-size', '600x800', 'gradient:yellow-purple', file('b.png')]);
+  await page.goto(`${url}maker.html`);
+  await page.wait_for('window.makerReady === true', 60, 'the maker ready');
+  await page.eval(`(() => {
+    const input = Object.assign(document.createElement('input'), { type: 'file', id: 'test-pictures', multiple: true, hidden: true });
+    document.body.append(input);
+  })()`);
+  const { result } = await page.send('Runtime.evaluate', { expression: `document.getElementById('test-pictures')` });
+  await page.send('DOM.setFileInputFiles', { files: [file('a.jpg'), file('b.png')], objectId: result.objectId });
+  assert.deepEqual(await page.eval(`velmorastikMaker.make({ pictures: [...document.getElementById('test-pictures').files] })`),
+    ["2 pictures for the show's 12 places: reused in order"]);
+}
+
+// window[name] (a Blob) written to file, in chunks.
+async function save_blob(page, name, file) {
+  const size = await page.eval(`window.${name}.size`);
+  const fd = fs.openSync(file, 'w');
+  for (let at = 0; at < size; at += k_chunk) {
+    const base64 = await page.eval(`window.${name}.slice(${at}, ${at + k_chunk}).arrayBuffer().then((b) => {
+      const bytes = new Uint8Array(b);
+      let s = '';
+      for (let i = 0; i < bytes.length; i += 0x8000) s += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+      return btoa(s);
+    })`);
+    fs.writeSync(fd, Buffer.from(base64, 'base64'));
+  }
+  fs.closeSync(fd);
+  return size;
+}
+
+function probe(file) {
+  const run = spawnSync('ffprobe', ['-v', 'error', '-count_packets', '-show_entries',
+    'stream=codec_type,codec_name,width,height,nb_read_packets,duration:format=format_name', '-of', 'json', file],
+  { encoding: 'utf8' });
+  assert.equal(run.status, 0, `ffprobe could not read the video: ${run.stderr}`);
+  return JSON.parse(run.stdout);
+}
+
+// The native hashes of the exported set's frames at k_fps: capture | show-frames.
+function native_hashes(set) {
+  const run = spawnSync('bash', ['-o', 'pipefail', '-c', '"$1" -C "$2" --fps "$3" --raw - 2>/dev/null | "$4"',
+    'native', capture, set, String(k_fps), show_frames], { encoding: 'utf8', maxBuffer: 1 << 26 });
+  assert.equal(run.status, 0, `the native capture failed: ${run.stderr}`);
+  return run.stdout.split('\n').filter((line) => /^[0-9a-f]{16}$/.test(line));
+}
+
+// The whole show as a video: the codec the page names, every frame of the timeline and each the
+// native show's, and a soundtrack as long as the show.
+async function whole_show({ page, url, work }) {
+  await open_maker(page, url, work);
+  const frame_count = await page.eval(`(async () => { const m = await create_velmorastik({
+    wasmBinary: await (await fetch('velmorastik.wasm')).arrayBuffer() }); return m._web_show_frame_count(${k_fps}); })()`);
+  const label = await page.eval(`document.getElementById('video-format').textContent`);
+  const started = Date.now();
+  const progress = await page.eval(`(async () => {
+    const seen = [];
+    window.__video = await velmorastikMaker.exportVideo({ fps: ${k_fps}, onProgress: (p) => seen.push(p.fraction) });
+    return { calls: seen.length, last: seen[seen.length - 1], rising: seen.every((f, i) => i === 0 || f >= seen[i - 1]) };
+  })()`);
+  const seconds = (Date.now() - started) / 1000;
+  assert.equal(progress.last, 1, 'the progress did not reach the end');
+  assert.ok(progress.rising, 'the progress went back');
+  const type = await page.eval('window.__video.type');
+  const video_file = path.join(work, type === 'video/mp4' ? 'show.mp4' : 'show.webm');
+  const size = await save_blob(page, '__video', video_file);
+
+  const probed = probe(video_file);
+  const video = probed.streams.find((s) => s.codec_type === 'video');
+  const audio = probed.streams.find((s) => s.codec_type === 'audio');
+  const expected_codec = type === 'video/mp4' ? 'h264' : 'vp9';
+  assert.ok(label.includes(type === 'video/mp4' ? 'H.264' : 'VP9'), `the page names "${label}" for ${type}`);
+  assert.equal(video.codec_name, expected_codec);
+  assert.equal(`${video.width}x${video.height}`, '640x480');
+  assert.equal(Number(video.nb_read_packets), frame_count, 'the video does not hold every frame of the show');
+  assert.ok(audio, 'the video has no sound');
+  assert.equal(audio.codec_name, 'opus');
+  const audio_seconds = Number(audio.duration ?? probed.format?.duration);
+  const show_seconds = frame_count / k_fps;
+  assert.ok(Math.abs(audio_seconds - show_seconds) <= k_audio_slack_s,
+    `the sound lasts ${audio_seconds} s, the show ${show_seconds.toFixed(3)} s`);
+
+  // The frames as they went to the encoder against the native capture of the same set.
+  const hashes = await page.eval('window.makerVideoFrameHashes');
+  const set = path.join(work, 'set');
+  fs.mkdirSync(set);
+  await page.eval(`velmorastikMaker.exportDataSet().then((b) => { window.__set = b; })`);
+  await save_blob(page, '__set', path.join(set, 'set.zip'));
+  execFileSync('unzip', ['-q', path.join(set, 'set.zip'), '-d', set]);
+  const native = native_hashes(set);
+  assert.equal(native.length, frame_count, `the native capture gave ${native.length} frames`);
+  assert.equal(hashes.length, frame_count, `the page hashed ${hashes.length} frames`);
+  const first_different = hashes.findIndex((h, i) => h !== native[i]);
+  assert.equal(first_different, -1, `frame ${first_different} differs from the native capture's`);
+  assert.deepEqual(page.errors, [], 'the page reported errors');
+  console.log(`whole show: ${type} ${video.codec_name} + ${audio.codec_name}, ${frame_count} frames at ${k_fps} fps ` +
+    `(${show_seconds.toFixed(3)} s of show, sound ${audio_seconds} s), ${(size / 1048576).toFixed(1)} MB ` +
+    `in ${seconds.toFixed(1)} s; every frame equals the native capture's`);
+}
+
+// Cancel stops the export, which leaves no video, and the maker can make one afterwards.
+async function cancel({ page, url, work }) {
+  await open_maker(page, url, work);
+  const outcome = await page.eval(`(async () => {
+    const controller = new AbortController();
+    let frames = 0;
+    try {
+      const blob = await velmorastikMaker.exportVideo({ fps: ${k_fps}, signal: controller.signal,
+        onProgress: (p) => { frames = p.frames; if (p.frames === 90) controller.abort(); } });
+      return { blob: blob ? blob.size : null, frames };
+    } catch (error) {
+      return { error: error.name, frames, hashes: window.makerVideoFrameHashes === undefined };
+    }
+  })()`);
+  assert.deepEqual(outcome, { error: 'AbortError', frames: 90, hashes: true }, 'Cancel did not stop the export at once');
+  // The page's own control: the button starts it and Cancel stops it.
+  await page.eval(`document.getElementById('download-video').click()`);
+  await page.wait_for(`document.getElementById('video-progress').value > 0`, 60, 'the video under way');
+  await page.eval(`document.getElementById('video-cancel').click()`);
+  await page.wait_for(`document.getElementById('status').textContent === 'The video was cancelled.'`, 30, 'the page saying so');
+  assert.equal(await page.eval(`document.getElementById('download-video').disabled`), false, 'the button stays disabled');
+  assert.deepEqual(page.errors, [], 'the page reported errors');
+  console.log(`cancel: stopped after ${outcome.frames} frames with ${outcome.error}, no video; the page's Cancel too`);
+}
+
+const scenarios = { whole_show, cancel };
+const name = process.argv[2];
+if (!scenarios[name]) {
+  console.error(`usage: video_test.mjs ${Object.keys(scenarios).join('|')}`);
+  process.exit(64);
+}
+for (const [what, value] of [['SITE', site], ['NATIVE_CAPTURE', capture], ['NATIVE_SHOW_FRAMES', show_frames]]) {
+  if (!value || !fs.existsSync(value)) { console.log(`SKIPPED: no ${what} at '${value || ''}'`); process.exit(77); }
+}
+for (const tool of ['convert', 'ffprobe', 'unzip']) {
+  if (spawnSync('which', [tool]).status !== 0) { console.log(`SKIPPED: ${tool} is not installed`); process.exit(77); }
+}
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorastik-video-'));
+const server = await serve(site);
+const browser = await Browser.launch();
+let status = 0;
+try {
+  const page = await browser.new_page();
+  await scenarios[name]({ page, url: server.url, work });
+} catch (error) {
+  console.error(`FAIL ${name}: ${error.message}`);
+  status = 1;
+} finally {
+  await browser.close();
+  await server.close();
+  fs.rmSync(work, { recursive: true, force: true });
+}
+process.exit(status);
