@@ -5,6 +5,7 @@ import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import { serve } from './serve.mjs';
 
 // Without the background-networking flags Chromium keeps opening connections that a closed
 // network refuses; srgb keeps getImageData and screenshots exact.
@@ -278,4 +279,33 @@ export class Page {
     await this.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', ...common });
     await this.send('Input.dispatchKeyEvent', { type: 'keyUp', ...common });
   }
+}
+
+// Runs one scenario of a browser test and ends the process with its status: site served on
+// 127.0.0.1, a fresh browser and page, scenario({ page, url, work, browser }) awaited, then the
+// browser, the server and the work folder gone, also when stopped from outside (CTest's timeout,
+// Ctrl-C) so that no browser is left running. A failure prints "FAIL name: message", status 1.
+export async function run_scenario(name, site, work, scenario) {
+  const server = await serve(site);
+  const browser = await Browser.launch();
+  for (const [signal, code] of [['SIGINT', 130], ['SIGTERM', 143]]) {
+    process.on(signal, async () => {
+      await browser.kill();
+      fs.rmSync(work, { recursive: true, force: true });
+      process.exit(code);
+    });
+  }
+  let status = 0;
+  try {
+    const page = await browser.new_page();
+    await scenario({ page, url: server.url, work, browser });
+  } catch (error) {
+    console.error(`FAIL ${name}: ${error.message}`);
+    status = 1;
+  } finally {
+    await browser.close();
+    await server.close();
+    fs.rmSync(work, { recursive: true, force: true });
+  }
+  process.exit(status);
 }

@@ -9,8 +9,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { execFileSync, spawnSync } from 'node:child_process';
-import { Browser } from './browser.mjs';
-import { serve } from './serve.mjs';
+import { run_scenario } from './browser.mjs';
 import { native_frames, fnv1a64 } from './frames.mjs';
 
 const site = process.env.SITE;
@@ -304,25 +303,4 @@ if (!scenarios[name]) {
   process.exit(64);
 }
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorastik-maker-'));
-const server = await serve(site);
-const browser = await Browser.launch();
-for (const [signal, code] of [['SIGINT', 130], ['SIGTERM', 143]]) {
-  process.on(signal, async () => {
-    await browser.kill();
-    fs.rmSync(work, { recursive: true, force: true });
-    process.exit(code);
-  });
-}
-let status = 0;
-try {
-  const page = await browser.new_page();
-  await scenarios[name]({ page, url: server.url, work });
-} catch (error) {
-  console.error(`FAIL ${name}: ${error.message}`);
-  status = 1;
-} finally {
-  await browser.close();
-  await server.close();
-  fs.rmSync(work, { recursive: true, force: true });
-}
-process.exit(status);
+await run_scenario(name, site, work, scenarios[name]);

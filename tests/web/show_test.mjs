@@ -8,8 +8,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { execFileSync } from 'node:child_process';
-import { Browser } from './browser.mjs';
-import { serve } from './serve.mjs';
+import { run_scenario } from './browser.mjs';
 import { native_frames, bgrx_to_rgba, k_frame_bytes } from './frames.mjs';
 
 const k_fps = 60;
@@ -252,26 +251,4 @@ if (!scenarios[name]) {
   process.exit(64);
 }
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorastik-web-'));
-const server = await serve(sites[name] ? sites[name](work) : site);
-const browser = await Browser.launch();
-// Stopped from outside (CTest's timeout, Ctrl-C): no browser is left running.
-for (const [signal, code] of [['SIGINT', 130], ['SIGTERM', 143]]) {
-  process.on(signal, async () => {
-    await browser.kill();
-    fs.rmSync(work, { recursive: true, force: true });
-    process.exit(code);
-  });
-}
-let status = 0;
-try {
-  const page = await browser.new_page();
-  await scenarios[name]({ page, url: server.url, browser });
-} catch (error) {
-  console.error(`FAIL ${name}: ${error.message}`);
-  status = 1;
-} finally {
-  await browser.close();
-  await server.close();
-  fs.rmSync(work, { recursive: true, force: true });
-}
-process.exit(status);
+await run_scenario(name, sites[name] ? sites[name](work) : site, work, scenarios[name]);

@@ -12,8 +12,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { Browser, k_chromium } from './browser.mjs';
-import { serve } from './serve.mjs';
+import { k_chromium, run_scenario } from './browser.mjs';
 
 const k_here = path.dirname(fileURLToPath(import.meta.url));
 const k_root = path.resolve(k_here, '../..');
@@ -332,28 +331,10 @@ fs.writeFileSync(path.join(site, 'index.html'), '<!doctype html><meta charset="u
   '<link rel="icon" href="data:,"><input type="file" id="music"><script type="module" src="sound_page.js"></script>\n');
 for (const file of ['velmorastik-maker.js', 'velmorastik-maker.wasm']) fs.copyFileSync(path.join(maker_module, file), path.join(site, file));
 
-const server = await serve(site);
-const browser = await Browser.launch();
-for (const [signal, code] of [['SIGINT', 130], ['SIGTERM', 143]]) {
-  process.on(signal, async () => {
-    await browser.kill();
-    fs.rmSync(work, { recursive: true, force: true });
-    process.exit(code);
-  });
-}
-let status = 0;
-try {
-  const page = await browser.new_page();
+// Each scenario starts on the test's page, its script loaded.
+await run_scenario(name, site, work, async ({ page, url, work, browser }) => {
   await page.send('DOM.enable');
-  await page.goto(`${server.url}index.html`);
+  await page.goto(`${url}index.html`);
   await page.wait_for('window.sound_test !== undefined', 20, 'the page\'s script');
   await scenarios[name]({ page, work, browser });
-} catch (error) {
-  console.error(`FAIL ${name}: ${error.message}`);
-  status = 1;
-} finally {
-  await browser.close();
-  await server.close();
-  fs.rmSync(work, { recursive: true, force: true });
-}
-process.exit(status);
+});

@@ -8,8 +8,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { execFileSync, spawnSync } from 'node:child_process';
-import { Browser } from './browser.mjs';
-import { serve } from './serve.mjs';
+import { run_scenario } from './browser.mjs';
 
 const site = process.env.SITE;
 const capture = process.env.NATIVE_CAPTURE;
@@ -162,18 +161,4 @@ for (const tool of ['convert', 'ffprobe', 'unzip']) {
   if (spawnSync('which', [tool]).status !== 0) { console.log(`SKIPPED: ${tool} is not installed`); process.exit(77); }
 }
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorastik-video-'));
-const server = await serve(site);
-const browser = await Browser.launch();
-let status = 0;
-try {
-  const page = await browser.new_page();
-  await scenarios[name]({ page, url: server.url, work });
-} catch (error) {
-  console.error(`FAIL ${name}: ${error.message}`);
-  status = 1;
-} finally {
-  await browser.close();
-  await server.close();
-  fs.rmSync(work, { recursive: true, force: true });
-}
-process.exit(status);
+await run_scenario(name, site, work, scenarios[name]);
