@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fx/frame.h"
+#include "fx/frame_hash.h"
 #include "gradient_data_set.h"
 #include "jpeg_reference.h"
 #include "jpeg_writer.h"
@@ -113,23 +114,6 @@ TEST_F(CaptureTest, FirstFrameIsBlackAndLastIsTheFinalPicture)
     }
 }
 
-TEST_F(CaptureTest, TwoRunsGiveIdenticalBytes)
-{
-    // Every 40th frame, effect frames included.
-    std::string list = "0";
-    for (int n = 40; n < 7000; n += 40) {
-        list += ',';
-        list += std::to_string(n);
-    }
-    int status = -1;
-    const auto first = capture("--raw - --frames " + list + " 2>/dev/null", &status);
-    EXPECT_EQ(status, 0);
-    const auto second = capture("--raw - --frames " + list + " 2>/dev/null", &status);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(first.size(), 175 * k_frame_bytes);
-    EXPECT_TRUE(first == second);
-}
-
 std::string text(const std::vector<std::uint8_t>& bytes)
 {
     return std::string(bytes.begin(), bytes.end());
@@ -149,6 +133,32 @@ std::string read_text(const std::string& path)
     return content;
 }
 
+// The second run also writes the frames' hashes, which must be those of the bytes.
+TEST_F(CaptureTest, TwoRunsGiveIdenticalBytesAndTheHashesAreTheirs)
+{
+    // Every 40th frame, effect frames included.
+    std::string list = "0";
+    for (int n = 40; n < 7000; n += 40) {
+        list += ',';
+        list += std::to_string(n);
+    }
+    int status = -1;
+    const auto first = capture("--raw - --frames " + list + " 2>/dev/null", &status);
+    EXPECT_EQ(status, 0);
+    TempDir out;
+    const auto second = capture("--raw - --hashes " + out.file("h.txt") + " --frames " + list + " 2>/dev/null", &status);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(first.size(), 175 * k_frame_bytes);
+    EXPECT_TRUE(first == second);
+
+    std::string expected;
+    for (std::size_t n = 0; n < 175; ++n)
+        expected += hash_text(frame_hash(*reinterpret_cast<const Frame32*>(frame(first, n)))) + "\n";
+    expected += "digest: " + hash_text(frame_hash_add(k_frame_hash_basis, first.data(), first.size())) +
+                "\nframes: 175\n";
+    EXPECT_EQ(read_text(out.file("h.txt")), expected);
+}
+
 TEST_F(CaptureTest, UsageErrorsSayWhatWasWrong)
 {
     int status = -1;
@@ -158,6 +168,10 @@ TEST_F(CaptureTest, UsageErrorsSayWhatWasWrong)
     EXPECT_EQ(text(capture("--fps 1001 2>&1", &status)).substr(0, 45), "velmorastik-capture: --fps must be 1 to 1000\n");
     EXPECT_EQ(WEXITSTATUS(status), 64);
     EXPECT_NE(text(capture("--frames 5-3 2>&1", &status)).find("not '5-3'\nusage:"), std::string::npos);
+    EXPECT_EQ(WEXITSTATUS(status), 64);
+    EXPECT_NE(text(capture("--raw - --hashes - 2>&1", &status))
+                  .find("--raw and --hashes cannot both go to standard output\nusage:"),
+              std::string::npos);
     EXPECT_EQ(WEXITSTATUS(status), 64);
     EXPECT_NE(text(capture("--bogus 2>&1", &status)).find("unrecognized option '--bogus'"), std::string::npos);
     EXPECT_EQ(WEXITSTATUS(status), 64);

@@ -7,7 +7,8 @@
 //   velmorastik-reference-show DIR FPS [RAW]
 // Plays the data set in DIR/data at FPS frames a second. With RAW ('-' for standard output) the
 // frames go there as the capture tool writes them, and 'frames: N' goes to standard error;
-// without it, 'frames: N' and the FNV-1a digest of all frames go to standard output.
+// without it, standard output gets what the capture tool's --hashes writes: each frame's hash, the
+// digest of them all and 'frames: N'.
 
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 
 #include "fx/effect.h"
 #include "fx/frame.h"
+#include "fx/frame_hash.h"
 #include "fx/show_frame.h"
 #include "image/jpeg_loader.h"
 #include "oracle_frame.h"
@@ -31,19 +33,9 @@ namespace {
 
 struct Output {
     std::FILE* raw = nullptr;
-    std::uint64_t digest = 0xCBF29CE484222325u;
+    std::uint64_t digest = k_frame_hash_basis;
     std::uint64_t frames = 0;
 };
-
-// FNV-1a over the frame's 64-bit little-endian words, as the whole-show digest test hashes.
-void add_to_digest(Output& output, const Frame32& frame)
-{
-    for (std::size_t i = 0; i < k_frame_bytes; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, reinterpret_cast<const unsigned char*>(frame.pixels) + i, 8);
-        output.digest = (output.digest ^ word) * 0x100000001B3u;
-    }
-}
 
 struct Show {
     std::uint64_t fps = 0;
@@ -62,7 +54,8 @@ struct Show {
                 std::exit(2);
             }
         } else {
-            add_to_digest(output, *frame);
+            std::printf("%s\n", hash_text(frame_hash(*frame)).c_str());
+            output.digest = frame_hash_add(output.digest, frame->pixels, k_frame_bytes);
         }
         ++output.frames;
     }
@@ -131,11 +124,11 @@ int main(int argc, char** argv)
     free_frame(show.frame);
     free_frame(show.pictures[0]);
     free_frame(show.pictures[1]);
-    std::FILE* report = show.output.raw == stdout ? stderr : stdout;
-    std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(show.output.frames));
-    if (show.output.raw == nullptr)
-        std::fprintf(report, "digest: 0x%016llX\n", static_cast<unsigned long long>(show.output.digest));
-    else if (std::fclose(show.output.raw) != 0)
-        return 2;
-    return 0;
+    if (show.output.raw == nullptr) {
+        std::printf("digest: %s\nframes: %llu\n", hash_text(show.output.digest).c_str(),
+                    static_cast<unsigned long long>(show.output.frames));
+        return std::fflush(stdout) == 0 ? 0 : 2;
+    }
+    std::fprintf(stderr, "frames: %llu\n", static_cast<unsigned long long>(show.output.frames));
+    return std::fclose(show.output.raw) == 0 ? 0 : 2;
 }

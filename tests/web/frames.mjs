@@ -1,26 +1,10 @@
 // The native show's frames: 640x480 words of B, G, R, x, as the capture tool writes them, and
-// their 64-bit FNV-1a hashes, the same the page records for each frame it draws.
-import { spawn } from 'node:child_process';
+// their hashes, which the capture tool takes as the page does for each frame it draws.
+import { spawn, spawnSync } from 'node:child_process';
 
 export const k_width = 640;
 export const k_height = 480;
 export const k_frame_bytes = k_width * k_height * 4;
-
-// 64-bit FNV-1a over bytes, as 16 lower-case hex digits. The state is kept in four 16-bit limbs,
-// low first, so that every product is a small exact integer: BigInt arithmetic would take minutes
-// over the whole show's 8.7 GB. The prime is 2^40 + 0x1b3: h * prime = h * 0x1b3 + (h << 40).
-export function fnv1a64(bytes) {
-  let h0 = 0x2325, h1 = 0x8422, h2 = 0x9ce4, h3 = 0xcbf2;
-  for (let i = 0; i < bytes.length; i++) {
-    h0 ^= bytes[i];
-    const a0 = h0 * 0x1b3;
-    const a1 = h1 * 0x1b3 + (a0 >>> 16);
-    const a2 = h2 * 0x1b3 + (a1 >>> 16) + (h0 << 8);
-    const a3 = h3 * 0x1b3 + (a2 >>> 16) + (h1 << 8);
-    h0 = a0 & 0xffff; h1 = a1 & 0xffff; h2 = a2 & 0xffff; h3 = a3 & 0xffff;
-  }
-  return [h3, h2, h1, h0].map((limb) => limb.toString(16).padStart(4, '0')).join('');
-}
 
 // The frame's B, G, R, x words as the canvas holds them: R, G, B, opaque.
 export function bgrx_to_rgba(frame) {
@@ -64,4 +48,16 @@ export function native_frames(capture, data_parent, extra, on_frame) {
       else resolve(index);
     });
   });
+}
+
+// Runs `capture --hashes - -C data_parent ...extra`: the chosen frames' hashes, in order, checked
+// to be as many as the capture says it hashed.
+export function native_hashes(capture, data_parent, extra) {
+  const run = spawnSync(capture, ['--hashes', '-', '-C', data_parent, ...extra], { encoding: 'utf8', maxBuffer: 1 << 26 });
+  if (run.status !== 0) throw new Error(`${capture} ended with status ${run.status}: ${run.stderr.trim()}`);
+  const lines = run.stdout.trimEnd().split('\n');
+  const hashes = lines.slice(0, -2);
+  if (lines.at(-1) !== `frames: ${hashes.length}` || !hashes.every((hash) => /^[0-9a-f]{16}$/.test(hash)))
+    throw new Error(`${capture} --hashes wrote no whole list: ${lines.slice(-2).join(' / ')}`);
+  return hashes;
 }

@@ -1,30 +1,12 @@
-// The browser tests' own tools, checked without a browser: a wrong hash or a wrong pixel order
+// The browser tests' own tools, checked without a browser: a wrong pixel order
 // here would make every frame comparison meaningless.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { fnv1a64, bgrx_to_rgba } from './frames.mjs';
+import { bgrx_to_rgba } from './frames.mjs';
 import { serve, content_type } from './serve.mjs';
-
-// The definition itself, in 64-bit BigInt arithmetic: slow, but plainly right.
-function fnv1a64_reference(bytes) {
-  let h = 14695981039346656037n;
-  for (const byte of bytes) h = ((h ^ BigInt(byte)) * 1099511628211n) & 0xffffffffffffffffn;
-  return h.toString(16).padStart(16, '0');
-}
-
-test('the frame hash is 64-bit FNV-1a', () => {
-  assert.equal(fnv1a64(Buffer.alloc(0)), 'cbf29ce484222325', 'empty input: the offset basis');
-  assert.equal(fnv1a64(Buffer.from('a')), 'af63dc4c8601ec8c');
-  assert.equal(fnv1a64(Buffer.from('foobar')), '85944171f73967e8');
-  // Every byte value, long runs of 0xff (the limbs' carries at their largest), and noise.
-  const inputs = [Buffer.from([...Array(256).keys()]), Buffer.alloc(4096, 0xff)];
-  let seed = 12345;
-  inputs.push(Buffer.from(Array.from({ length: 10000 }, () => (seed = (seed * 1103515245 + 12345) >>> 0) >>> 24)));
-  for (const input of inputs) assert.equal(fnv1a64(input), fnv1a64_reference(input), `${input.length} bytes`);
-});
 
 test('a frame of B, G, R, x words reads back from a canvas as R, G, B, opaque', () => {
   const frame = Buffer.from([1, 2, 3, 0, 10, 20, 30, 99]);

@@ -10,7 +10,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { execFileSync, spawnSync } from 'node:child_process';
 import { run_scenario } from './browser.mjs';
-import { native_frames, fnv1a64 } from './frames.mjs';
+import { native_hashes } from './frames.mjs';
 
 const site = process.env.SITE;
 const capture = process.env.NATIVE_CAPTURE;
@@ -251,8 +251,7 @@ async function set_plays({ page, url, work }) {
   await page.eval('velmorastikMaker.play()');
   await page.wait_for('window.showDone === true', 300, 'the show played in the page');
   const played = await page.eval('window.showFrameHashes');
-  const native = [];
-  await native_frames(capture, set, ['--fps', '60', '--frames', `0-${k_played_frames - 1}`], (frame) => native.push(fnv1a64(frame)));
+  const native = native_hashes(capture, set, ['--fps', '60', '--frames', `0-${k_played_frames - 1}`]);
   assert.equal(played.length, k_played_frames, `the page played ${played.length} frames`);
   for (let i = 0; i < native.length; i++) assert.equal(played[i], native[i], `frame ${i} differs from the native show's`);
   const after = requests.slice(loaded);

@@ -1,18 +1,17 @@
 // The maker's video in headless Chromium, one scenario a run:
 //   node video_test.mjs whole_show|cancel
-// Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture),
-// NATIVE_SHOW_FRAMES (the native velmorastik-show-frames, which hashes raw frames as the page
-// does). The pictures are made here with ImageMagick; the video is read back with ffprobe.
+// Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture, which
+// hashes its frames as the page does). The pictures are made here with ImageMagick; the video is read back with ffprobe.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { execFileSync, spawnSync } from 'node:child_process';
 import { run_scenario } from './browser.mjs';
+import { native_hashes } from './frames.mjs';
 
 const site = process.env.SITE;
 const capture = process.env.NATIVE_CAPTURE;
-const show_frames = process.env.NATIVE_SHOW_FRAMES;
 
 // 30 frames a second keeps the run short: half the frames of the show's own 60.
 const k_fps = 30;
@@ -62,14 +61,6 @@ function probe(file) {
   return JSON.parse(run.stdout);
 }
 
-// The native hashes of the exported set's frames at k_fps: capture | show-frames.
-function native_hashes(set) {
-  const run = spawnSync('bash', ['-o', 'pipefail', '-c', '"$1" -C "$2" --fps "$3" --raw - 2>/dev/null | "$4"',
-    'native', capture, set, String(k_fps), show_frames], { encoding: 'utf8', maxBuffer: 1 << 26 });
-  assert.equal(run.status, 0, `the native capture failed: ${run.stderr}`);
-  return run.stdout.split('\n').filter((line) => /^[0-9a-f]{16}$/.test(line));
-}
-
 // The whole show as a video: the codec the page names, every frame of the timeline and each the
 // native show's, and a soundtrack as long as the show.
 async function whole_show({ page, url, work }) {
@@ -112,7 +103,7 @@ async function whole_show({ page, url, work }) {
   await page.eval(`velmorastikMaker.exportDataSet().then((b) => { window.__set = b; })`);
   await save_blob(page, '__set', path.join(set, 'set.zip'));
   execFileSync('unzip', ['-q', path.join(set, 'set.zip'), '-d', set]);
-  const native = native_hashes(set);
+  const native = native_hashes(capture, set, ['--fps', String(k_fps)]);
   assert.equal(native.length, frame_count, `the native capture gave ${native.length} frames`);
   assert.equal(hashes.length, frame_count, `the page hashed ${hashes.length} frames`);
   const first_different = hashes.findIndex((h, i) => h !== native[i]);
@@ -154,7 +145,7 @@ if (!scenarios[name]) {
   console.error(`usage: video_test.mjs ${Object.keys(scenarios).join('|')}`);
   process.exit(64);
 }
-for (const [what, value] of [['SITE', site], ['NATIVE_CAPTURE', capture], ['NATIVE_SHOW_FRAMES', show_frames]]) {
+for (const [what, value] of [['SITE', site], ['NATIVE_CAPTURE', capture]]) {
   if (!value || !fs.existsSync(value)) { console.log(`SKIPPED: no ${what} at '${value || ''}'`); process.exit(77); }
 }
 for (const tool of ['convert', 'ffprobe', 'unzip']) {

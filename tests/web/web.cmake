@@ -103,6 +103,6 @@ if(VELMORASTIK_NODE)
       # The show encoded in the page and captured natively: a minute or two.
       TIMEOUT 400
       RESOURCE_LOCK chromium
-      ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_SHOW_FRAMES=${VELMORASTIK_NATIVE_BIN}/velmorastik-show-frames")
+      ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE}")
   endforeach()
 endif()

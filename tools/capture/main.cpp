@@ -1,5 +1,6 @@
 // Plays the whole show headless against a virtual clock and writes its frames, exactly as the
-// show draws them, without a screen: as raw frames, as a video with the soundtrack, as stills.
+// show draws them, without a screen: as raw frames, as a video with the soundtrack, as stills, or
+// as each frame's hash.
 
 #include <getopt.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "fps_option.h"
 #include "frame_selection.h"
 #include "fx/frame.h"
+#include "fx/frame_hash.h"
 #include "fx/show_frame.h"
 #include "image/jpeg_loader.h"
 #include "media_outputs.h"
@@ -31,23 +33,40 @@
 
 namespace {
 
+// A file the user named, opened before the show starts.
+struct NamedOutput {
+    OutputFile* file = nullptr;
+    const char* name = nullptr;
+};
+
 struct Capture {
     FrameSelection selection;
-    OutputFile* output = nullptr;  // the raw frames, when asked for
-    const char* output_name = nullptr;
+    NamedOutput raw;     // the frames' bytes, when asked for
+    NamedOutput hashes;  // a line per frame, when asked for
+    std::uint64_t digest = k_frame_hash_basis;  // of the chosen frames as one stream
     std::uint64_t written = 0;  // frames chosen and written
 };
 
 Capture g_capture;
 
+void write_hash(const Frame32& frame)
+{
+    const std::string line = hash_text(frame_hash(frame)) + "\n";
+    g_capture.digest = frame_hash_add(g_capture.digest, frame.pixels, k_frame_bytes);
+    if (std::fputs(line.c_str(), output_stream(*g_capture.hashes.file)) == EOF)
+        tool_fail_errno("cannot write", g_capture.hashes.name);
+}
+
 void capture_frame()
 {
     const std::uint64_t index = g_headless.frames;
     if (g_capture.selection.contains(index)) {
-        if (g_capture.output != nullptr &&
-            std::fwrite(g_virtual_backbuffer->pixels, 1, k_frame_bytes, output_stream(*g_capture.output)) !=
+        if (g_capture.raw.file != nullptr &&
+            std::fwrite(g_virtual_backbuffer->pixels, 1, k_frame_bytes, output_stream(*g_capture.raw.file)) !=
                 k_frame_bytes)
-            tool_fail_errno("cannot write", g_capture.output_name);
+            tool_fail_errno("cannot write", g_capture.raw.name);
+        if (g_capture.hashes.file != nullptr)
+            write_hash(*g_virtual_backbuffer);
         media_add_frame(*g_virtual_backbuffer, index);
         ++g_capture.written;
     }
@@ -69,6 +88,10 @@ void print_usage(std::FILE* stream)
                "  --fps N        frames per second of the virtual clock, 1 to %llu (default 60)\n"
                "  --raw FILE     write frames to FILE ('-' for standard output): 1,228,800 bytes\n"
                "                 each, 640x480 little-endian 32-bit words, no header\n"
+               "  --hashes FILE  write each frame's hash to FILE ('-' for standard output), a\n"
+               "                 line of 16 hex digits (64-bit FNV-1a over the frame's 64-bit\n"
+               "                 words), then 'digest: ' and that hash over all of them as one\n"
+               "                 stream, and 'frames: N'; to compare runs frame by frame\n"
                "%s"
                "  --frames LIST  frames to write: 0-based numbers and ranges A-B, comma-separated\n"
                "                 (default: all)\n"
@@ -79,16 +102,28 @@ void print_usage(std::FILE* stream)
                media.stills.c_str(), media.settings.c_str());
 }
 
+void open_named(NamedOutput& output, const char* name)
+{
+    if (name == nullptr)
+        return;
+    output.name = name;
+    std::string reason;
+    output.file = output_open(name, &reason);
+    if (output.file == nullptr)
+        tool_fail("cannot write", name, reason);
+}
+
 // what: the mistake, or empty when getopt has already named it.
 [[noreturn]] void usage_error(const std::string& what) { tool_usage_error(what, print_usage); }
 
 void parse_arguments(int argc, char** argv)
 {
-    enum { opt_fps = 256, opt_raw, opt_frames, opt_help, opt_version, opt_media };
+    enum { opt_fps = 256, opt_raw, opt_hashes, opt_frames, opt_help, opt_version, opt_media };
     // Every build knows the video and still options, so that one without them can say so.
     static const option options[] = {
         {"fps", required_argument, nullptr, opt_fps},
         {"raw", required_argument, nullptr, opt_raw},
+        {"hashes", required_argument, nullptr, opt_hashes},
         {"frames", required_argument, nullptr, opt_frames},
         {"help", no_argument, nullptr, opt_help},
         {"png", required_argument, nullptr, opt_media},
@@ -102,6 +137,7 @@ void parse_arguments(int argc, char** argv)
     };
     const char* directory = nullptr;
     const char* raw = nullptr;
+    const char* hashes = nullptr;
     int option;
     int index = 0;
     while ((option = getopt_long(argc, argv, "C:", options, &index)) != -1) {
@@ -118,6 +154,9 @@ void parse_arguments(int argc, char** argv)
         }
         case opt_raw:
             raw = optarg;
+            break;
+        case opt_hashes:
+            hashes = optarg;
             break;
         case opt_frames: {
             const auto selection = FrameSelection::parse(optarg);
@@ -151,16 +190,13 @@ void parse_arguments(int argc, char** argv)
     if (optind != argc)
         usage_error("unexpected argument '" + std::string(argv[optind]) + "'");
     media_check_names();
+    if (raw != nullptr && hashes != nullptr && std::strcmp(raw, "-") == 0 && std::strcmp(hashes, "-") == 0)
+        usage_error("--raw and --hashes cannot both go to standard output");
 
-    // The raw output is opened before changing directory, so a relative FILE names a file where
+    // The outputs are opened before changing directory, so a relative FILE names a file where
     // the user stands.
-    if (raw != nullptr) {
-        g_capture.output_name = raw;
-        std::string reason;
-        g_capture.output = output_open(raw, &reason);
-        if (g_capture.output == nullptr)
-            tool_fail("cannot write", raw, reason);
-    }
+    open_named(g_capture.raw, raw);
+    open_named(g_capture.hashes, hashes);
     if (directory != nullptr && chdir(directory) != 0)
         tool_fail_errno("cannot enter", directory);
     if (directory == nullptr)
@@ -171,19 +207,22 @@ void parse_arguments(int argc, char** argv)
 // the data set's folder, before any frame is written.
 void refuse_outputs_that_are_inputs()
 {
-    FileIdentity identity;
-    std::string input;
-    if (g_capture.output != nullptr && output_replaces(*g_capture.output, &identity))
-        input = show_input_matching(identity);
-    if (!input.empty())
-        tool_fail("cannot write", g_capture.output_name, "it is the show's own " + input);
+    for (const NamedOutput* output : {&g_capture.raw, &g_capture.hashes}) {
+        FileIdentity identity;
+        std::string input;
+        if (output->file != nullptr && output_replaces(*output->file, &identity))
+            input = show_input_matching(identity);
+        if (!input.empty())
+            tool_fail("cannot write", output->name, "it is the show's own " + input);
+    }
     media_refuse_inputs();
 }
 
 // Whatever way the capture ends before its output is complete, no partial file is left.
 void discard_partial_output()
 {
-    output_discard(g_capture.output);
+    output_discard(g_capture.raw.file);
+    output_discard(g_capture.hashes.file);
     media_discard();
 }
 
@@ -199,9 +238,15 @@ long long finish_outputs()
     const std::string missing = g_capture.selection.past_end(g_headless.frames);
     if (!missing.empty())
         tool_fail("the show has " + std::to_string(g_headless.frames) + " frames; there are no frames " + missing);
-    std::string reason;
-    if (g_capture.output != nullptr && !output_commit(g_capture.output, &reason))
-        tool_fail("cannot write", g_capture.output_name, reason);
+    if (g_capture.hashes.file != nullptr &&
+        std::fprintf(output_stream(*g_capture.hashes.file), "digest: %s\nframes: %llu\n",
+                     hash_text(g_capture.digest).c_str(), static_cast<unsigned long long>(g_capture.written)) < 0)
+        tool_fail_errno("cannot write", g_capture.hashes.name);
+    for (const NamedOutput* output : {&g_capture.raw, &g_capture.hashes}) {
+        std::string reason;
+        if (output->file != nullptr && !output_commit(output->file, &reason))
+            tool_fail("cannot write", output->name, reason);
+    }
     return media_finish();
 }
 
@@ -241,14 +286,19 @@ int main(int argc, char** argv)
         .bytes = bytes,
         .video = media_writes_video(),
     });
-    // Frames on standard output must not be mixed with the count.
-    std::FILE* report = g_capture.output != nullptr && output_stream(*g_capture.output) == stdout ? stderr : stdout;
+    // Frames or hashes on standard output must not be mixed with the count.
+    const auto on_stdout = [](const NamedOutput& output) {
+        return output.file != nullptr && output_stream(*output.file) == stdout;
+    };
+    std::FILE* report = on_stdout(g_capture.raw) || on_stdout(g_capture.hashes) ? stderr : stdout;
     if (std::fprintf(report, "frames: %llu\n", static_cast<unsigned long long>(g_headless.frames)) < 0 ||
         std::fflush(report) != 0)
         tool_fail_errno("cannot write", report == stdout ? "standard output" : "standard error");
-    // Unset before it ends: a signal handler may be looking at it.
-    OutputFile* output = g_capture.output;
-    g_capture.output = nullptr;
-    output_close(output);
+    // Unset before they end: a signal handler may be looking at them.
+    for (NamedOutput* output : {&g_capture.raw, &g_capture.hashes}) {
+        OutputFile* file = output->file;
+        output->file = nullptr;
+        output_close(file);
+    }
     return 0;
 }

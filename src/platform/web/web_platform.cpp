@@ -8,7 +8,7 @@
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/message_box.h"
-#include "platform/web/frame_hash.h"
+#include "fx/frame_hash.h"
 #include "platform/web/web_internal.h"
 #include "platform/window.h"
 #include "show/virtual_clock.h"

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "platform/presentation.h"
-#include "platform/web/frame_hash.h"
+#include "fx/frame_hash.h"
 #include "platform/web/pixel_convert.h"
 #include "platform/web/web_internal.h"
 
@@ -83,7 +83,7 @@ PresentResult show_back(PresentDevice* device)
     if (!device->back_pixels)
         return DDERR_GENERIC;
     if (g_web.virtual_fps != 0) {
-        g_web.frame_hashes.push_back(fnv1a_64(device->back_pixels.get(), k_frame_bytes));
+        g_web.frame_hashes.push_back(frame_hash_add(k_frame_hash_basis, device->back_pixels.get(), k_frame_bytes));
         ++g_web.frames;
         if (g_web.hand_frames) {
             if (web_hand_frame(device->back_pixels.get(), k_canvas_width, k_canvas_height,

@@ -11,7 +11,7 @@
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/presentation.h"
-#include "platform/web/frame_hash.h"
+#include "fx/frame_hash.h"
 #include "platform/web/web_internal.h"
 
 namespace {
@@ -64,7 +64,7 @@ std::uint64_t draw(Surfaces& s, std::uint32_t seed)
     for (int i = 0; i < k_pixels; ++i)
         pixels[i] = static_cast<std::uint32_t>(i) * 2654435761u + seed;
     EXPECT_EQ(present_unlock(s.back), DD_OK);
-    return fnv1a_64(pixels, static_cast<std::size_t>(k_pixels) * 4);
+    return frame_hash_add(k_frame_hash_basis, pixels, static_cast<std::size_t>(k_pixels) * 4);
 }
 
 class WebPlatformTest : public testing::Test {

@@ -1,15 +1,17 @@
-#include "show_digest.h"
+#include "show_frames.h"
 
 #include <fstream>
 #include <sstream>
 
-ShowFrames read_show_frames(const std::string& path)
+ShowFrames parse_show_frames(const std::string& text)
 {
     ShowFrames frames;
-    std::ifstream file(path);
+    std::istringstream lines(text);
     std::string line;
     bool whole = false;
-    while (std::getline(file, line)) {
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         if (line.rfind("digest: ", 0) == 0) {
             frames.digest = std::stoull(line.substr(8), nullptr, 16);
         } else if (line.rfind("frames: ", 0) == 0) {
@@ -22,4 +24,12 @@ ShowFrames read_show_frames(const std::string& path)
     if (!whole || frames.hashes.size() != frames.frames)
         frames.hashes.clear();
     return frames;
+}
+
+ShowFrames read_show_frames(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return parse_show_frames(text.str());
 }

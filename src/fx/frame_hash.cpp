@@ -1,12 +1,14 @@
-#include "platform/web/frame_hash.h"
+#include "fx/frame_hash.h"
 
-std::uint64_t fnv1a_64(const void* bytes, std::size_t size)
+#include <cstring>
+
+std::uint64_t frame_hash_add(std::uint64_t hash, const void* bytes, std::size_t size)
 {
     const auto* byte = static_cast<const unsigned char*>(bytes);
-    std::uint64_t hash = k_fnv_offset_basis;
-    for (std::size_t i = 0; i < size; ++i) {
-        hash ^= byte[i];
-        hash *= k_fnv_prime;
+    for (std::size_t i = 0; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, byte + i, 8);
+        hash = (hash ^ word) * k_frame_hash_prime;
     }
     return hash;
 }
