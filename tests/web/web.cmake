@@ -44,8 +44,6 @@ foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtr
     SKIP_RETURN_CODE 77
     # The whole show in virtual time and the native capture beside it take a few minutes at most.
     TIMEOUT 480
-    # One browser at a time: two of them and the capture tool would share the machine's two cores.
-    RESOURCE_LOCK chromium
     ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA};NATIVE_SHOW_FRAMES=${VELMORASTIK_NATIVE_SHOW_FRAMES}")
 endforeach()
 
@@ -59,7 +57,6 @@ foreach(scenario pictures set_plays fit_quality)
     SKIP_RETURN_CODE 77
     # 12-megapixel inputs made and fitted, and the whole show captured natively: a few minutes.
     TIMEOUT 600
-    RESOURCE_LOCK chromium
     ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_IMPORT=${VELMORASTIK_NATIVE_IMPORT}")
 endforeach()
 
@@ -88,8 +85,7 @@ if(VELMORASTIK_NODE)
       SKIP_RETURN_CODE 77
       # Two minutes of music made twice, once in the page and once natively, and decoded: a minute or two.
       TIMEOUT 300
-      RESOURCE_LOCK chromium
-      ENVIRONMENT "MAKER_MODULE=${CMAKE_BINARY_DIR}/bin;NATIVE_IMPORT=${VELMORASTIK_NATIVE_BIN}/velmorastik-import")
+        ENVIRONMENT "MAKER_MODULE=${CMAKE_BINARY_DIR}/bin;NATIVE_IMPORT=${VELMORASTIK_NATIVE_BIN}/velmorastik-import")
   endforeach()
 endif()
 
@@ -102,7 +98,15 @@ if(VELMORASTIK_NODE)
       SKIP_RETURN_CODE 77
       # The show encoded in the page and captured natively: a minute or two.
       TIMEOUT 400
-      RESOURCE_LOCK chromium
-      ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE}")
+        ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE}")
   endforeach()
+endif()
+
+# The browsers run side by side, each counted by the processors it keeps busy: those that draw the
+# whole show, fit large pictures, make music or encode a video, or time the show's start, take both
+# of a two-core machine's, so that at most a light one runs beside them.
+if(VELMORASTIK_NODE)
+  set_tests_properties(web_virtual_clock web_long_soundtrack web_maker_pictures web_maker_set_plays
+    web_maker_fit_quality web_sound_long_music web_sound_same_bytes web_sound_two_hours web_video_whole_show
+    web_video_cancel PROPERTIES PROCESSORS 2)
 endif()
