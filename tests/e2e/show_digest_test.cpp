@@ -24,7 +24,9 @@ TEST(WholeShow, EveryFrameAt60FpsMatchesTheRecordedDigest)
     const std::string whence = VELMORASTIK_SHOW_FRAMES;
 #else
     const std::string sets = demo_data_sets(VELMORASTIK_MAKE_SETS, VELMORASTIK_DEMO_DATA);
-    const CommandRun run = run_command(std::string(VELMORASTIK_CAPTURE) + " -C " + sets + "/first --fps 60 --hashes -");
+    std::string command = VELMORASTIK_CAPTURE;
+    command += " -C " + sets + "/first --fps 60 --hashes -";
+    const CommandRun run = run_command(command);
     ASSERT_EQ(run.status, 0);
     const ShowFrames frames = parse_show_frames(run.output);
     const std::string whence = "the capture's hashes";
