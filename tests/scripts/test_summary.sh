@@ -69,6 +69,21 @@ summarize 'web tests\tfailed\tended with status 2\t%s.gone\n'
 [ "$status" -eq 1 ] || fail "failed without results: status $status, expected 1"
 has "  failed   web tests: ended with status 2 (no test results: CTest wrote no $work/junit.xml.gone)"
 
+# Thousands of timed tests, more than a pipe holds: the ten slowest, and still the right status
+# (cutting the sorted list short once made it fail now and then), with the stage's processor time.
+{
+  echo '<testsuite>'
+  name=Suite.ACaseWhoseNameIsAsLongAsTheLongestOfTheBuildsParameterisedOnesWithTheirParameterSaidAfterIt
+  for i in $(seq 1000); do echo "<testcase name=\"$name$i\" status=\"run\" time=\"$i.5\"></testcase>"; done
+  echo '</testsuite>'
+} >"$work/many.xml"
+summarize "native tests\tpassed\t\t$work/many.xml\t61\t97\n"
+[ "$status" -eq 0 ] || fail "many tests, all passed: status $status, expected 0: $(tail -3 "$work/out")"
+has "  passed   native tests (1000 passed, 0 failed, 0 skipped) [1 min 1 s, processor 97 s]"
+has "  1000.5 s  native tests: ${name}1000"
+[ "$(grep -c ' s  native tests: ' "$work/out")" -eq 10 ] || fail "not the ten slowest: $(cat "$work/out")"
+has "test: every stage run passed"
+
 # A wrong command line is a usage error, not a summary of nothing.
 status=0
 "$summary" "$work/none" 2>/dev/null || status=$?
