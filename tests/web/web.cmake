@@ -85,7 +85,7 @@ if(VELMORASTIK_NODE)
       SKIP_RETURN_CODE 77
       # Two minutes of music made twice, once in the page and once natively, and decoded: a minute or two.
       TIMEOUT 300
-        ENVIRONMENT "MAKER_MODULE=${CMAKE_BINARY_DIR}/bin;NATIVE_IMPORT=${VELMORASTIK_NATIVE_BIN}/velmorastik-import")
+      ENVIRONMENT "MAKER_MODULE=${CMAKE_BINARY_DIR}/bin;NATIVE_IMPORT=${VELMORASTIK_NATIVE_BIN}/velmorastik-import")
   endforeach()
 endif()
 
@@ -98,7 +98,7 @@ if(VELMORASTIK_NODE)
       SKIP_RETURN_CODE 77
       # The show encoded in the page and captured natively: a minute or two.
       TIMEOUT 400
-        ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE}")
+      ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE}")
   endforeach()
 endif()
 
