@@ -13,13 +13,19 @@ std::uint64_t frame_hash_add(std::uint64_t hash, const void* bytes, std::size_t 
     return hash;
 }
 
-std::string hash_text(std::uint64_t hash)
+void hash_text(std::uint64_t hash, char (&text)[k_hash_digits + 1])
 {
     static constexpr char k_digits[] = "0123456789abcdef";
-    std::string text(16, '0');
-    for (int i = 15; i >= 0; --i) {
-        text[static_cast<std::size_t>(i)] = k_digits[hash & 0xf];
+    for (std::size_t i = k_hash_digits; i-- > 0;) {
+        text[i] = k_digits[hash & 0xf];
         hash >>= 4;
     }
+    text[k_hash_digits] = '\0';
+}
+
+std::string hash_text(std::uint64_t hash)
+{
+    char text[k_hash_digits + 1];
+    hash_text(hash, text);
     return text;
 }

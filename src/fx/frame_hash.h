@@ -22,5 +22,10 @@ inline std::uint64_t frame_hash(const Frame32& frame)
     return frame_hash_add(k_frame_hash_basis, frame.pixels, k_frame_bytes);
 }
 
-// Sixteen lower-case hex digits.
+inline constexpr std::size_t k_hash_digits = 16;
+
+// Sixteen lower-case hex digits and a NUL into text, allocating nothing: a line each frame.
+void hash_text(std::uint64_t hash, char (&text)[k_hash_digits + 1]);
+
+// The same digits as a string.
 std::string hash_text(std::uint64_t hash);

@@ -5,7 +5,6 @@
 #include <getopt.h>
 #include <unistd.h>
 
-#include <cinttypes>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -50,11 +49,12 @@ struct Capture {
 
 Capture g_capture;
 
-// As hash_text writes it, without making a string each frame.
 void write_hash(const Frame32& frame)
 {
     g_capture.digest = frame_hash_add(g_capture.digest, frame.pixels, k_frame_bytes);
-    if (std::fprintf(output_stream(*g_capture.hashes.file), "%016" PRIx64 "\n", frame_hash(frame)) < 0)
+    char text[k_hash_digits + 1];
+    hash_text(frame_hash(frame), text);
+    if (std::fprintf(output_stream(*g_capture.hashes.file), "%s\n", text) < 0)
         tool_fail_errno("cannot write", g_capture.hashes.name);
 }
 
