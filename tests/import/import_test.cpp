@@ -447,6 +447,12 @@ TEST_F(ImportTest, ExistingSetIsKeptWithoutForceAndReplacedWithIt)
 {
     const std::string red = flat("red.png", {220, 30, 30});
     const std::string blue = flat("blue.png", {30, 30, 220});
+    // A person's own folders whose names look like a killed run's leftovers are theirs to keep.
+    const std::vector<std::string> own = {".data-new-photos", ".data-new-photos-old"};
+    for (const std::string& name : own) {
+        std::filesystem::create_directories(show() + "/" + name);
+        ASSERT_TRUE(write_file(show() + "/" + name + "/p", {'x'}));
+    }
     ImportRun run = import(show() + " " + red);
     ASSERT_EQ(run.status, 0) << run.errors;
     const auto before = files_under(show() + "/data");
@@ -456,11 +462,14 @@ TEST_F(ImportTest, ExistingSetIsKeptWithoutForceAndReplacedWithIt)
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.errors, "velmorastik-import: cannot replace without --force: " + show() + "/data: File exists\n");
     EXPECT_TRUE(files_under(show() + "/data") == before) << "the old set unchanged, byte for byte";
-    EXPECT_EQ(names_in(show()), std::vector<std::string>{"data"});
+    EXPECT_EQ(names_in(show()), (std::vector<std::string>{".data-new-photos", ".data-new-photos-old", "data"}));
 
     run = import("--force " + show() + " " + blue);
     EXPECT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(names_in(show()), std::vector<std::string>{"data"}) << "no staging or old set left beside it";
+    EXPECT_EQ(names_in(show()), (std::vector<std::string>{".data-new-photos", ".data-new-photos-old", "data"}))
+        << "no staging or old set left beside it";
+    for (const std::string& name : own)
+        EXPECT_EQ(read_bytes(show() + "/" + name + "/p"), std::vector<std::uint8_t>{'x'}) << name;
     const auto after = files_under(show() + "/data");
     EXPECT_EQ(after.size(), 14u);
     for (const std::string& place : k_picture_places)

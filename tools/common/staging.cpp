@@ -25,6 +25,12 @@ constexpr char k_prefix[] = ".data-new-";
 constexpr char k_template[] = ".data-new-XXXXXX";
 constexpr std::size_t k_name_length = sizeof k_template - 1;
 constexpr char k_aside_suffix[] = "-old";
+// Written first into every folder a run stages in or sets aside, naming the program and its
+// process: only a folder holding it, whose process is gone, is taken for a killed run's leftover.
+// A person's own folder of the same name is never touched.
+constexpr char k_marker_name[] = ".velmorastik-staging";
+constexpr char k_marker_text[] = "made by velmorastik, process ";
+constexpr std::size_t k_marker_max = 64;
 // A later run's clean-up may take a folder made an instant ago, before its lock, for a leftover.
 constexpr int k_create_attempts = 8;
 
@@ -37,6 +43,7 @@ StagingCalls g_calls = {.sync = fsync, .rename = system_rename};
 
 struct Staging {
     char folder[k_max_path];  // empty when there is nothing to remove
+    char marker[k_max_path];
     char files[k_max_entries][k_max_path];
     int file_count;
     char folders[k_max_entries][k_max_path];  // parents before children
@@ -137,6 +144,43 @@ int open_locked(const std::string& path)
     return fd;
 }
 
+// Writes the marker into the folder open as folder_fd. False, with errno set, when it cannot.
+bool write_marker(int folder_fd)
+{
+    const int fd = openat(folder_fd, k_marker_name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    char text[k_marker_max];
+    const int length = std::snprintf(text, sizeof text, "%s%ld\n", k_marker_text, static_cast<long>(getpid()));
+    const bool written = write(fd, text, static_cast<std::size_t>(length)) == length;
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return written;
+}
+
+// Whether the folder open as folder_fd holds our marker, a regular file naming a process that
+// is gone.
+bool marked_by_dead_run(int folder_fd)
+{
+    const int fd = openat(folder_fd, k_marker_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status;
+    char text[k_marker_max] = {};
+    const bool regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    const ssize_t length = regular ? read(fd, text, sizeof text - 1) : -1;
+    close(fd);
+    const std::size_t prefix = sizeof k_marker_text - 1;
+    if (length <= static_cast<ssize_t>(prefix) || std::strncmp(text, k_marker_text, prefix) != 0)
+        return false;
+    char* end = nullptr;
+    const long pid = std::strtol(text + prefix, &end, 10);
+    if (pid <= 0 || *end != '\n')
+        return false;
+    return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
 }  // namespace
 
 void staging_use_calls(const StagingCalls& calls) { g_calls = calls; }
@@ -158,7 +202,7 @@ std::vector<std::string> remove_stale_staging(const std::string& directory)
             continue;  // not a folder (not ours to judge), or a live run's
         struct stat owner;
         std::error_code error;
-        if (fstat(fd, &owner) == 0 && owner.st_uid == geteuid()) {
+        if (fstat(fd, &owner) == 0 && owner.st_uid == geteuid() && marked_by_dead_run(fd)) {
             std::filesystem::remove_all(path, error);  // removes links, never what they point to
             if (!error)
                 removed.push_back(path);
@@ -193,7 +237,10 @@ bool begin_staging(const std::string& directory, const std::vector<std::string>&
             return false;
         }
     }
-    if (!copy_path(g_staging.folder, folder))
+    if (!copy_path(g_staging.folder, folder) || !copy_path(g_staging.marker, folder + "/" + k_marker_name))
+        return fail_keeping_errno();
+    // First, so that the folder is known for ours from its first file on.
+    if (!write_marker(g_staging.lock))
         return fail_keeping_errno();
     for (const std::string& file : files)
         if (!copy_path(g_staging.files[g_staging.file_count++], folder + "/" + file))
@@ -245,12 +292,21 @@ bool finish_staging(bool replace)
         return fail_keeping_errno();
 
     block_stop_signals(true);
+    // The set goes in place without the marker; a run killed between the two leaves a folder
+    // that no later run removes, which is the safe side.
+    if (unlink(g_staging.marker) != 0) {
+        block_stop_signals(false);
+        return fail_keeping_errno();
+    }
+    g_staging.marker[0] = '\0';
     const std::string staged = g_staging.folder;
     const char* target = g_staging.target.c_str();
     std::string old_set;  // where a replaced set lies once the new one is in place
     // A replaced folder lies under a temporary name until it is removed: locked, so that no other
     // run takes it for a leftover meanwhile, and so that a later run removes it if this one dies.
+    // It is marked as ours first, so that a later run removes it if this one dies meanwhile.
     const int old_lock = replace ? open(target, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    const bool old_marked = old_lock >= 0 && write_marker(old_lock);
     if (old_lock >= 0)
         flock(old_lock, LOCK_EX | LOCK_NB);
     int moved = g_calls.rename(staged.c_str(), target, RENAME_NOREPLACE);
@@ -279,6 +335,8 @@ bool finish_staging(bool replace)
     }
     if (moved != 0) {
         const int error = errno;
+        if (old_marked)
+            unlinkat(old_lock, k_marker_name, 0);
         if (old_lock >= 0)
             close(old_lock);
         block_stop_signals(false);
@@ -318,6 +376,9 @@ void abandon_staging()
     }
     for (int i = 0; i < g_staging.file_count; ++i)
         unlink(g_staging.files[i]);
+    if (g_staging.marker[0] != '\0')
+        unlink(g_staging.marker);
+    g_staging.marker[0] = '\0';
     for (int i = g_staging.folder_count - 1; i >= 0; --i)
         rmdir(g_staging.folders[i]);
     rmdir(g_staging.folder);

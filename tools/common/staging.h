@@ -24,7 +24,8 @@ struct StagingCalls {
 void staging_use_calls(const StagingCalls& calls);
 
 // Called before begin_staging: removes the temporary folders that killed runs left in directory
-// (ours by name, owner and type, and locked by no live run) and gives the paths removed.
+// (ours by name, owner, type and marker, locked by no live run, their process gone) and gives the
+// paths removed. Anything else is left as it is.
 std::vector<std::string> remove_stale_staging(const std::string& directory);
 
 // The folders that files (relative to the data set) lie in, each parent before its children: what
