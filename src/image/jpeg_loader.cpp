@@ -8,10 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include <jpeglib.h>
-
 #include "fx/frame.h"
 #include "fx/show_frame.h"
+#include "image/jpeg_coefficients.h"
 #include "image/picture_fit.h"
 #include "image/rgb_repack.h"
 #include "platform/data_file.h"
@@ -100,20 +99,6 @@ void on_decode_progress(j_common_ptr object)
     }
 }
 
-// The whole-image coefficient buffer the library allocates for a file of several scans: 64
-// coefficients of 2 bytes per block, each component padded to whole units of its sampling.
-long long coefficient_bytes(const jpeg_decompress_struct& decompressor)
-{
-    long long blocks = 0;
-    for (int c = 0; c < decompressor.num_components; ++c) {
-        const jpeg_component_info& component = decompressor.comp_info[c];
-        const long long h = component.h_samp_factor;
-        const long long v = component.v_samp_factor;
-        blocks += (component.width_in_blocks + h - 1) / h * h * ((component.height_in_blocks + v - 1) / v * v);
-    }
-    return blocks * 128;
-}
-
 // A regular file larger than the limit is refused unread; memory streams have no size to check.
 bool file_within_limit(std::FILE* file)
 {
@@ -184,7 +169,7 @@ int decode_jpeg_file(std::FILE* file, std::uint8_t** rgb)
     }
     // Only files of several scans keep every coefficient of the picture.
     progress.multiple_scans = jpeg_has_multiple_scans(&decompressor);
-    if (progress.multiple_scans && coefficient_bytes(decompressor) > g_decode_limits.coefficient_bytes) {
+    if (progress.multiple_scans && jpeg_coefficient_bytes(decompressor) > g_decode_limits.coefficient_bytes) {
         std::fprintf(stderr, "picture too large to decode: %ux%u %s\n", decompressor.image_width,
                      decompressor.image_height, decompressor.progressive_mode ? "progressive" : "in several scans");
         abandon_decode(reinterpret_cast<j_common_ptr>(&decompressor));

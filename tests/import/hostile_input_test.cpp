@@ -124,10 +124,24 @@ TEST_F(HostileInputTest, PicturesDeclaringHugeSizesAreRefusedFromTheirHeaders)
     expect_refused(show() + " " + in("bomb.png"), in("bomb.png"),
                    "65535x65535 pixels is over the limit of 200 megapixels");
 
-    // Under the pixels' limit, but a progressive JPEG keeps all its coefficients while decoding.
+    // Under the pixels' limit, but a progressive JPEG keeps all its coefficients while decoding,
+    // each component at its own sampling: all three at 2x1 is no subsampling at all.
     ASSERT_TRUE(write_file(in("deep.jpg"), with_jpeg_size(progressive, 19000, 10000)));
     expect_refused(show() + " " + in("deep.jpg"), in("deep.jpg"),
-                   "19000x10000 pixels would take 1.1 GB to decode, over the limit of 1.0 GB");
+                   "19000x10000 pixels would take 1087 MiB to decode, over the limit of 384 MiB");
+    const std::vector<std::uint8_t> samples(64 * 48 * 3, 100);
+    const std::vector<std::uint8_t> wide =
+        encode_jpeg(samples.data(), 64, 48, 3, {.progressive = true, .sampling = "2x1,2x1,2x1"});
+    ASSERT_TRUE(write_file(in("wide.jpg"), with_jpeg_size(wide, 14142, 14142)));
+    expect_refused(show() + " " + in("wide.jpg"), in("wide.jpg"),
+                   "14142x14142 pixels would take 1144 MiB to decode, over the limit of 384 MiB");
+    // Just under that limit (7800x7800 at 2x1 is 348 MiB), the decoder holds it all, the blocks
+    // the scans lack taken as empty: imported, within the bounds.
+    ASSERT_TRUE(write_file(in("near.jpg"), with_jpeg_size(wide, 7800, 7800)));
+    const BoundedRun near = run_import_bounded(folder_.path(), show() + " " + in("near.jpg"), k_deadline_seconds);
+    EXPECT_FALSE(near.timed_out);
+    EXPECT_EQ(near.status, 0) << near.errors;
+    EXPECT_LE(near.peak_kilobytes, k_peak_limit_kilobytes);
 }
 
 TEST_F(HostileInputTest, RealPhotoOfOneHundredMegapixelsStillImportsWithinTheBounds)

@@ -52,6 +52,13 @@ std::vector<std::uint8_t> encode_jpeg(const std::uint8_t* samples, int width, in
         if (settings.full_chroma)
             for (int c = 0; c < compressor.num_components; ++c)
                 compressor.comp_info[c].h_samp_factor = compressor.comp_info[c].v_samp_factor = 1;
+        const char* sampling = settings.sampling;
+        for (int c = 0, used = 0; sampling != nullptr && c < compressor.num_components; ++c, sampling += used) {
+            jpeg_component_info& component = compressor.comp_info[c];
+            if (std::sscanf(sampling, "%dx%d%n", &component.h_samp_factor, &component.v_samp_factor, &used) != 2)
+                break;
+            used += sampling[used] == ',' ? 1 : 0;
+        }
         compressor.arith_code = settings.arithmetic ? TRUE : FALSE;
         compressor.restart_in_rows = settings.restart_rows;
 

@@ -14,6 +14,8 @@ struct JpegSettings {
     bool full_chroma = false;  // colour at full resolution (4:4:4) rather than halved both ways (4:2:0)
     bool arithmetic = false;   // arithmetic coding instead of Huffman coding
     int restart_rows = 0;      // a restart marker every this many rows of blocks; 0 for none
+    // Each component's sampling as "HxV,HxV,...", in place of the above (as cjpeg's -sample).
+    const char* sampling = nullptr;
 };
 
 // How the import writes a person's pictures, natively and in the browser's maker: colour at full

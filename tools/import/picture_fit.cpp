@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "jpeg_header.h"
+#include "picture_limits.h"
 #include "platform/data_file.h"
 
 namespace {
@@ -97,48 +99,22 @@ bool allowed_loader(const char* nickname)
     return false;
 }
 
-// Bytes as gigabytes (of 2^30 bytes), to a tenth.
-std::string gigabytes(double bytes)
+// What decoding a picture other than a JPEG holds at once, from its header: counted as if decoded
+// whole, which the loaders that stream rows never reach.
+long long decode_bytes(VipsImage* header)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f GB", bytes / (1 << 30));
-    return text;
+    return static_cast<long long>(vips_image_get_width(header)) * vips_image_get_height(header) *
+           vips_image_get_bands(header) * static_cast<long long>(vips_format_sizeof(vips_image_get_format(header)));
 }
 
-// What decoding the picture holds in memory at once, from its header: a progressive JPEG keeps
-// every coefficient (two bytes a sample, chroma at its own resolution); every other picture is
-// counted as if decoded whole, which the loaders that stream rows never reach.
-double decode_bytes(VipsImage* header)
+// Whether the file starts as a JPEG, which libjpeg's jpegload takes; the file is read from its
+// start again afterwards.
+bool starts_as_jpeg(std::FILE* file)
 {
-    const double pixels = static_cast<double>(vips_image_get_width(header)) * vips_image_get_height(header);
-    const int bands = vips_image_get_bands(header);
-    int multiscan = 0;
-    const char* subsampling = nullptr;
-    if (vips_image_get_typeof(header, "jpeg-multiscan") != 0 &&
-        vips_image_get_int(header, "jpeg-multiscan", &multiscan) == 0 && multiscan != 0) {
-        // Subsampled chroma: taken as 4:2:2, the larger of the common layouts.
-        const bool subsampled = vips_image_get_typeof(header, "jpeg-chroma-subsample") != 0 &&
-                                vips_image_get_string(header, "jpeg-chroma-subsample", &subsampling) == 0 &&
-                                std::strcmp(subsampling, "4:4:4") != 0;
-        return pixels * 2 * (bands == 3 && subsampled ? 2 : bands);
-    }
-    return pixels * bands * static_cast<double>(vips_format_sizeof(vips_image_get_format(header)));
-}
-
-// Refuses a picture too large to take, before it is decoded; empty when it is within bounds.
-std::string size_refusal(VipsImage* header)
-{
-    const int width = vips_image_get_width(header);
-    const int height = vips_image_get_height(header);
-    const std::string size = std::to_string(width) + "x" + std::to_string(height);
-    if (static_cast<double>(width) * height > k_max_picture_pixels)
-        return size + " pixels is over the limit of " + std::to_string(k_max_picture_pixels / 1000000) +
-               " megapixels";
-    const double bytes = decode_bytes(header);
-    if (bytes > static_cast<double>(k_max_decode_bytes))
-        return size + " pixels would take " + gigabytes(bytes) + " to decode, over the limit of " +
-               gigabytes(static_cast<double>(k_max_decode_bytes));
-    return {};
+    unsigned char magic[3] = {};
+    const bool jpeg = std::fread(magic, 1, 3, file) == 3 && magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF;
+    std::rewind(file);
+    return jpeg;
 }
 
 // Owns the source a picture is read from.
@@ -175,6 +151,21 @@ std::vector<std::uint8_t> fit_picture(const std::string& path, Fit fit, int widt
         *reason = file.reason;
         return {};
     }
+    // A JPEG is measured by libjpeg itself, as its loader will read it: the frame it decodes
+    // whatever stray bytes or further frame headers the file holds, and every component's
+    // coefficients at its own sampling.
+    JpegHeader jpeg;
+    const bool is_jpeg = starts_as_jpeg(file.stream);
+    if (is_jpeg) {
+        const bool read = read_jpeg_header(file.stream, &jpeg, reason);
+        if (read)
+            *reason = size_refusal(jpeg.width, jpeg.height, jpeg.decode_bytes);
+        if (!reason->empty()) {
+            std::fclose(file.stream);
+            return {};
+        }
+        std::rewind(file.stream);
+    }
     Source source(vips_source_new_from_descriptor(fileno(file.stream)));
     std::fclose(file.stream);  // the source holds a copy of the descriptor
     if (!source) {
@@ -194,7 +185,9 @@ std::vector<std::uint8_t> fit_picture(const std::string& path, Fit fit, int widt
             *reason = vips_reason();
             return {};
         }
-        *reason = size_refusal(header.get());
+        const int width = vips_image_get_width(header.get());
+        const int height = vips_image_get_height(header.get());
+        *reason = size_refusal(width, height, is_jpeg ? jpeg.decode_bytes : decode_bytes(header.get()));
         if (!reason->empty())
             return {};
     }

@@ -13,11 +13,6 @@ enum class Fit {
     cover,    // the whole frame filled, the picture's centre kept
 };
 
-// Bounds on a picture, read from its header before it is decoded: a photo of today's largest
-// cameras fits, a file declaring billions of pixels in a few bytes does not.
-inline constexpr long long k_max_picture_pixels = 200'000'000;
-inline constexpr long long k_max_decode_bytes = 1LL << 30;
-
 // The reason given for any other file, whatever it holds.
 inline constexpr const char* k_not_a_picture = "not a picture the import takes (JPEG, PNG, WebP, TIFF, GIF, HEIC or AVIF)";
 
@@ -25,7 +20,7 @@ inline constexpr const char* k_not_a_picture = "not a picture the import takes (
 bool picture_fit_start(const char* program, std::string* reason);
 
 // The picture at path as width x height RGB samples, rows back to back; empty, with the reason,
-// when it is not a regular file, not of a format above, over the bounds above, or cannot be
+// when it is not a regular file, not of a format above, over the bounds of picture_limits.h, or cannot be
 // decoded (a truncated file counts as broken).
 std::vector<std::uint8_t> fit_picture(const std::string& path, Fit fit, int width, int height,
                                       std::string* reason);
