@@ -105,6 +105,11 @@ TEST_F(HostileInputTest, DevicesAndPipesAreRefusedBeforeAnyDecoderWaitsOnThem)
     expect_refused("--texture " + in("pipe") + " " + show() + " " + good, in("pipe"), "not a regular file");
     expect_refused("--music " + in("pipe") + " " + show() + " " + good, in("pipe"), "not a regular file");
     expect_refused("--music " + folder_.path() + " " + show() + " " + good, folder_.path(), "not a regular file");
+    // Named as what they are not: told by their content, or by having none.
+    ASSERT_TRUE(write_file(in("empty.mp3"), {}));
+    expect_refused("--music " + in("empty.mp3") + " " + show() + " " + good, in("empty.mp3"), ": empty file");
+    expect_refused(show() + " " + in("empty.mp3"), in("empty.mp3"), ": empty file");
+    expect_refused("--music /proc/self/environ " + show() + " " + good, "/proc/self/environ", ": not a music file");
 }
 
 TEST_F(HostileInputTest, PicturesDeclaringHugeSizesAreRefusedFromTheirHeaders)

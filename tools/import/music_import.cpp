@@ -239,9 +239,15 @@ DecodedMusic decode_music(const std::string& path, double start_seconds, std::si
         music.reason = "out of memory";
         return music;
     }
-    // The container is told by the content, and only the formats above are taken.
+    // A file of no bytes (a size of 0 is not enough: the system's own files say 0 and hold text).
+    std::uint8_t first = 0;
+    if (file.size == 0 && pread(fd, &first, 1, 0) == 0) {
+        music.reason = "empty file";
+        return music;
+    }
+    // The container is told by the content alone, not the name, and only the formats above are taken.
     const AVInputFormat* input_format = nullptr;
-    int error = av_probe_input_buffer2(io.get(), &input_format, path.c_str(), nullptr, 0, 0);
+    int error = av_probe_input_buffer2(io.get(), &input_format, nullptr, nullptr, 0, 0);
     if (error < 0 || input_format == nullptr || av_match_list(input_format->name, k_music_formats, ',') <= 0) {
         music.reason = k_not_a_music_file;
         if (error >= 0 && input_format != nullptr && input_format->long_name != nullptr)

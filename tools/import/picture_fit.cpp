@@ -1,5 +1,6 @@
 #include "picture_fit.h"
 
+#include <unistd.h>
 #include <vips/vips.h>
 
 #include <cstdio>
@@ -149,6 +150,13 @@ std::vector<std::uint8_t> fit_picture(const std::string& path, Fit fit, int widt
     const DataFile file = data_file_open(path.c_str());
     if (file.stream == nullptr) {
         *reason = file.reason;
+        return {};
+    }
+    // A file of no bytes (a size of 0 is not enough: the system's own files say 0 and hold text).
+    unsigned char first = 0;
+    if (file.size == 0 && pread(fileno(file.stream), &first, 1, 0) == 0) {
+        std::fclose(file.stream);
+        *reason = "empty file";
         return {};
     }
     // A JPEG is measured by libjpeg itself, as its loader will read it: the frame it decodes
