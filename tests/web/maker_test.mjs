@@ -138,7 +138,7 @@ async function pictures({ page, url, work }) {
     60, 'two pictures in the list');
   const shown = await page.eval(`[...document.querySelectorAll('#notes li, #order-notes li')].map((li) => li.textContent)`);
   assert.ok(shown.some((n) => /^cut\.jpg: .*cut short.*left out$/.test(n)), `no note on cut.jpg: ${JSON.stringify(shown)}`);
-  assert.ok(shown.some((n) => /^notes\.png: not a picture the browser can decode: left out$/.test(n)),
+  assert.ok(shown.some((n) => /^notes\.png: not a picture the maker takes \(.*\): left out$/.test(n)),
     `no note on notes.png: ${JSON.stringify(shown)}`);
   assert.ok(shown.includes("2 pictures for the show's 12 places: reused in order"), `notes: ${JSON.stringify(shown)}`);
   // The keyboard moves the first picture after the second.
@@ -295,7 +295,68 @@ async function fit_quality({ page, url, work }) {
   console.log(`fit quality, mean absolute difference per channel (R / G / B) from velmorastik-import: ${report.join('; ')}`);
 }
 
-const scenarios = { pictures, set_plays, fit_quality };
+// A JPEG's segments: where the first of the given marker starts, past its start-of-image.
+function marker_at(jpeg, kind) {
+  for (let i = 2; i + 3 < jpeg.length; i += 2 + jpeg.readUInt16BE(i + 2)) if (jpeg[i + 1] === kind) return i;
+  throw new Error(`no marker ${kind.toString(16)}`);
+}
+
+// Files made to get past a size check that does not read what the decoder reads: each refused
+// from its header within 2 s, the tab's memory (its processes' PSS) growing by at most 300 MB.
+async function hostile({ page, url, work }) {
+  const file = (name) => path.join(work, name);
+  magick('-size', '64x48', 'plasma:', '-seed', '2', '-interlace', 'JPEG', file('small.jpg'));
+  const small = fs.readFileSync(file('small.jpg'));
+  const frame = marker_at(small, 0xc2);
+  const huge = Buffer.from(small);
+  huge.writeUInt16BE(23000, frame + 5);
+  huge.writeUInt16BE(23000, frame + 7);
+  // One stray byte before the frame header, which libjpeg and the browsers skip.
+  fs.writeFileSync(file('stray.jpg'), Buffer.concat([huge.subarray(0, frame), Buffer.from([0x2a]), huge.subarray(frame)]));
+  // The real frame header, then a small one near the end, which no decoder reaches.
+  const fake = Buffer.from(small.subarray(frame, frame + 2 + small.readUInt16BE(frame + 2)));
+  fake.writeUInt16BE(100, 5);
+  fake.writeUInt16BE(100, 7);
+  fs.writeFileSync(file('second.jpg'), Buffer.concat([huge.subarray(0, huge.length - 2), fake, huge.subarray(huge.length - 2)]));
+  // A 1x1 canvas whose first frame is 20000x20000.
+  const le16 = (n) => [n & 255, n >> 8];
+  fs.writeFileSync(file('frames.gif'), Buffer.from([...Buffer.from('GIF89a'), ...le16(1), ...le16(1), 0x80, 0, 0,
+    0, 0, 0, 255, 255, 255, 0x2c, ...le16(0), ...le16(0), ...le16(20000), ...le16(20000), 0, 2, 2, 0x44, 0x01, 0, 0x3b]));
+  magick('-size', '320x240', 'xc:rgb(40,90,160)', file('good.png'));
+
+  await open_maker(page, url);
+  const cases = [
+    ['stray.jpg', [file('stray.jpg')], null, 'stray.jpg: 23000x23000 pixels is over the limit of 200 megapixels: left out'],
+    ['second.jpg', [file('second.jpg')], null, 'second.jpg: 23000x23000 pixels is over the limit of 200 megapixels: left out'],
+    ['frames.gif', [file('frames.gif')], null, 'frames.gif: 20000x20000 pixels is over the limit of 200 megapixels: left out'],
+    ['stray.jpg as the texture', [file('good.png')], file('stray.jpg'),
+      'stray.jpg: 23000x23000 pixels is over the limit of 200 megapixels: the default texture kept'],
+  ];
+  const report = [];
+  for (const [what, pictures, texture, note] of cases) {
+    const before = page.browser.memory_bytes();
+    let peak = before;
+    const sampler = setInterval(() => { peak = Math.max(peak, page.browser.memory_bytes()); }, 50);
+    const start = performance.now();
+    let notes;
+    try {
+      notes = await make(page, pictures, { texture });
+    } finally {
+      clearInterval(sampler);
+    }
+    const seconds = (performance.now() - start) / 1000;
+    peak = Math.max(peak, page.browser.memory_bytes());
+    const grown = (peak - before) / 2 ** 20;
+    report.push(`${what}: ${seconds.toFixed(2)} s, +${grown.toFixed(0)} MB`);
+    assert.ok(notes.includes(note), `${what}: no note "${note}" in ${JSON.stringify(notes)}`);
+    assert.ok(seconds <= 2, `${what}: refused after ${seconds.toFixed(2)} s`);
+    assert.ok(grown <= 300, `${what}: the tab grew by ${grown.toFixed(0)} MB`);
+  }
+  no_errors(page);
+  console.log(`hostile pictures refused from their headers: ${report.join('; ')}`);
+}
+
+const scenarios = { pictures, set_plays, fit_quality, hostile };
 const name = process.argv[2];
 if (!scenarios[name]) {
   console.error(`usage: maker_test.mjs ${Object.keys(scenarios).join('|')}`);

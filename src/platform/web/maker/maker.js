@@ -5,6 +5,7 @@
 import { fit_picture, PictureRefused } from './picture_fit.js';
 import { fill_places, place_notes } from './places.js';
 import { encode_picture } from './show_module.js';
+import { open_maker_native } from './maker_native.js';
 
 export const k_frame_width = 640;
 export const k_frame_height = 480;
@@ -43,26 +44,29 @@ export class Maker {
   // (named, with the reason). on_added(picture) is called as each one is ready.
   async add_pictures(files, on_added = () => {}) {
     const notes = [];
-    for (const [n, file] of files.entries()) {
-      const name = file.name || `picture ${this.pictures.length + 1}`;
-      this.on_progress(`Fitting picture ${n + 1} of ${files.length}: ${name}`);
-      const picture = { id: g_next_id++, file, name, fitted: {} };
-      try {
-        picture.fitted[this.fit] = await fit_picture(file, k_frame_width, k_frame_height, this.fit);
-      } catch (error) {
-        notes.push(`${name}: ${reason_of(error)}: left out`);
-        continue;
+    await with_native(async (native) => {
+      for (const [n, file] of files.entries()) {
+        const name = file.name || `picture ${this.pictures.length + 1}`;
+        this.on_progress(`Fitting picture ${n + 1} of ${files.length}: ${name}`);
+        const picture = { id: g_next_id++, file, name, fitted: {} };
+        try {
+          picture.fitted[this.fit] = await fit_picture(file, k_frame_width, k_frame_height, this.fit, native);
+        } catch (error) {
+          notes.push(`${name}: ${reason_of(error)}: left out`);
+          continue;
+        }
+        this.pictures.push(picture);
+        on_added(picture);
       }
-      this.pictures.push(picture);
-      on_added(picture);
-    }
+    });
     this.on_progress('');
     return notes;
   }
 
   // The picture's pixels under the current fit, fitted now if they were not yet.
   async fitted(picture) {
-    picture.fitted[this.fit] ??= await fit_picture(picture.file, k_frame_width, k_frame_height, this.fit);
+    picture.fitted[this.fit] ??= await with_native((native) =>
+      fit_picture(picture.file, k_frame_width, k_frame_height, this.fit, native));
     return picture.fitted[this.fit];
   }
 
@@ -96,7 +100,8 @@ export class Maker {
     if (this.texture) {
       this.on_progress(`Fitting the texture: ${this.texture.name || 'texture'}`);
       try {
-        files[k_texture_path] = await fit_picture(this.texture, k_texture_size, k_texture_size, 'cover');
+        files[k_texture_path] = await with_native((native) =>
+          fit_picture(this.texture, k_texture_size, k_texture_size, 'cover', native));
       } catch (error) {
         notes.push(`${this.texture.name || 'texture'}: ${reason_of(error)}: the default texture kept`);
       }
@@ -123,6 +128,16 @@ export class Maker {
     }
     this.on_progress('');
     return { files, notes, pcm };
+  }
+}
+
+// use(native) with the maker's module open for it, closed afterwards, which gives its memory back.
+async function with_native(use) {
+  const native = open_maker_native();
+  try {
+    return await use(native);
+  } finally {
+    native.close();
   }
 }
 

@@ -1,5 +1,6 @@
 // The maker's WebAssembly module (velmorastik-maker.js and .wasm beside the page: the native
-// import's own code for the soundtrack's length, fade and MP3 encoding) in a worker of its own,
+// import's own code for the soundtrack's length, fade and MP3 encoding, and for measuring a
+// picture before it is decoded) in a worker of its own,
 // so that encoding never stalls the page. One worker per use, ended by close(), which gives its
 // memory back.
 
@@ -40,6 +41,11 @@ export function open_maker_native(url = new URL('velmorastik-maker.js', document
     // Interleaved stereo at the facts' rate, at most show_frames frames (its buffer is handed
     // over): resolves to { mp3, pcm, faded }, pcm as encoded (faded when as long as the show).
     soundtrack: (pcm) => ask({ request: 'soundtrack', pcm }, [pcm.buffer]),
+    // A picture measured before it is decoded: a JPEG's bytes (handed over), read by libjpeg, or
+    // the width, height and components its header gave. Resolves to { width, height, refusal },
+    // refusal in the import's words, or null when the picture is taken.
+    picture: (jpeg, { width = 0, height = 0, components = 4 } = {}) =>
+      ask({ request: 'picture', bytes: jpeg, width, height, components }, jpeg ? [jpeg.buffer] : []),
     close: () => {
       worker.terminate();
       fail_all(new Error('the maker\'s encoder was closed'));

@@ -1,5 +1,6 @@
 // The maker's module in its worker (appended after the module's factory): the page asks by
-// message for the soundtrack's facts and for a soundtrack made from its samples, and each answer
+// message for the soundtrack's facts, for a soundtrack made from its samples and for a picture's
+// size and refusal before it is decoded, and each answer
 // carries its question's id, or an error in words. See src/platform/web/maker/maker_native.js.
 (() => {
   const module_ready = create_velmorastik_maker();
@@ -25,12 +26,23 @@
     return { answer: { mp3, pcm: encoded, faded: result === 1 }, transfer: [mp3.buffer, encoded.buffer] };
   }
 
+  // A JPEG's bytes are measured by libjpeg; any other picture by the size its header gave.
+  function picture(module, { bytes, width, height, components }) {
+    if (bytes) module.HEAPU8.set(bytes, module._maker_jpeg_buffer(bytes.length));
+    const at = module._maker_check_picture(bytes ? 0 : width, bytes ? 0 : height, components) >> 2;
+    const [checked_width, checked_height, text] = module.HEAP32.subarray(at, at + 3);
+    const refusal = new TextDecoder().decode(module.HEAPU8.subarray(text, module.HEAPU8.indexOf(0, text)));
+    return { width: checked_width, height: checked_height, refusal: refusal || null };
+  }
+
   self.onmessage = async ({ data }) => {
     const { id, request } = data;
     try {
       const module = await module_ready;
       if (request === 'facts') {
         self.postMessage({ id, facts: facts(module) });
+      } else if (request === 'picture') {
+        self.postMessage({ id, ...picture(module, data) });
       } else if (request === 'soundtrack') {
         const { answer, transfer } = soundtrack(module, data.pcm);
         self.postMessage({ id, ...answer }, transfer);
