@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <random>
@@ -128,6 +129,21 @@ TEST_F(HostileInputTest, PicturesDeclaringHugeSizesAreRefusedFromTheirHeaders)
     ASSERT_TRUE(write_file(in("bomb.png"), with_png_size(read_bytes(in("bits.png")), 65535, 65535)));
     expect_refused(show() + " " + in("bomb.png"), in("bomb.png"),
                    "65535x65535 pixels is over the limit of 200 megapixels");
+
+    // libheif's own limits would fail the loader first, in words of no use to a person.
+    ASSERT_TRUE(save_picture(small, in("small.avif")));
+    std::vector<std::uint8_t> avif = read_bytes(in("small.avif"));
+    const std::string ispe = "ispe";
+    const auto size_box = std::search(avif.begin(), avif.end(), ispe.begin(), ispe.end());
+    ASSERT_NE(size_box, avif.end());
+    for (const int value : {20000, 10001}) {
+        const auto at = size_box + (value == 20000 ? 8 : 12);
+        for (int k = 0; k < 4; ++k)
+            at[k] = static_cast<std::uint8_t>(value >> (24 - 8 * k));
+    }
+    ASSERT_TRUE(write_file(in("bomb.avif"), avif));
+    expect_refused(show() + " " + in("bomb.avif"), in("bomb.avif"),
+                   "20000x10001 pixels is over the limit of 200 megapixels");
 
     // Under the pixels' limit, but a progressive JPEG keeps all its coefficients while decoding,
     // each component at its own sampling: all three at 2x1 is no subsampling at all.

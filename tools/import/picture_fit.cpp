@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "heif_size.h"
 #include "jpeg_header.h"
 #include "picture_limits.h"
 #include "platform/data_file.h"
@@ -152,10 +153,10 @@ std::vector<std::uint8_t> fit_picture(const std::string& path, Fit fit, int widt
         *reason = file.reason;
         return {};
     }
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> stream(file.stream, &std::fclose);
     // A file of no bytes (a size of 0 is not enough: the system's own files say 0 and hold text).
     unsigned char first = 0;
     if (file.size == 0 && pread(fileno(file.stream), &first, 1, 0) == 0) {
-        std::fclose(file.stream);
         *reason = "empty file";
         return {};
     }
@@ -165,27 +166,31 @@ std::vector<std::uint8_t> fit_picture(const std::string& path, Fit fit, int widt
     JpegHeader jpeg;
     const bool is_jpeg = starts_as_jpeg(file.stream);
     if (is_jpeg) {
-        const bool read = read_jpeg_header(file.stream, &jpeg, reason);
-        if (read)
+        if (read_jpeg_header(file.stream, &jpeg, reason))
             *reason = size_refusal(jpeg.width, jpeg.height, jpeg.decode_bytes);
-        if (!reason->empty()) {
-            std::fclose(file.stream);
+        if (!reason->empty())
             return {};
-        }
         std::rewind(file.stream);
     }
     Source source(vips_source_new_from_descriptor(fileno(file.stream)));
-    std::fclose(file.stream);  // the source holds a copy of the descriptor
     if (!source) {
         *reason = vips_reason();
         return {};
     }
     // The loader is chosen by the file's content alone, among the allowed ones.
-    if (!allowed_loader(vips_foreign_find_load_source(source.get()))) {
+    const char* loader = vips_foreign_find_load_source(source.get());
+    if (!allowed_loader(loader)) {
         vips_error_clear();
         *reason = k_not_a_picture;
         return {};
     }
+    // HEIC and AVIF by libheif, with whose own limits libvips' loader fails in no useful words.
+    if (g_type_is_a(vips_type_find("VipsOperation", loader), g_type_from_name("VipsForeignLoadHeif"))) {
+        *reason = heif_size_refusal(fileno(file.stream), file.size);
+        if (!reason->empty())
+            return {};
+    }
+    stream.reset();  // the source holds a copy of the descriptor
     {
         Image header;
         *header.out() = vips_image_new_from_source(source.get(), "", "access", VIPS_ACCESS_SEQUENTIAL, nullptr);
