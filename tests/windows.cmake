@@ -137,16 +137,19 @@ if(VELMORASTIK_WINDOWS_RELEASE)
 
   set(install_test ${CMAKE_CURRENT_SOURCE_DIR}/packaging/windows/install_test.sh)
   set(install_env "${release_env};DIGEST_TEST=$<TARGET_FILE:velmorastik-installed-digest-test>;WINEPREFIX=${CMAKE_BINARY_DIR}/wine-install;PYTHON=/usr/bin/python3")
-  foreach(step prefix remove nothing install uninstall)
+  foreach(step prefix remove nothing install uninstall menus)
     add_test(NAME windows_install_${step} COMMAND ${install_test} ${step})
     set_tests_properties(windows_install_${step} PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "${install_env}"
       TIMEOUT ${velmorastik_test_timeout})
   endforeach()
   set_tests_properties(windows_install_prefix PROPERTIES FIXTURES_SETUP windows_install TIMEOUT ${velmorastik_tool_test_timeout})
   set_tests_properties(windows_install_remove PROPERTIES FIXTURES_CLEANUP windows_install)
-  # In this order, in the one prefix: the failed install first, then the real one and its undoing.
+  # In this order, in the one prefix: the failed install first, then the real one and its undoing,
+  # and last the user's menus, which none of them may have changed.
   set_tests_properties(windows_install_nothing PROPERTIES FIXTURES_REQUIRED windows_install)
   set_tests_properties(windows_install_install PROPERTIES FIXTURES_REQUIRED windows_install
     FIXTURES_SETUP windows_installed DEPENDS windows_install_nothing TIMEOUT ${velmorastik_show_test_timeout})
   set_tests_properties(windows_install_uninstall PROPERTIES FIXTURES_REQUIRED "windows_install;windows_installed")
+  set_tests_properties(windows_install_menus PROPERTIES FIXTURES_REQUIRED windows_install
+    DEPENDS "windows_install_nothing;windows_install_install;windows_install_uninstall")
 endif()

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The Windows installer as a user meets it, silently, under Wine in a prefix of its own:
-#   install_test.sh prefix      makes that prefix afresh (the fixture; tens of seconds)
+#   install_test.sh prefix      makes that prefix afresh (the fixture; tens of seconds), noting the
+#                               user's menu folders first
 #   install_test.sh nothing     a 32-bit build of the installer, which this 64-bit Wine runs and
 #                               ends with status 0 having installed nothing: the checks must fail
 #   install_test.sh install     installs: every file of the release in place, byte for byte, the
 #                               Start-menu shortcuts, the "Apps" entry; the installed show starts
 #                               with its DLL, and the installed capture gives the whole show's digest
 #   install_test.sh uninstall   uninstalls: nothing of ours is left, and what the user added stays
+#   install_test.sh menus       the user's own menu folders are as the prefix step found them
 #   install_test.sh remove      ends the prefix's programs and removes it (the fixture's end)
 # The environment gives WINEPREFIX, SETUP (the installer), INSTALLER_NSI and INSTALLER_CONFIG (to
 # make the 32-bit one), RELEASE (the zip's folder, what must be installed), DIGEST_TEST (the whole
@@ -20,7 +22,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 for tool in wine wineserver makensis; do
   command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps adds it)"
 done
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$(dirname "$0")/../../../scripts/lib/wine-env.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -38,6 +40,19 @@ run_setup() {
   wine "$@" >"$work/setup.log" 2>&1 || status=$?
   wineserver -w
   echo "$status"
+}
+
+# What Wine's menu builder would change of the user's own menus, under the Unix home whatever the
+# prefix: every entry of its folders with its kind, size and time, or that a folder is missing.
+user_menus() {
+  local data=${XDG_DATA_HOME:-$HOME/.local/share} config=${XDG_CONFIG_HOME:-$HOME/.config} folder
+  for folder in "$data/applications" "$data/desktop-directories" "$data/icons" "$data/mime" "$config/menus"; do
+    if [ -e "$folder" ]; then
+      find "$folder" -printf '%y %s %T@ %p\n' | sort -k4
+    else
+      echo "missing $folder"
+    fi
+  done
 }
 
 # The value of NAME in the uninstall key as install_faults read it, or nothing.
@@ -86,6 +101,7 @@ case "${1:-}" in
 prefix)
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
+  user_menus >"$WINEPREFIX/.user-menus"
   wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the prefix $WINEPREFIX"
   wineserver -w
   ;;
@@ -141,13 +157,20 @@ uninstall)
   fi
   ;;
 
+menus)
+  [ -f "$WINEPREFIX/.user-menus" ] || fail "no note of the user's menus from the prefix step"
+  user_menus >"$work/user-menus"
+  changes=$(diff "$WINEPREFIX/.user-menus" "$work/user-menus") ||
+    fail "the user's menu folders changed while Wine ran the installer and uninstaller: $changes"
+  ;;
+
 remove)
   [ -d "$WINEPREFIX" ] && wineserver -k >/dev/null 2>&1 || true
   rm -rf "$WINEPREFIX"
   ;;
 
 *)
-  echo "usage: install_test.sh prefix|nothing|install|uninstall|remove" >&2
+  echo "usage: install_test.sh prefix|nothing|install|uninstall|menus|remove" >&2
   exit 64
   ;;
 esac
