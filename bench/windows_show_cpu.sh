@@ -9,7 +9,8 @@ source bench/lib.sh
 exe=$(realpath "${1:-build-windows}/bin/velmorastik.exe")
 data_set=$(realpath "${2:-build}/data-set")
 work=$(mktemp -d)
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$work/prefix"
+. scripts/lib/wine-env.sh
 trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &

@@ -113,8 +113,8 @@ set_tests_properties(windows_e2e_platform windows_e2e_windowed windows_e2e_fulls
   PROPERTIES PROCESSORS 2)
 
 # The release as a user gets it (packaging/windows): read back from its files, and installed and
-# uninstalled silently in a fresh Wine prefix of its own, made once for those three (the installer
-# would find the other tests' programs and keys in a shared one).
+# uninstalled in a fresh Wine prefix of its own, made once for those steps (the installer would find
+# the other tests' programs and keys in a shared one).
 if(VELMORASTIK_WINDOWS_RELEASE)
   set(release_env ${VELMORASTIK_WINDOWS_RELEASE} BIN=$<TARGET_FILE_DIR:velmorastik> VERSION=${PROJECT_VERSION})
   # Debian's Python, which has pefile (python3-pefile), whatever python3 comes first in PATH.
@@ -137,16 +137,25 @@ if(VELMORASTIK_WINDOWS_RELEASE)
 
   set(install_test ${CMAKE_CURRENT_SOURCE_DIR}/packaging/windows/install_test.sh)
   set(install_env "${release_env};DIGEST_TEST=$<TARGET_FILE:velmorastik-installed-digest-test>;WINEPREFIX=${CMAKE_BINARY_DIR}/wine-install;PYTHON=/usr/bin/python3")
-  foreach(step prefix remove nothing install uninstall)
+  foreach(step prefix remove nothing install in_use uninstall reinstall menus)
     add_test(NAME windows_install_${step} COMMAND ${install_test} ${step})
     set_tests_properties(windows_install_${step} PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "${install_env}"
       TIMEOUT ${velmorastik_test_timeout})
   endforeach()
   set_tests_properties(windows_install_prefix PROPERTIES FIXTURES_SETUP windows_install TIMEOUT ${velmorastik_tool_test_timeout})
   set_tests_properties(windows_install_remove PROPERTIES FIXTURES_CLEANUP windows_install)
-  # In this order, in the one prefix: the failed install first, then the real one and its undoing.
+  # In this order, in the one prefix: the failed install first, then the real one, the uninstaller
+  # refusing while the installed show runs and then undoing it, a second install, and last the
+  # user's menus, which none of them may have changed.
   set_tests_properties(windows_install_nothing PROPERTIES FIXTURES_REQUIRED windows_install)
   set_tests_properties(windows_install_install PROPERTIES FIXTURES_REQUIRED windows_install
     FIXTURES_SETUP windows_installed DEPENDS windows_install_nothing TIMEOUT ${velmorastik_show_test_timeout})
-  set_tests_properties(windows_install_uninstall PROPERTIES FIXTURES_REQUIRED "windows_install;windows_installed")
+  set_tests_properties(windows_install_in_use PROPERTIES FIXTURES_REQUIRED "windows_install;windows_installed"
+    TIMEOUT ${velmorastik_tool_test_timeout})
+  set_tests_properties(windows_install_uninstall PROPERTIES FIXTURES_REQUIRED "windows_install;windows_installed"
+    DEPENDS windows_install_in_use)
+  set_tests_properties(windows_install_reinstall PROPERTIES FIXTURES_REQUIRED windows_install
+    DEPENDS windows_install_uninstall TIMEOUT ${velmorastik_tool_test_timeout})
+  set_tests_properties(windows_install_menus PROPERTIES FIXTURES_REQUIRED windows_install
+    DEPENDS "windows_install_nothing;windows_install_install;windows_install_in_use;windows_install_uninstall;windows_install_reinstall")
 endif()

@@ -65,7 +65,7 @@ wait_window() {
   for _ in $(seq "$tries"); do
     # The tree walk fails when a window goes while it is read (the show remaking its window, a
     # box closing): that is one more try, not a failure.
-    id=$(xwininfo -root -tree 2>/dev/null | awk -v q="\"$name\":" '$2 == q { print $1; exit }' || true)
+    id=$(xwininfo -root -tree 2>/dev/null | awk -v q="\"$name\":" 'index($0, q) { print $1; exit }' || true)
     # SDL may remake its window while it picks a renderer, and a loaded machine may show the first
     # one for a while: a window counts once it is mapped and the same on two looks a fifth of a
     # second apart.

@@ -8,7 +8,7 @@ for tool in wine wineserver; do
   command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps adds it)"
 done
 [ -x "$VELMORASTIK_BIN/frame_match" ] || skip "no native frame_match in $VELMORASTIK_BIN (build the native tree first)"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/lib/wine-env.sh"
 
 # Wine's own processes (its server, the desktop's explorer) outlive the show; they are ended with
 # the scenario, on this prefix alone, so that the next one starts them on its own X server.

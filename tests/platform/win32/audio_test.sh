@@ -18,6 +18,7 @@ skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL: $*"; exit 1; }
 
 [ -f "${AUDIO_TEST:-}" ] || skip "the test program was not built"
+. "$(dirname "$0")/../../../scripts/lib/wine-env.sh"
 if [ -z "${WINE_RUN:-}" ]; then
   command -v wine >/dev/null || skip "Wine is not installed"
 fi
@@ -41,15 +42,13 @@ win() {
   if [ -n "${WINE_RUN:-}" ]; then
     timeout 120 "$WINE_RUN" "$AUDIO_TEST" "$@" 2>"$work/stderr" | tr -d '\r'
   else
-    WINEPREFIX=${WINE_AUDIO_PREFIX:?} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-      timeout 120 wine "$AUDIO_TEST" "$@" 2>"$work/stderr" | tr -d '\r'
+    WINEPREFIX=${WINE_AUDIO_PREFIX:?} timeout 120 wine "$AUDIO_TEST" "$@" 2>"$work/stderr" | tr -d '\r'
   fi
 }
 if [ -z "${WINE_RUN:-}" ] && [ ! -f "$WINE_AUDIO_PREFIX/system.reg" ]; then
   mkdir -p "$WINE_AUDIO_PREFIX"
   # One prefix for every scenario, made once; the lock keeps two first runs from making it twice.
-  flock "$WINE_AUDIO_PREFIX" env WINEPREFIX="$WINE_AUDIO_PREFIX" WINEDEBUG=-all \
-    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || skip "Wine cannot make its prefix"
+  flock "$WINE_AUDIO_PREFIX" env WINEPREFIX="$WINE_AUDIO_PREFIX" wineboot -i >/dev/null 2>&1 || skip "Wine cannot make its prefix"
 fi
 
 # encode RAW MP3 RATE_KHZ MODE BITRATE: raw 16-bit PCM to MP3 (CBR with a LAME tag for gapless).
