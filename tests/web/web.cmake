@@ -64,7 +64,8 @@ endforeach()
 find_program(VELMORASTIK_NODE node)
 if(VELMORASTIK_NODE)
   add_test(NAME web_test_harness COMMAND ${VELMORASTIK_NODE} --test ${CMAKE_CURRENT_LIST_DIR}/harness_test.mjs)
-  # The site's server: links out of the site, foreign Host names, its headers and ranges.
+  # The site's server: links out of the site, a named pipe, foreign Host names, its headers and ranges,
+  # its end on a signal.
   add_test(NAME web_server COMMAND ${VELMORASTIK_NODE} --test ${CMAKE_CURRENT_LIST_DIR}/serve_test.mjs)
   set_tests_properties(web_server PROPERTIES TIMEOUT 60)
   # The maker's header and resampling rules, without a browser.
