@@ -1,5 +1,5 @@
 // The maker's page in headless Chromium, one scenario a run:
-//   node maker_test.mjs pictures|set_plays|fit_quality
+//   node maker_test.mjs pictures|set_plays|fit_quality|music_refused
 // Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture),
 // NATIVE_IMPORT (the native velmorastik-import). The inputs are made here with ImageMagick; the
 // sets the page exports are unzipped and decoded natively. Every scenario also fails on any error
@@ -70,10 +70,11 @@ async function set_files(page, selector, files) {
   await page.send('DOM.setFileInputFiles', { files, objectId: result.objectId });
 }
 
-// Calls velmorastikMaker.make with the files as pictures (and a texture, a fit); resolves to the notes.
-async function make(page, pictures, { fit = 'contain', texture = null } = {}) {
+// Calls velmorastikMaker.make with the files as pictures (and a texture, music, its start, a fit);
+// resolves to the notes.
+async function make(page, pictures, { fit = 'contain', texture = null, music = null, music_start = 0 } = {}) {
   await page.eval(`(() => {
-    for (const id of ['test-pictures', 'test-texture']) {
+    for (const id of ['test-pictures', 'test-texture', 'test-music']) {
       if (document.getElementById(id)) continue;
       const input = Object.assign(document.createElement('input'), { type: 'file', id, multiple: true, hidden: true });
       document.body.append(input);
@@ -81,8 +82,10 @@ async function make(page, pictures, { fit = 'contain', texture = null } = {}) {
   })()`);
   await set_files(page, '#test-pictures', pictures);
   if (texture) await set_files(page, '#test-texture', [texture]);
+  if (music) await set_files(page, '#test-music', [music]);
   return page.eval(`velmorastikMaker.make({ pictures: [...document.getElementById('test-pictures').files],
-    fit: ${JSON.stringify(fit)}, texture: ${texture ? "document.getElementById('test-texture').files[0]" : 'null'} })`);
+    fit: ${JSON.stringify(fit)}, texture: ${texture ? "document.getElementById('test-texture').files[0]" : 'null'},
+    music: ${music ? "document.getElementById('test-music').files[0]" : 'null'}, musicStart: ${String(music_start)} })`);
 }
 
 // The exported set, unzipped into a new folder under work; resolves to that folder (holding data/).
@@ -356,7 +359,45 @@ async function hostile({ page, url, work }) {
   console.log(`hostile pictures refused from their headers: ${report.join('; ')}`);
 }
 
-const scenarios = { pictures, set_plays, fit_quality, hostile };
+
+// Music the browser cannot use is named once in its note, the default soundtrack kept; a start
+// that is not seconds from 0 on is refused as the import refuses it: a RangeError from make(), and
+// from the page's field, marked, nothing made.
+async function music_refused({ page, url, work }) {
+  const file = (name) => path.join(work, name);
+  magick('-size', '64x48', 'xc:rgb(40,90,160)', file('picture.png'));
+  fs.writeFileSync(file('tone.mp3'), 'Shopping: bread, milk, two lemons.\n'.repeat(40));
+  await open_maker(page, url);
+  const notes = await make(page, [file('picture.png')], { music: file('tone.mp3') });
+  assert.deepEqual(notes.filter((note) => note.includes('tone.mp3')),
+    ['tone.mp3: not a music file this browser can read: the default soundtrack kept'], `notes: ${JSON.stringify(notes)}`);
+
+  for (const [start, said] of [[NaN, 'a number'], [-1, '-1'], [Infinity, 'Infinity']]) {
+    const refused = await make(page, [file('picture.png')], { music_start: start }).then((got) => `made: ${got}`, (error) => error.message);
+    assert.match(refused, new RegExp(`^in the page: RangeError: the music's start is seconds from 0 on, not ${said}(\\n|$)`), `a start of ${start}`);
+  }
+
+  const field = `document.getElementById('music-start')`;
+  const type_start = async (text) => {
+    await page.eval(`(() => { const field = ${field}; field.scrollIntoView({ block: 'center' }); field.focus(); field.select(); })()`);
+    await page.send('Input.insertText', { text });
+    await page.eval(`${field}.blur()`);
+  };
+  await type_start('-1');
+  assert.deepEqual(await page.eval(`[${field}.getAttribute('aria-invalid'), ${field}.validationMessage]`),
+    ['true', "the music's start is seconds from 0 on, not -1"], 'the field after -1');
+  await page.eval(`document.getElementById('play-button').click()`);
+  await page.wait_for(`document.getElementById('status').textContent === "the music's start is seconds from 0 on, not -1"`, 10,
+    'Play refusing the start');
+  assert.equal(await page.eval(`document.getElementById('stage').hidden`), true, 'Play played with a refused start');
+  await type_start('2.5');
+  assert.deepEqual(await page.eval(`[${field}.getAttribute('aria-invalid'), ${field}.validationMessage]`), [null, ''],
+    'the field after 2.5');
+  no_errors(page);
+  console.log(`music refused: ${JSON.stringify(notes)}; a start of NaN, -1 or Infinity refused, -1 marked in the field`);
+}
+
+const scenarios = { pictures, set_plays, fit_quality, hostile, music_refused };
 const name = process.argv[2];
 if (!scenarios[name]) {
   console.error(`usage: maker_test.mjs ${Object.keys(scenarios).join('|')}`);

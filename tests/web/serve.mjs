@@ -1,9 +1,10 @@
 // A static file server for the built site, on 127.0.0.1 and a port the system picks.
-//   node serve.mjs SITE_DIR [PORT]     prints the URL, serves until interrupted
+//   node serve.mjs SITE_DIR [PORT]     prints the URL, serves until SIGINT or SIGTERM
 // The browser tests import serve() and stop it themselves. It answers only requests addressed to
 // it by its own name (127.0.0.1:PORT or localhost:PORT), so that a page on another name that
-// resolves here (DNS rebinding) cannot read the site, and it serves only files whose real path
-// is inside the site's real folder: a symbolic link out of the site is not followed.
+// resolves here (DNS rebinding) cannot read the site, and it serves only regular files whose real
+// path is inside the site's real folder: a symbolic link out of the site is not followed, and a
+// folder, a named pipe or a device is not found.
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -92,14 +93,20 @@ async function open_inside(real_root, file) {
   if (relative.startsWith('..') || path.isAbsolute(relative)) return null;
   let handle;
   try {
-    // The real path has no link in it; one put there meanwhile is refused, not followed.
-    handle = await fs.promises.open(real, fs.constants.O_RDONLY | fs.constants.O_NOFOLLOW);
+    // The real path has no link in it; one put there meanwhile is refused, not followed. A named
+    // pipe opened to read would wait for a writer, holding one of the few threads every file
+    // request shares (and the process's exit, which waits for them): opened without waiting,
+    // it is refused below like a folder or a device.
+    handle = await fs.promises.open(real, fs.constants.O_RDONLY | fs.constants.O_NOFOLLOW | fs.constants.O_NONBLOCK);
     const stats = await handle.stat();
     if (stats.isFile()) return { handle, size: stats.size, real };
   } catch { /* gone or unreadable meanwhile */ }
   await handle?.close();
   return null;
 }
+
+// How long a signalled server may take to close its connections before it exits regardless.
+const k_stop_ms = 500;
 
 function answer(response, status, text, headers = {}) {
   response.writeHead(status, { ...k_headers, 'Content-Type': 'text/plain; charset=utf-8', ...headers }).end(text + '\n');
@@ -163,7 +170,13 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === path.resolve(process.a
     console.error('usage: serve.mjs SITE_DIR [PORT]   (SITE_DIR holds index.html)');
     process.exit(64);
   }
-  const { url } = await serve(root, Number(port ?? 0));
-  console.log(url);
-  for (const signal of ['SIGINT', 'SIGTERM']) process.on(signal, () => process.exit(0));
+  const server = await serve(root, Number(port ?? 0));
+  console.log(server.url);
+  // Ends within a second whatever is in flight: the connections closed, or the time up.
+  for (const signal of ['SIGINT', 'SIGTERM']) {
+    process.on(signal, () => {
+      setTimeout(() => process.exit(0), k_stop_ms).unref();
+      server.close().then(() => process.exit(0));
+    });
+  }
 }

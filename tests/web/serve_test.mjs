@@ -1,15 +1,21 @@
 // The site's server (tests/web/serve.mjs, also behind scripts/web --serve): what it refuses to
-// follow or to answer, and the headers every answer carries.
+// follow or to answer, the headers every answer carries, and its end on a signal.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
+import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
+import { fileURLToPath } from 'node:url';
 import { serve, requested_range } from './serve.mjs';
 
+// What "at once" means for an answer, and for the server's end after a signal.
+const k_prompt_ms = 1000;
+
 // One GET (or method) to the server with exactly these headers; fetch() would set Host itself.
-function request(url, target, { method = 'GET', headers = {} } = {}) {
+// With within_ms, an answer not complete by then fails rather than waits.
+function request(url, target, { method = 'GET', headers = {}, within_ms = 0 } = {}) {
   const { hostname, port } = new URL(url);
   return new Promise((resolve, reject) => {
     const outgoing = http.request({ hostname, port, path: target, method, headers, setHost: false }, (response) => {
@@ -18,6 +24,13 @@ function request(url, target, { method = 'GET', headers = {} } = {}) {
       response.on('end', () => resolve({ status: response.statusCode, headers: response.headers, body: Buffer.concat(parts) }));
     });
     outgoing.on('error', reject);
+    if (within_ms) {
+      const timer = setTimeout(() => {
+        outgoing.destroy();
+        reject(new Error(`no answer to ${target} within ${within_ms} ms`));
+      }, within_ms);
+      outgoing.on('close', () => clearTimeout(timer));
+    }
     outgoing.end();
   });
 }
@@ -107,3 +120,45 @@ test('a range of the soundtrack is served as asked, so that a player can stream 
   assert.equal(requested_range('bytes=5-2', 100), null, 'an end before the start: the whole file');
   assert.equal(requested_range('bytes=0-', 0), 'unsatisfiable', 'an empty file has no first byte');
 }));
+
+// A named pipe in the site: opening it to read would wait for a writer, holding one of the few
+// threads every file request shares. Each request for it is refused at once, a file is still
+// served, and the server (its own process, as scripts/web --serve runs it) ends on SIGTERM or
+// SIGINT within a second.
+test('a named pipe is refused without holding the server, which still ends on a signal', async () => {
+  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorastik-serve-'));
+  const children = [];
+  try {
+    fs.writeFileSync(path.join(root, 'index.html'), '<p>show</p>');
+    execFileSync('mkfifo', [path.join(root, 'f.jpg')]);
+    for (const signal of ['SIGTERM', 'SIGINT']) {
+      const child = spawn(process.execPath, [fileURLToPath(new URL('./serve.mjs', import.meta.url)), root],
+        { stdio: ['ignore', 'pipe', 'inherit'] });
+      children.push(child);
+      const ended = new Promise((resolve) => child.once('exit', (code, by) => resolve({ code, by })));
+      const url = await new Promise((resolve, reject) => {
+        child.stdout.once('data', (text) => resolve(text.toString().trim()));
+        child.once('exit', () => reject(new Error('the server ended before printing its address')));
+      });
+      const host = { Host: new URL(url).host };
+      // More requests than libuv has threads (4), all at once.
+      const pipes = await Promise.all(Array.from({ length: 6 }, () =>
+        request(url, '/f.jpg', { headers: host, within_ms: k_prompt_ms })));
+      assert.deepEqual(pipes.map((r) => r.status), Array(6).fill(404), 'the named pipe');
+      const page = await request(url, '/index.html', { headers: host, within_ms: k_prompt_ms });
+      assert.equal(page.status, 200, 'a file after the pipe');
+      assert.equal(page.body.toString(), '<p>show</p>');
+      const sent_at = Date.now();
+      child.kill(signal);
+      const timer = setTimeout(() => child.kill('SIGKILL'), k_prompt_ms);
+      const { code, by } = await ended;
+      clearTimeout(timer);
+      assert.equal(by, null, `${signal} did not end the server within ${k_prompt_ms} ms (it took SIGKILL)`);
+      assert.equal(code, 0, `the server's status after ${signal}`);
+      assert.ok(Date.now() - sent_at <= k_prompt_ms, `${signal} took ${Date.now() - sent_at} ms`);
+    }
+  } finally {
+    for (const child of children) if (child.exitCode === null && child.signalCode === null) child.kill('SIGKILL');
+    fs.rmSync(root, { recursive: true, force: true });
+  }
+});

@@ -1,5 +1,6 @@
 // The web show in headless Chromium, one scenario a run:
-//   node show_test.mjs virtual_clock|canvas_readback|live|missing_picture|long_soundtrack|broken_soundtrack|file_page
+//   node show_test.mjs virtual_clock|canvas_readback|live|missing_picture|long_soundtrack|broken_soundtrack|
+//                      no_sound_output|file_page
 // Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture),
 // NATIVE_DATA (a folder holding the data/ the site was built with). Every scenario also fails on
 // any error the page reports in its console.
@@ -23,6 +24,9 @@ const k_start_ms = 1000;
 const k_memory_growth_bytes = 100 * 1024 * 1024;
 // Long enough after the click for a soundtrack being decoded whole to show in the figures.
 const k_watch_ms = 8000;
+// Without sound output: the page's 2 s wait for the sound, then the show's start, with room for a
+// busy machine.
+const k_silent_start_ms = 4000;
 
 const site = process.env.SITE;
 const capture = process.env.NATIVE_CAPTURE;
@@ -195,6 +199,61 @@ async function broken_soundtrack({ page, url }) {
   console.log(`broken soundtrack: "${said[0]}"`);
 }
 
+// Where the browser never starts its sound (AudioContext's resume() never settles, as in Firefox
+// without a sound server) or never readies the soundtrack's element, the show and the maker's Play
+// start all the same, in silence, with the one line that says why; Escape ends them.
+async function no_sound_output({ page, url }) {
+  // Chosen by the address's ?stall=, which the page itself ignores.
+  await page.before_load(`(() => {
+    const stall = new URLSearchParams(location.search).get('stall');
+    if (stall === 'context') AudioContext.prototype.resume = () => new Promise(() => {});
+    if (stall === 'element') Object.defineProperty(HTMLMediaElement.prototype, 'src', { set() {}, get() { return ''; } });
+  })()`);
+  const silent_line = /no sound output|cannot be played/;
+  const cases = [
+    { page: 'index.html?stall=context', said: /^log: no sound output \(the browser's audio did not start in 2 s\): the show goes on in silence$/ },
+    { page: 'index.html?stall=element', said: /^log: soundtrack data\/sfx\/lumo\.mp3 cannot be played \(not ready to play after 2 s\): the show goes on in silence$/ },
+    { page: 'maker.html?stall=context', said: /^log: no sound output \(the browser's audio did not start in 2 s\): the show goes on in silence$/ },
+  ];
+  const report = [];
+  for (const { page: address, said } of cases) {
+    const console_before = page.console.length;
+    await page.goto(`${url}${address}`);
+    let start;
+    if (address.startsWith('maker')) {
+      await page.wait_for('window.makerReady === true', 60, 'the maker ready');
+      const { result } = await page.send('Runtime.evaluate', { expression: `(() => {
+        const input = Object.assign(document.createElement('input'), { type: 'file', hidden: true });
+        return document.body.appendChild(input);
+      })()` });
+      await page.send('DOM.setFileInputFiles', { files: [path.join(site, 'data/gfx/1/1.jpg')], objectId: result.objectId });
+      await page.eval(`velmorastikMaker.make({ pictures: [...document.querySelector('input[type=file][hidden]').files] })`);
+      start = await page.eval(`(() => { const button = document.getElementById('play-button');
+        button.scrollIntoView({ block: 'center' });
+        const r = button.getBoundingClientRect();
+        return { x: r.x + r.width / 2, y: r.y + r.height / 2 }; })()`);
+    } else {
+      start = await page.wait_for(visible_text('/click to start/i'), 60, 'the "Click to start" overlay');
+    }
+    // The maker draws its thumbnails with the same call as the show's frames: counted from here.
+    const drawn = await page.eval('window.__webtest.frames_drawn');
+    const clicked_at = Date.now();
+    await page.click(start.x, start.y);
+    await page.wait_for(`window.__webtest.frames_drawn > ${drawn}`, 20, `${address}: the show's first frame`);
+    const start_ms = Date.now() - clicked_at;
+    assert.ok(start_ms <= k_silent_start_ms, `${address}: the first frame came ${start_ms} ms after the click`);
+    await page.wait_for(`window.__webtest.frames_drawn >= ${drawn + 60}`, 20, `${address}: the show drawing 60 frames`);
+    const lines = page.console.slice(console_before).filter((line) => silent_line.test(line));
+    assert.equal(lines.length, 1, `${address}: lines about the sound: ${JSON.stringify(lines)}`);
+    assert.match(lines[0], said, address);
+    await page.press('Escape', 'Escape', 27);
+    await page.wait_for(`!document.getElementById('replay').hidden`, 10, `${address}: the offer to play again after Escape`);
+    report.push(`${address}: first frame ${start_ms} ms after the click, "${lines[0]}"`);
+  }
+  no_errors(page);
+  console.log(`no sound output: ${report.join('; ')}`);
+}
+
 // Opened from the disk rather than a server, the page says that it must be served, and how.
 async function file_page({ page }) {
   await page.goto(new URL(`file://${path.resolve(site)}/index.html`).href);
@@ -239,7 +298,8 @@ function site_with_broken_soundtrack(work) {
   return copy;
 }
 
-const scenarios = { virtual_clock, canvas_readback, live, missing_picture, long_soundtrack, broken_soundtrack, file_page };
+const scenarios = { virtual_clock, canvas_readback, live, missing_picture, long_soundtrack, broken_soundtrack, no_sound_output,
+  file_page };
 const sites = {
   missing_picture: site_without_picture,
   long_soundtrack: site_with_long_soundtrack,

@@ -37,7 +37,8 @@ get_filename_component(native_build ${VELMORASTIK_NATIVE_BIN} DIRECTORY)
 set(VELMORASTIK_NATIVE_SHOW_FRAMES ${native_build}/show-frames-60.txt
   CACHE FILEPATH "The native build's frame hashes of the whole show at 60 fps (its show_frames target)")
 
-foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtrack broken_soundtrack file_page)
+foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtrack broken_soundtrack no_sound_output
+    file_page)
   add_test(NAME web_${scenario}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_browser_test.sh ${scenario})
   set_tests_properties(web_${scenario} PROPERTIES
@@ -51,7 +52,7 @@ endforeach()
 # beside the native import's.
 set(VELMORASTIK_NATIVE_IMPORT ${VELMORASTIK_NATIVE_BIN}/velmorastik-import
   CACHE FILEPATH "A native velmorastik-import, the fits the maker's are compared with")
-foreach(scenario pictures set_plays fit_quality hostile)
+foreach(scenario pictures set_plays fit_quality hostile music_refused)
   add_test(NAME web_maker_${scenario} COMMAND ${CMAKE_CURRENT_LIST_DIR}/maker_test.sh ${scenario})
   set_tests_properties(web_maker_${scenario} PROPERTIES
     SKIP_RETURN_CODE 77
@@ -64,7 +65,8 @@ endforeach()
 find_program(VELMORASTIK_NODE node)
 if(VELMORASTIK_NODE)
   add_test(NAME web_test_harness COMMAND ${VELMORASTIK_NODE} --test ${CMAKE_CURRENT_LIST_DIR}/harness_test.mjs)
-  # The site's server: links out of the site, foreign Host names, its headers and ranges.
+  # The site's server: links out of the site, a named pipe, foreign Host names, its headers and ranges,
+  # its end on a signal.
   add_test(NAME web_server COMMAND ${VELMORASTIK_NODE} --test ${CMAKE_CURRENT_LIST_DIR}/serve_test.mjs)
   set_tests_properties(web_server PROPERTIES TIMEOUT 60)
   # The maker's header and resampling rules, without a browser.

@@ -5,6 +5,8 @@
 // element fetches the rest from the same path on the site. The page makes the audio context on the
 // visitor's click, since browsers start sound only after one; without it the show is silent, with
 // its one line. The maker's set, which is in the page's memory only, is played from a buffer.
+// A browser without a sound output may never start the context, nor ready the element: each is
+// waited for k_audio_wait_ms at most, then the show plays in silence, saying why.
 
 #include <emscripten.h>
 
@@ -19,17 +21,28 @@ struct PlatformMusic {
 
 namespace {
 
-const char* g_reason = "";
+constexpr int k_audio_wait_ms = 2000;
 
-EM_JS(int, web_audio_available, (), {
+const char* g_reason = "";
+char g_reason_text[80];
+
+// Starts the page's audio context: 1 once it runs, 0 when there is none (or it refuses to
+// start), -1 when it has not started after wait_ms.
+EM_ASYNC_JS(int, web_audio_resume, (int wait_ms), {
     const context = Module["audio_context"];
-    return context && context.state !== "closed" ? 1 : 0;
+    if (!context || context.state === "closed") return 0;
+    let timer;
+    const late = new Promise((resolve) => { timer = setTimeout(() => resolve(-1), wait_ms); });
+    const started = await Promise.race([context.resume().then(() => 1, () => 0), late]);
+    clearTimeout(timer);
+    return started;
 });
 
 // Points an element at the open file's path on the site and waits until the browser can play it
-// (1), cannot (0), or has had too little of it after ten seconds (-1), so that a stalled server
-// delays the show by that at most. Keeps the element in Module.web_music with its stop().
-EM_ASYNC_JS(int, web_audio_open, (int descriptor), {
+// (1), cannot (0), or is still not ready after wait_ms (-1), so that a stalled server or a
+// browser that cannot play sound delays the show by that at most. Keeps the element in
+// Module.web_music with its stop().
+EM_ASYNC_JS(int, web_audio_open, (int descriptor, int wait_ms), {
     const stream = Module["FS"].getStream(descriptor);
     const context = Module["audio_context"];
     // The maker's set exists only in the page: its soundtrack, no longer than the show, is
@@ -68,7 +81,7 @@ EM_ASYNC_JS(int, web_audio_open, (int descriptor), {
         element.load();  // ends the download
     };
     const ready = await new Promise((resolve) => {
-        const timer = setTimeout(() => resolve(-1), 10000);
+        const timer = setTimeout(() => resolve(-1), wait_ms);
         const settle = (value) => { clearTimeout(timer); resolve(value); };
         element.addEventListener("canplay", () => settle(1), { once: true });
         element.addEventListener("error", () => settle(0), { once: true });
@@ -109,21 +122,29 @@ bool audio_open_device(int)
         g_reason = "the test mode plays without sound";
         return false;
     }
-    if (!web_audio_available()) {
+    const int started = web_audio_resume(k_audio_wait_ms);
+    if (started == 0)
         g_reason = "the browser gave no audio context";
-        return false;
+    if (started == -1) {
+        std::snprintf(g_reason_text, sizeof g_reason_text, "the browser's audio did not start in %d s",
+                      k_audio_wait_ms / 1000);
+        g_reason = g_reason_text;
     }
-    return true;
+    return started == 1;
 }
 
 PlatformMusic* audio_load_music(std::FILE* file, SoundFormat)
 {
-    const int ready = web_audio_open(fileno(file));
+    const int ready = web_audio_open(fileno(file), k_audio_wait_ms);
     std::fclose(file);
-    if (ready != 1) {
-        g_reason = ready == 0 ? "the browser cannot decode it" : "the server sent too little of it in 10 s";
-        return nullptr;
+    if (ready == 0)
+        g_reason = "the browser cannot decode it";
+    if (ready == -1) {
+        std::snprintf(g_reason_text, sizeof g_reason_text, "not ready to play after %d s", k_audio_wait_ms / 1000);
+        g_reason = g_reason_text;
     }
+    if (ready != 1)
+        return nullptr;
     return &g_music;
 }
 

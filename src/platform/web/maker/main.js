@@ -1,7 +1,7 @@
 // The maker's page: its controls, the pictures as thumbnails in the show's order (reordered by
 // dragging or by keys), the notes, Play and the data set's download; and window.velmorastikMaker,
 // which the controls use too, for tests and people who script the page.
-import { Maker, k_frame_width, k_frame_height, k_places, k_soundtrack_path, reason_of } from './maker.js';
+import { Maker, k_frame_width, k_frame_height, k_places, k_soundtrack_path, music_start_seconds, reason_of } from './maker.js';
 import { fill_places, place_label } from './places.js';
 import { program_bytes, show_frame_count } from './show_module.js';
 import { zip_data_set } from './data_set_zip.js';
@@ -14,6 +14,8 @@ let g_notes = [];     // about the inputs chosen, shown until the next choice
 let g_busy = Promise.resolve();
 // The set for the inputs as they are: made again only after a change, which forgets it.
 let g_made = null;
+// The RangeError while the music's start field holds no start: nothing is made until it does.
+let g_start_refused = null;
 
 function set_status(text) { element('status').textContent = text; }
 maker.on_progress = set_status;
@@ -184,6 +186,7 @@ async function refit() {
 // pictures reused or left out, the soundtrack's notes).
 async function make({ pictures = [], music = null, texture = null, fit = 'contain', musicStart = 0 } = {}) {
   if (fit !== 'contain' && fit !== 'cover') throw new Error(`fit is contain or cover, not ${fit}`);
+  const music_start = music_start_seconds(musicStart);
   return serially(async () => {
     await g_ready;
     maker.pictures = [];
@@ -192,8 +195,8 @@ async function make({ pictures = [], music = null, texture = null, fit = 'contai
     element(`fit-${fit}`).checked = true;
     maker.texture = texture;
     maker.music = music;
-    maker.music_start = Number(musicStart) || 0;
-    element('music-start').value = String(maker.music_start);
+    element('music-start').value = String(music_start);
+    read_music_start();
     element('music-name').textContent = music ? music.name || 'music' : 'the default soundtrack';
     element('texture-name').textContent = texture ? texture.name || 'texture' : 'the default texture';
     render_pictures();
@@ -210,6 +213,7 @@ async function make({ pictures = [], music = null, texture = null, fit = 'contai
 }
 
 async function made_set() {
+  if (g_start_refused) throw g_start_refused;
   if (!g_made) {
     const set = await maker.make_set();
     g_made = { files: set.files, notes: [...g_notes, ...set.notes], pcm: set.pcm };
@@ -300,11 +304,24 @@ element('music-input').addEventListener('change', (event) => {
   g_made = null;
   element('music-name').textContent = maker.music ? maker.music.name : 'the default soundtrack';
 });
-element('music-start').addEventListener('change', (event) => {
-  const seconds = Number(event.target.value);
-  maker.music_start = Number.isFinite(seconds) && seconds >= 0 ? seconds : 0;
+// The music's start from its field, refused as the import refuses it, the field marked.
+function read_music_start() {
+  const field = element('music-start');
   g_made = null;
-});
+  try {
+    // An empty field is the default; text the browser cannot read as a number is refused.
+    maker.music_start = music_start_seconds(field.validity.badInput ? NaN : field.value || 0);
+    g_start_refused = null;
+    field.setCustomValidity('');
+    field.removeAttribute('aria-invalid');
+  } catch (error) {
+    g_start_refused = error;
+    field.setCustomValidity(error.message);
+    field.setAttribute('aria-invalid', 'true');
+    set_status(error.message);
+  }
+}
+element('music-start').addEventListener('change', read_music_start);
 element('texture-input').addEventListener('change', (event) => {
   maker.texture = event.target.files[0] || null;
   g_made = null;

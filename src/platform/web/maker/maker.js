@@ -123,7 +123,7 @@ export class Maker {
         pcm = made.pcm;
         notes.push(...made.notes);
       } catch (error) {
-        notes.push(`${name}: ${reason_of(error)}: the default soundtrack kept`);
+        notes.push(`${name}: ${error.reason ?? reason_of(error)}: the default soundtrack kept`);
       }
     }
     this.on_progress('');
@@ -139,6 +139,16 @@ async function with_native(use) {
   } finally {
     native.close();
   }
+}
+
+// Where in the music the show starts, in seconds, as the import takes it: a number from 0 on.
+// Throws a RangeError for anything else (NaN, a negative number, infinity).
+export function music_start_seconds(value) {
+  const seconds = Number(value);
+  if (!Number.isFinite(seconds) || seconds < 0) {
+    throw new RangeError(`the music's start is seconds from 0 on, not ${Number.isNaN(seconds) ? 'a number' : value}`);
+  }
+  return seconds;
 }
 
 // What a failure says to a person: a refusal's own words, else the error's message.

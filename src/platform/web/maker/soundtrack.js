@@ -22,11 +22,14 @@ export function clock_text(seconds) {
 
 // file: a File or Blob of music in any format the browser decodes. Resolves to { mp3 (Uint8Array),
 // pcm (Int16Array, interleaved stereo at 44.1 kHz, as encoded), duration_ms, notes (sentences for
-// the person) }, or rejects with an Error whose message names the file and the reason.
+// the person) }, or rejects with an Error whose message names the file and the reason (and whose
+// reason is the reason alone).
 // on_progress(fraction) is called with 0 to 1 as the work goes on.
 export async function make_soundtrack(file, { start_seconds = 0, on_progress = () => {}, maker_url = undefined } = {}) {
   const name = (file && file.name) || 'the music';
-  const refuse = (reason) => new Error(`${name}: ${reason}`);
+  // The message names the music, for callers that show it as it is; reason alone is there for
+  // those that name the music themselves.
+  const refuse = (reason) => Object.assign(new Error(`${name}: ${reason}`), { reason });
   if (!(file instanceof Blob)) throw refuse('not a file');
   if (typeof start_seconds !== 'number' || !Number.isFinite(start_seconds) || start_seconds < 0) {
     throw refuse(`the start must be seconds from 0 on, not ${start_seconds}`);
@@ -62,7 +65,7 @@ export async function make_soundtrack(file, { start_seconds = 0, on_progress = (
     }
     return { mp3: made.mp3, pcm: made.pcm, duration_ms: (frames * 1000) / facts.rate, notes };
   } catch (error) {
-    throw error.message.startsWith(`${name}: `) ? error : refuse(error.message);
+    throw error.reason !== undefined ? error : refuse(error.message);
   } finally {
     native.close();
   }

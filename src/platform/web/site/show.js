@@ -131,8 +131,10 @@
     element("replay").hidden = true;
     if (!virtual_fps) {
       try {
+        // Made and started on the click, which lets it sound; the show waits for it to start, a
+        // short time at most, since a browser without a sound output may never start it.
         audio_context = new AudioContext();
-        await audio_context.resume();
+        audio_context.resume().catch(() => {});
         // For the browser tests: the context the soundtrack plays through.
         window.showAudioContext = audio_context;
       } catch (error) {
