@@ -26,6 +26,7 @@ export class Maker {
     this.music = null;
     this.music_start = 0;
     this.defaults = null;  // the default set's texture and soundtrack, from the site
+    this.native = null;    // the maker's module (open_maker_native), once the defaults are loaded
     this.on_progress = () => {};
   }
 
@@ -36,7 +37,10 @@ export class Maker {
       if (!response.ok) throw new Error(`data/${path}: the server answered ${response.status}`);
       return new Uint8Array(await response.arrayBuffer());
     };
-    const [texture, soundtrack] = await Promise.all([get(k_texture_path), get(k_soundtrack_path)]);
+    // The module that measures pictures, started with the page's files and kept, so that adding
+    // pictures later asks nothing of the server.
+    this.native = open_maker_native();
+    const [texture, soundtrack] = await Promise.all([get(k_texture_path), get(k_soundtrack_path), this.native.facts()]);
     this.defaults = { texture, soundtrack };
   }
 
@@ -44,29 +48,26 @@ export class Maker {
   // (named, with the reason). on_added(picture) is called as each one is ready.
   async add_pictures(files, on_added = () => {}) {
     const notes = [];
-    await with_native(async (native) => {
-      for (const [n, file] of files.entries()) {
-        const name = file.name || `picture ${this.pictures.length + 1}`;
-        this.on_progress(`Fitting picture ${n + 1} of ${files.length}: ${name}`);
-        const picture = { id: g_next_id++, file, name, fitted: {} };
-        try {
-          picture.fitted[this.fit] = await fit_picture(file, k_frame_width, k_frame_height, this.fit, native);
-        } catch (error) {
-          notes.push(`${name}: ${reason_of(error)}: left out`);
-          continue;
-        }
-        this.pictures.push(picture);
-        on_added(picture);
+    for (const [n, file] of files.entries()) {
+      const name = file.name || `picture ${this.pictures.length + 1}`;
+      this.on_progress(`Fitting picture ${n + 1} of ${files.length}: ${name}`);
+      const picture = { id: g_next_id++, file, name, fitted: {} };
+      try {
+        picture.fitted[this.fit] = await fit_picture(file, k_frame_width, k_frame_height, this.fit, this.native);
+      } catch (error) {
+        notes.push(`${name}: ${reason_of(error)}: left out`);
+        continue;
       }
-    });
+      this.pictures.push(picture);
+      on_added(picture);
+    }
     this.on_progress('');
     return notes;
   }
 
   // The picture's pixels under the current fit, fitted now if they were not yet.
   async fitted(picture) {
-    picture.fitted[this.fit] ??= await with_native((native) =>
-      fit_picture(picture.file, k_frame_width, k_frame_height, this.fit, native));
+    picture.fitted[this.fit] ??= await fit_picture(picture.file, k_frame_width, k_frame_height, this.fit, this.native);
     return picture.fitted[this.fit];
   }
 
@@ -100,8 +101,7 @@ export class Maker {
     if (this.texture) {
       this.on_progress(`Fitting the texture: ${this.texture.name || 'texture'}`);
       try {
-        files[k_texture_path] = await with_native((native) =>
-          fit_picture(this.texture, k_texture_size, k_texture_size, 'cover', native));
+        files[k_texture_path] = await fit_picture(this.texture, k_texture_size, k_texture_size, 'cover', this.native);
       } catch (error) {
         notes.push(`${this.texture.name || 'texture'}: ${reason_of(error)}: the default texture kept`);
       }
@@ -128,16 +128,6 @@ export class Maker {
     }
     this.on_progress('');
     return { files, notes, pcm };
-  }
-}
-
-// use(native) with the maker's module open for it, closed afterwards, which gives its memory back.
-async function with_native(use) {
-  const native = open_maker_native();
-  try {
-    return await use(native);
-  } finally {
-    native.close();
   }
 }
 

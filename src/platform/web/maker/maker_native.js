@@ -1,8 +1,8 @@
 // The maker's WebAssembly module (velmorastik-maker.js and .wasm beside the page: the native
 // import's own code for the soundtrack's length, fade and MP3 encoding, and for measuring a
-// picture before it is decoded) in a worker of its own,
-// so that encoding never stalls the page. One worker per use, ended by close(), which gives its
-// memory back.
+// picture before it is decoded) in a worker of its own, so that encoding never stalls the page.
+// A worker for each soundtrack, ended by close(), which gives its memory back; the pictures' one
+// lives with the page.
 
 export function open_maker_native(url = new URL('velmorastik-maker.js', document.baseURI)) {
   const worker = new Worker(url);
