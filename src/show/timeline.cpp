@@ -74,7 +74,28 @@ struct PictureSet {
     int effect_transitions;
 };
 
+constexpr PictureSet k_sets[] = {
+    {k_first_set_format, k_first_set_count, k_effect_transitions},
+    {k_second_set_format, k_second_set_count, 0},
+};
+
 }  // namespace
+
+bool picture_carries_effect(int place)
+{
+    // The intro fades out in the first set's first transition.
+    if (place == 0)
+        return k_sets[0].effect_transitions > 0;
+    // A set's picture k fades in with its transition k, and out with the next, which carries the
+    // effect only when k's does.
+    int first = 1;
+    for (const PictureSet& set : k_sets) {
+        if (place < first + set.count)
+            return place - first + 1 <= set.effect_transitions;
+        first += set.count;
+    }
+    return false;
+}
 
 void run_show(const ShowOperations& operations)
 {
@@ -84,16 +105,11 @@ void run_show(const ShowOperations& operations)
     run_phase(operations, clock, effect_origin, g_outgoing_picture,
               {Direction::in, false, true}, intro_start);
 
-    static constexpr PictureSet sets[] = {
-        {k_first_set_format, k_first_set_count, k_effect_transitions},
-        {k_second_set_format, k_second_set_count, 0},
-    };
-
     // The picture on screen, reloaded before each fade-out so that every fade-out starts where
     // the previous fade-in ended, across the change of set too. Empty while the intro background
     // is still in g_outgoing_picture.
     char on_screen[32] = "";
-    for (const PictureSet& set : sets) {
+    for (const PictureSet& set : k_sets) {
         for (int k = 1; k <= set.count; ++k) {
             char path[32];
             std::snprintf(path, sizeof path, set.path_format, k);

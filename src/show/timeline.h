@@ -34,6 +34,11 @@ static_assert(k_fade_ms * k_level_per_ms > 254.999 && k_fade_ms * k_level_per_ms
 // Effect angle speed: 2 radians per second.
 inline constexpr double k_angle_per_ms = 0.002;
 
+// Whether the effect is drawn over the picture at place (in data_set_pictures()'s order: the
+// intro, the first set, the second) at any time of the show, fading in or out: what the tools and
+// the maker tell a person choosing which pictures get it.
+bool picture_carries_effect(int place);
+
 // Called once after start-up, with the virtual backbuffer cleared, the intro background in
 // g_outgoing_picture and the music playing. Plays the intro fade-in and both picture sets, and
 // returns once the last picture has faded in.

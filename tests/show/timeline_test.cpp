@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "fx/frame.h"
 #include "fx/show_frame.h"
+#include "show/data_set.h"
 #include "show/timeline.h"
 
 namespace {
@@ -272,7 +274,8 @@ TEST_F(TimelineTest, TwentyThreePhasesEachFadingFromThePictureOnScreen)
 
 TEST_F(TimelineTest, EffectOnTheFirstFourTransitionsOfTheFirstSetOnly)
 {
-    const std::vector<Phase> show = phases(play());
+    const auto events = play();
+    const std::vector<Phase> show = phases(events);
     ASSERT_EQ(show.size(), static_cast<std::size_t>(k_show_phases));
     for (std::size_t i = 0; i < show.size(); ++i) {
         const bool expected = i >= 1 && i <= 8;
@@ -281,6 +284,18 @@ TEST_F(TimelineTest, EffectOnTheFirstFourTransitionsOfTheFirstSetOnly)
             EXPECT_EQ(show[i].angles.size(), show[i].amounts.size()) << "effect on every frame of phase " << i;
         }
     }
+    // What a person is told of each place is what the show draws: the pictures under the effect
+    // (numbered as fill_picture numbers them) are the places that say they carry it.
+    std::set<int> under_effect;
+    for (const Event& event : events)
+        if (event.kind == Event::effect)
+            under_effect.insert(event.picture);
+    const std::vector<std::string> places = data_set_pictures();
+    for (int place = 0; place < static_cast<int>(places.size()); ++place) {
+        const int number = place == 0 ? 1 : picture_number(places[place]);
+        EXPECT_EQ(picture_carries_effect(place), under_effect.count(number) == 1) << places[place];
+    }
+    EXPECT_EQ(under_effect, (std::set<int>{1, 11, 12, 13, 14}));
 }
 
 TEST_F(TimelineTest, EveryPhaseRunsFromItsStartToOneFrameAtLevel255)

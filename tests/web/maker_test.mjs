@@ -144,6 +144,10 @@ async function pictures({ page, url, work }) {
   assert.ok(shown.some((n) => /^notes\.png: not a picture the maker takes \(.*\): left out$/.test(n)),
     `no note on notes.png: ${JSON.stringify(shown)}`);
   assert.ok(shown.includes("2 pictures for the show's 12 places: reused in order"), `notes: ${JSON.stringify(shown)}`);
+  // The places say what the show draws: the effect over the intro and the first set's first four.
+  const labels = await page.eval(`[...document.querySelectorAll('#place-strip li span')].map((s) => s.textContent)`);
+  assert.deepEqual(labels.flatMap((label, place) => (/with the effect$/.test(label) ? [place] : [])), [0, 1, 2, 3, 4],
+    `the places' labels: ${JSON.stringify(labels)}`);
   // The keyboard moves the first picture after the second.
   await page.eval(`document.querySelector('#picture-list li').focus()`);
   await page.press('ArrowRight', 'ArrowRight', 39);

@@ -15,6 +15,7 @@
 #include "jpeg_writer.h"
 #include "platform/web/web_internal.h"
 #include "show/frame_count.h"
+#include "show/timeline.h"
 
 namespace {
 
@@ -51,6 +52,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE double web_show_frame_count(int fps)
 {
     return fps > 0 ? static_cast<double>(show_frame_count(static_cast<std::uint64_t>(fps))) : 0;
 }
+
+// 1 when the show draws the effect over the picture at place (the data set's pictures in order),
+// 0 otherwise: the maker's labels for its places.
+extern "C" EMSCRIPTEN_KEEPALIVE int web_picture_carries_effect(int place) { return picture_carries_effect(place) ? 1 : 0; }
 
 // width x height RGB samples (rows back to back) as the import writes a picture: the same
 // libjpeg-turbo and settings, so that the maker's set is the import's byte for byte from the same

@@ -3,7 +3,7 @@
 // which the controls use too, for tests and people who script the page.
 import { Maker, k_frame_width, k_frame_height, k_places, k_soundtrack_path, music_start_seconds, reason_of } from './maker.js';
 import { fill_places, place_label } from './places.js';
-import { program_bytes, show_frame_count } from './show_module.js';
+import { effect_places, program_bytes, show_frame_count } from './show_module.js';
 import { zip_data_set } from './data_set_zip.js';
 import { export_video, video_format } from './video_export.js';
 
@@ -16,6 +16,8 @@ let g_busy = Promise.resolve();
 let g_made = null;
 // The RangeError while the music's start field holds no start: nothing is made until it does.
 let g_start_refused = null;
+// For each place, whether the show draws the effect over it, from the show's own timeline.
+let g_effect_places = [];
 
 function set_status(text) { element('status').textContent = text; }
 maker.on_progress = set_status;
@@ -72,8 +74,9 @@ function render_places() {
     const picture = filling.length ? maker.pictures[filling[place]] : null;
     const image = picture && g_thumbnails.get(picture.id);
     if (image) canvas.getContext('2d').drawImage(image, 0, 0, 80, 60);
-    const label = Object.assign(document.createElement('span'), { textContent: `${place + 1}. ${place_label(path)}` });
-    item.setAttribute('aria-label', `Place ${place + 1}, ${place_label(path)}: ${picture ? picture.name : 'empty'}`);
+    const name = place_label(path, g_effect_places[place]);
+    const label = Object.assign(document.createElement('span'), { textContent: `${place + 1}. ${name}` });
+    item.setAttribute('aria-label', `Place ${place + 1}, ${name}: ${picture ? picture.name : 'empty'}`);
     item.append(canvas, label);
     return item;
   }));
@@ -414,8 +417,10 @@ if (location.protocol === 'file:') {
   set_status('The maker must be served over HTTP; it cannot work from a file opened in the browser. ' +
     'Serve this folder with scripts/web --serve, or with any static web server, and open the address it gives.');
 } else {
-  g_ready = Promise.all([maker.load_defaults(), show_frame_count(k_fps)]);
-  g_ready.then(([, frames]) => {
+  g_ready = Promise.all([maker.load_defaults(), show_frame_count(k_fps), effect_places(k_places.length)]);
+  g_ready.then(([, frames, effect]) => {
+    g_effect_places = effect;
+    render_places();
     const seconds = frames / k_fps;
     element('show-length').textContent = `The show lasts ${Math.floor(seconds / 60)}:${(seconds % 60).toFixed(2).padStart(5, '0')} ` +
       `(${frames} frames at ${k_fps} frames a second): longer music is cut to it and fades out with it.`;

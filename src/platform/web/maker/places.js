@@ -19,10 +19,10 @@ export function place_notes(names, place_count) {
   return notes;
 }
 
-// A person's name for a place, from its path under data/: the intro's background, then the two
-// sets (the first under the effect).
-export function place_label(path) {
+// A person's name for a place, from its path under data/ (the intro's background, then the two
+// sets) and whether the show draws the effect over it.
+export function place_label(path, effect) {
   const set = /^gfx\/(\d+)\/(\d+)\.jpg$/.exec(path);
-  if (set) return set[1] === '1' ? `Effect ${set[2]}` : `After ${set[2]}`;
-  return 'Intro';
+  const name = set ? `${set[1] === '1' ? 'First' : 'Second'} ${set[2]}` : 'Intro';
+  return effect ? `${name}, with the effect` : name;
 }

@@ -27,6 +27,12 @@ export async function show_frame_count(fps) {
   return (await module())._web_show_frame_count(fps);
 }
 
+// For each of the data set's count pictures in order, whether the show draws the effect over it.
+export async function effect_places(count) {
+  const m = await module();
+  return Array.from({ length: count }, (_, place) => m._web_picture_carries_effect(place) === 1);
+}
+
 // width x height RGB samples as a baseline JPEG, the bytes the import writes for them.
 export async function encode_picture(rgb, width, height) {
   const m = await module();
