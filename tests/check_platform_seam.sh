@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Fails when a platform's headers appear outside that platform's folder: the portable subsystems,
 # and the other platforms, reach the machine only through the headers of src/platform. The tools
-# beside the show count as portable code too. Also fails when src/fx reaches above itself.
+# beside the show count as portable code too. Also fails when src/fx reaches above itself, and when
+# the show reaches into the tools beside it.
 set -euo pipefail
 root=$1
 src=$root/src
 status=0
 
-# leaks NAME FOLDER PATTERN: files outside src/platform/FOLDER that include a header PATTERN matches.
+# leaks NAME FOLDER PATTERN [TOOL]: files outside src/platform/FOLDER (and the tool folder
+# tools/TOOL, a program for that platform of its own) that include a header PATTERN matches.
 leaks() {
-  local name=$1 folder=$2 pattern=$3 found
+  local name=$1 folder=$2 pattern=$3 tool=${4:-} found
   found=$(grep -rliE "#[[:space:]]*include[[:space:]]*[<\"]($pattern)" "$src" "$root/tools" --include='*.h' --include='*.cpp' \
-    | grep -v "^$src/platform/$folder/" || true)
+    | grep -v "^$src/platform/$folder/" | { if [ -n "$tool" ]; then grep -v "^$root/tools/$tool/"; else cat; fi; } || true)
   if [ -n "$found" ]; then
     echo "$name headers included outside src/platform/$folder:"
     echo "$found"
@@ -24,7 +26,8 @@ leaks() {
 leaks "SDL or X11" sdl 'SDL|X11/'
 # The Windows SDK's own headers, and the C runtime's Windows-only ones.
 leaks Windows win32 '(windows|winbase|winuser|wingdi|winnt|windef|ddraw|d3d[0-9a-z]*|mmsystem|mmreg|mmeapi|objbase|unknwn|shellapi|shlobj|winsock2?|io|direct|process|conio)\.h[>"]'
-leaks "Emscripten or browser" web '(emscripten|emscripten/[a-z_/]*)\.h[>"]'
+# The page's maker's module is the browser's too.
+leaks "Emscripten or browser" web '(emscripten|emscripten/[a-z_/]*)\.h[>"]' maker_module
 # The POSIX implementation's own headers: everything else reaches it through src/platform's.
 leaks "POSIX implementation" posix 'platform/posix/'
 
@@ -37,5 +40,16 @@ if [ -n "$found" ]; then
   status=1
 else
   echo "src/fx includes only fx/ headers"
+fi
+# The show stands on nothing of the tools': no file of src includes a header that lives in tools/,
+# which the tools name bare ("jpeg_writer.h"), where src names its own by folder ("image/...").
+tool_headers=$(find "$root/tools" -name '*.h' -printf '%f\n' | sort -u | sed 's/\./\\./g' | paste -sd'|')
+found=$(grep -rnE "#[[:space:]]*include[[:space:]]*\"($tool_headers)\"" "$src" || true)
+if [ -n "$found" ]; then
+  echo "src includes headers of tools/:"
+  echo "$found"
+  status=1
+else
+  echo "src includes no header of tools/"
 fi
 exit $status

@@ -8,7 +8,9 @@
 // frames are made by fx/show_frame.h; their plain definition, which the tests and benchmarks hold
 // them to, is in tests/oracle/.
 
-inline constexpr int k_texture_texels = 65536;
+// The texture is a square of 256x256 texels, three bytes each (red, green, blue).
+inline constexpr int k_texture_size = 256;
+inline constexpr int k_texture_texels = k_texture_size * k_texture_size;
 inline constexpr long k_texture_bytes = 3L * k_texture_texels;
 // Added to the scroll after every effect frame: one texture column and five texture rows.
 inline constexpr std::uint16_t k_scroll_step = 0x0501;

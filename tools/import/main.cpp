@@ -32,9 +32,6 @@
 
 namespace {
 
-// The texture is square, one byte per colour channel.
-constexpr int k_texture_size = 256;
-static_assert(std::size_t{k_texture_size} * k_texture_size == k_texture_texels);
 constexpr const char* k_no_force = "cannot replace without --force";
 
 struct Options {

@@ -2,27 +2,18 @@
 // the data set in place. Every end leaves through exit(), as Escape and fatal ends do natively; the
 // page hears the status from the module's quit hook and then asks for the test mode's record.
 // The maker page calls the rest on a module of its own that never plays: the show's length, and
-// its pictures encoded as the import encodes them.
+// which of its places carry the effect.
 
 #include <emscripten.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "app/show_main.h"
-#include "jpeg_writer.h"
 #include "platform/web/web_internal.h"
 #include "show/frame_count.h"
 #include "show/timeline.h"
 
-namespace {
-
-// The last picture web_encode_picture made, until the next one.
-std::vector<std::uint8_t> g_encoded;
-
-}  // namespace
 
 // frame_limit: in test mode, stop after this many frames (0: play to the end).
 extern "C" EMSCRIPTEN_KEEPALIVE int web_show(int windowed, int virtual_fps, int frame_limit)
@@ -57,13 +48,3 @@ extern "C" EMSCRIPTEN_KEEPALIVE double web_show_frame_count(int fps)
 // 0 otherwise: the maker's labels for its places.
 extern "C" EMSCRIPTEN_KEEPALIVE int web_picture_carries_effect(int place) { return picture_carries_effect(place) ? 1 : 0; }
 
-// width x height RGB samples (rows back to back) as the import writes a picture: the same
-// libjpeg-turbo and settings, so that the maker's set is the import's byte for byte from the same
-// samples. Returns the JPEG's size; its bytes are at web_encoded_picture() until the next call.
-extern "C" EMSCRIPTEN_KEEPALIVE int web_encode_picture(const std::uint8_t* rgb, int width, int height)
-{
-    g_encoded = encode_jpeg(rgb, width, height, 3, k_imported_picture_jpeg);
-    return static_cast<int>(g_encoded.size());
-}
-
-extern "C" EMSCRIPTEN_KEEPALIVE const std::uint8_t* web_encoded_picture() { return g_encoded.data(); }

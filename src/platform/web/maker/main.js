@@ -1,7 +1,7 @@
 // The maker's page: its controls, the pictures as thumbnails in the show's order (reordered by
 // dragging or by keys), the notes, Play and the data set's download; and window.velmorastikMaker,
 // which the controls use too, for tests and people who script the page.
-import { Maker, k_frame_width, k_frame_height, k_places, k_soundtrack_path, music_start_seconds, reason_of } from './maker.js';
+import { Maker, k_places, k_soundtrack_path, music_start_seconds, reason_of } from './maker.js';
 import { fill_places, place_label } from './places.js';
 import { effect_places, program_bytes, show_frame_count } from './show_module.js';
 import { zip_data_set } from './data_set_zip.js';
@@ -38,16 +38,17 @@ function serially(work) {
   return run;
 }
 
-// A thumbnail of the fitted 640x480 RGB picture.
+// A thumbnail of the fitted RGB picture, the frame's size.
 function thumbnail(rgb) {
-  const rgba = new Uint8ClampedArray(k_frame_width * k_frame_height * 4);
+  const { frame_width, frame_height } = maker.sizes;
+  const rgba = new Uint8ClampedArray(frame_width * frame_height * 4);
   for (let i = 0, j = 0; i < rgb.length; i += 3, j += 4) {
     rgba[j] = rgb[i]; rgba[j + 1] = rgb[i + 1]; rgba[j + 2] = rgb[i + 2]; rgba[j + 3] = 255;
   }
   const full = document.createElement('canvas');
-  full.width = k_frame_width;
-  full.height = k_frame_height;
-  full.getContext('2d').putImageData(new ImageData(rgba, k_frame_width, k_frame_height), 0, 0);
+  full.width = frame_width;
+  full.height = frame_height;
+  full.getContext('2d').putImageData(new ImageData(rgba, frame_width, frame_height), 0, 0);
   const small = document.createElement('canvas');
   small.width = 160;
   small.height = 120;
@@ -257,7 +258,8 @@ async function exportVideo({ fps = 30, onProgress = () => {}, signal = null } = 
   const { files, notes, pcm } = await serially(made_set);
   show_notes(notes);
   const made = await export_video({ files, pcm, soundtrack_path: k_soundtrack_path, fps,
-    frame_count: await show_frame_count(fps), program: await program_bytes(), on_progress: onProgress, signal });
+    frame_count: await show_frame_count(fps), program: await program_bytes(), sizes: maker.sizes, on_progress: onProgress,
+    signal });
   // For the tests: every frame's hash as it went to the encoder.
   window.makerVideoFrameHashes = made.hashes;
   return made.blob;
@@ -397,11 +399,6 @@ element('video-cancel').addEventListener('click', () => {
   element('video-cancel').disabled = true;
   set_status('Cancelling the video…');
 });
-video_format().then((format) => { element('video-format').textContent = format.label; },
-  (error) => {
-    element('video-format').textContent = `none: ${reason_of(error)}`;
-    element('download-video').hidden = true;
-  });
 
 document.addEventListener('show-ended', () => { element('back-button').hidden = false; });
 element('back-button').addEventListener('click', () => {
@@ -421,6 +418,11 @@ if (location.protocol === 'file:') {
   g_ready.then(([, frames, effect]) => {
     g_effect_places = effect;
     render_places();
+    video_format(maker.sizes).then((format) => { element('video-format').textContent = format.label; },
+      (error) => {
+        element('video-format').textContent = `none: ${reason_of(error)}`;
+        element('download-video').hidden = true;
+      });
     const seconds = frames / k_fps;
     element('show-length').textContent = `The show lasts ${Math.floor(seconds / 60)}:${(seconds % 60).toFixed(2).padStart(5, '0')} ` +
       `(${frames} frames at ${k_fps} frames a second): longer music is cut to it and fades out with it.`;

@@ -4,12 +4,8 @@
 // go through here.
 import { fit_picture, PictureRefused } from './picture_fit.js';
 import { fill_places, place_notes } from './places.js';
-import { encode_picture } from './show_module.js';
 import { open_maker_native } from './maker_native.js';
 
-export const k_frame_width = 640;
-export const k_frame_height = 480;
-export const k_texture_size = 256;
 
 // k_data_set_* come from the site's data_set.js, which the build makes from the show's table.
 export const k_places = k_data_set_pictures;
@@ -27,6 +23,7 @@ export class Maker {
     this.music_start = 0;
     this.defaults = null;  // the default set's texture and soundtrack, from the site
     this.native = null;    // the maker's module (open_maker_native), once the defaults are loaded
+    this.sizes = null;     // { frame_width, frame_height, texture_size }, from the module
     this.on_progress = () => {};
   }
 
@@ -40,7 +37,9 @@ export class Maker {
     // The module that measures pictures, started with the page's files and kept, so that adding
     // pictures later asks nothing of the server.
     this.native = open_maker_native();
-    const [texture, soundtrack] = await Promise.all([get(k_texture_path), get(k_soundtrack_path), this.native.facts()]);
+    const [texture, soundtrack, facts] = await Promise.all([get(k_texture_path), get(k_soundtrack_path), this.native.facts()]);
+    const { frame_width, frame_height, texture_size } = facts;
+    this.sizes = { frame_width, frame_height, texture_size };
     this.defaults = { texture, soundtrack };
   }
 
@@ -53,7 +52,7 @@ export class Maker {
       this.on_progress(`Fitting picture ${n + 1} of ${files.length}: ${name}`);
       const picture = { id: g_next_id++, file, name, fitted: {} };
       try {
-        picture.fitted[this.fit] = await fit_picture(file, k_frame_width, k_frame_height, this.fit, this.native);
+        picture.fitted[this.fit] = await this.fit_frame(file);
       } catch (error) {
         notes.push(`${name}: ${reason_of(error)}: left out`);
         continue;
@@ -65,9 +64,14 @@ export class Maker {
     return notes;
   }
 
+  // file fitted to the frame under the current fit.
+  fit_frame(file) {
+    return fit_picture(file, this.sizes.frame_width, this.sizes.frame_height, this.fit, this.native);
+  }
+
   // The picture's pixels under the current fit, fitted now if they were not yet.
   async fitted(picture) {
-    picture.fitted[this.fit] ??= await fit_picture(picture.file, k_frame_width, k_frame_height, this.fit, this.native);
+    picture.fitted[this.fit] ??= await this.fit_frame(picture.file);
     return picture.fitted[this.fit];
   }
 
@@ -92,7 +96,8 @@ export class Maker {
     const jpegs = [];
     for (const [n, picture] of used.entries()) {
       this.on_progress(`Encoding picture ${n + 1} of ${used.length}: ${picture.name}`);
-      jpegs.push(await encode_picture(await this.fitted(picture), k_frame_width, k_frame_height));
+      const { frame_width, frame_height } = this.sizes;
+      jpegs.push(await this.native.encode_picture(await this.fitted(picture), frame_width, frame_height));
     }
     const files = {};
     fill_places(used.length, k_places.length).forEach((index, place) => { files[k_places[place]] = jpegs[index]; });
@@ -101,7 +106,7 @@ export class Maker {
     if (this.texture) {
       this.on_progress(`Fitting the texture: ${this.texture.name || 'texture'}`);
       try {
-        files[k_texture_path] = await fit_picture(this.texture, k_texture_size, k_texture_size, 'cover', this.native);
+        files[k_texture_path] = await fit_picture(this.texture, this.sizes.texture_size, this.sizes.texture_size, 'cover', this.native);
       } catch (error) {
         notes.push(`${this.texture.name || 'texture'}: ${reason_of(error)}: the default texture kept`);
       }

@@ -1,5 +1,5 @@
 // The show's own WebAssembly module, made once for the maker and never played: the show's length
-// from its timeline, and pictures encoded with the import's JPEG settings by the same library.
+// and the places under the effect, from its timeline.
 // The program's bytes are fetched once, with the page's files: the maker's module and every play
 // of the show are made from them, so that nothing is asked of the server afterwards.
 let g_binary = null;
@@ -31,19 +31,4 @@ export async function show_frame_count(fps) {
 export async function effect_places(count) {
   const m = await module();
   return Array.from({ length: count }, (_, place) => m._web_picture_carries_effect(place) === 1);
-}
-
-// width x height RGB samples as a baseline JPEG, the bytes the import writes for them.
-export async function encode_picture(rgb, width, height) {
-  const m = await module();
-  const input = m._malloc(rgb.length);
-  try {
-    m.HEAPU8.set(rgb, input);
-    const size = m._web_encode_picture(input, width, height);
-    // The heap may have grown while encoding: its view is taken afresh.
-    const at = m._web_encoded_picture();
-    return m.HEAPU8.slice(at, at + size);
-  } finally {
-    m._free(input);
-  }
 }

@@ -8,8 +8,6 @@ import {
   AudioBufferSource, canEncodeVideo, canEncodeAudio,
 } from 'mediabunny';
 
-const k_width = 640;
-const k_height = 480;
 const k_video_bitrate = 4_000_000;
 const k_audio_bitrate = 160_000;
 // Opus codes at 48 kHz whatever it is given.
@@ -22,10 +20,10 @@ export class ExportCancelled extends Error {
   }
 }
 
-// The first of the containers and codecs the browser encodes: { container, video, audio, mime,
-// extension, label } for the page to name.
-export async function video_format() {
-  const size = { width: k_width, height: k_height, bitrate: k_video_bitrate };
+// The first of the containers and codecs the browser encodes for frames of the given size (the
+// maker's module's): { container, video, audio, mime, extension, label } for the page to name.
+export async function video_format({ frame_width, frame_height }) {
+  const size = { width: frame_width, height: frame_height, bitrate: k_video_bitrate };
   const opus = await canEncodeAudio('opus', { numberOfChannels: 2, sampleRate: k_audio_rate, bitrate: k_audio_bitrate });
   if (!opus) throw new Error('this browser cannot encode Opus sound, so it cannot make the video');
   if (await canEncodeVideo('avc', size)) {
@@ -67,11 +65,11 @@ async function soundtrack_buffer(pcm, mp3, seconds) {
 
 // files: path under data/ -> bytes (the set); pcm: the maker's soundtrack's samples or null;
 // soundtrack_path: where files holds the MP3; frame_count: the show's frames at fps; program:
-// velmorastik.wasm's bytes. Resolves to { blob, hashes (every frame's FNV-1a as the test mode
+// velmorastik.wasm's bytes; sizes: the frame's, from the maker's module. Resolves to { blob, hashes (every frame's FNV-1a as the test mode
 // records it), format }; rejects with ExportCancelled once signal aborts.
-export async function export_video({ files, pcm, soundtrack_path, fps, frame_count, program, on_progress = () => {},
-  signal = null }) {
-  const format = await video_format();
+export async function export_video({ files, pcm, soundtrack_path, fps, frame_count, program, sizes,
+  on_progress = () => {}, signal = null }) {
+  const format = await video_format(sizes);
   const seconds = frame_count / fps;
   const started = performance.now();
   const cancelled = () => signal && signal.aborted;
@@ -107,7 +105,7 @@ export async function export_video({ files, pcm, soundtrack_path, fps, frame_cou
         on_video_frame: async (bytes, index) => {
           if (cancelled() || failure) return true;
           try {
-            const frame = new VideoFrame(bytes, { format: 'BGRX', codedWidth: k_width, codedHeight: k_height,
+            const frame = new VideoFrame(bytes, { format: 'BGRX', codedWidth: sizes.frame_width, codedHeight: sizes.frame_height,
               timestamp: Math.round(index * 1e6 / fps), duration: Math.round(1e6 / fps) });
             const sample = new VideoSample(frame);
             await video.add(sample);

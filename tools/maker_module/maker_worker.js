@@ -1,6 +1,6 @@
 // The maker's module in its worker (appended after the module's factory): the page asks by
 // message for the soundtrack's facts, for a soundtrack made from its samples and for a picture's
-// size and refusal before it is decoded, and each answer
+// size and refusal before it is decoded, and for a fitted picture's JPEG, and each answer
 // carries its question's id, or an error in words. See src/platform/web/maker/maker_native.js.
 (() => {
   const module_ready = create_velmorastik_maker();
@@ -35,12 +35,29 @@
     return { width: checked_width, height: checked_height, refusal: refusal || null };
   }
 
+  function picture_sizes(module) {
+    const at = module._maker_picture_sizes() >> 2;
+    const [frame_width, frame_height, texture_size] = module.HEAP32.subarray(at, at + 3);
+    return { frame_width, frame_height, texture_size };
+  }
+
+  function encode(module, { rgb, width, height }) {
+    module.HEAPU8.set(rgb, module._maker_rgb_buffer(width, height));
+    const size = module._maker_encode_picture(width, height);
+    const at = module._maker_encoded_picture();
+    const jpeg = module.HEAPU8.slice(at, at + size);
+    return { answer: { jpeg }, transfer: [jpeg.buffer] };
+  }
+
   self.onmessage = async ({ data }) => {
     const { id, request } = data;
     try {
       const module = await module_ready;
       if (request === 'facts') {
-        self.postMessage({ id, facts: facts(module) });
+        self.postMessage({ id, facts: { ...facts(module), ...picture_sizes(module) } });
+      } else if (request === 'encode') {
+        const { answer, transfer } = encode(module, data);
+        self.postMessage({ id, ...answer }, transfer);
       } else if (request === 'picture') {
         self.postMessage({ id, ...picture(module, data) });
       } else if (request === 'soundtrack') {
