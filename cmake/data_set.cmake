@@ -4,38 +4,10 @@ set(VELMORASTIK_DATA_SET_TABLE ${PROJECT_SOURCE_DIR}/src/show/data_set.txt)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VELMORASTIK_DATA_SET_TABLE})
 file(STRINGS ${VELMORASTIK_DATA_SET_TABLE} data_set_rows REGEX "^[a-z]+ ")
 set(VELMORASTIK_DATA_SET_FILES)
-set(VELMORASTIK_DATA_SET_PICTURES)
 foreach(row IN LISTS data_set_rows)
   string(REGEX REPLACE "^([a-z]+) +(.*)$" "\\2" path "${row}")
   list(APPEND VELMORASTIK_DATA_SET_FILES ${path})
-  if(row MATCHES "^picture ")
-    list(APPEND VELMORASTIK_DATA_SET_PICTURES ${path})
-  elseif(row MATCHES "^texture ")
-    set(VELMORASTIK_DATA_SET_TEXTURE ${path})
-  endif()
-  if(row MATCHES "^soundtrack ")
-    set(VELMORASTIK_DATA_SET_SOUNDTRACK ${path})
-  endif()
 endforeach()
-
-# Writes the table as the web page's script: the files it fetches, and the soundtrack it streams.
-function(velmorastik_data_set_script path)
-  list(TRANSFORM VELMORASTIK_DATA_SET_FILES PREPEND "\"" OUTPUT_VARIABLE quoted)
-  list(TRANSFORM quoted APPEND "\"")
-  list(JOIN quoted ", " files)
-  list(TRANSFORM VELMORASTIK_DATA_SET_PICTURES PREPEND "\"" OUTPUT_VARIABLE quoted)
-  list(TRANSFORM quoted APPEND "\"")
-  list(JOIN quoted ", " pictures)
-  file(CONFIGURE OUTPUT ${path} CONTENT [[
-// Made by the build from src/show/data_set.txt: the show's files under data/, its pictures in the
-// order the show first shows them, its texture and its soundtrack.
-"use strict";
-const k_data_set_files = [@files@];
-const k_data_set_pictures = [@pictures@];
-const k_data_set_texture = "@VELMORASTIK_DATA_SET_TEXTURE@";
-const k_data_set_soundtrack = "@VELMORASTIK_DATA_SET_SOUNDTRACK@";
-]] @ONLY)
-endfunction()
 
 # Draws the set into VELMORASTIK_BUILD_DATA_SET with generator (a target or a program's path),
 # anew whenever the generator changes; the files made are set in outputs_var.

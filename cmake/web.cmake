@@ -22,7 +22,3 @@ add_link_options(-fexceptions -sALLOW_MEMORY_GROWTH=1)
 # fetch that Emscripten 3.1.6's loader mistakes for a browser's.
 find_program(VELMORASTIK_NODE node REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${VELMORASTIK_NODE};--no-experimental-fetch)
-
-# The page's list of the data set's files, beside the program; scripts/web puts it in the site.
-include(${CMAKE_CURRENT_LIST_DIR}/data_set.cmake)
-velmorastik_data_set_script(${CMAKE_BINARY_DIR}/bin/data_set.js)

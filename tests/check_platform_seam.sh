@@ -27,7 +27,7 @@ leaks "SDL or X11" sdl 'SDL|X11/'
 # The Windows SDK's own headers, and the C runtime's Windows-only ones.
 leaks Windows win32 '(windows|winbase|winuser|wingdi|winnt|windef|ddraw|d3d[0-9a-z]*|mmsystem|mmreg|mmeapi|objbase|unknwn|shellapi|shlobj|winsock2?|io|direct|process|conio)\.h[>"]'
 # The page's maker's module is the browser's too.
-leaks "Emscripten or browser" web '(emscripten|emscripten/[a-z_/]*)\.h[>"]' maker_module
+leaks "Emscripten or browser" web '(emscripten|emscripten/[a-z_/]*)\.h[>"]' maker
 # The POSIX implementation's own headers: everything else reaches it through src/platform's.
 leaks "POSIX implementation" posix 'platform/posix/'
 

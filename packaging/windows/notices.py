@@ -7,7 +7,7 @@ components' names alone, which the Debian package's copyright file is checked ag
 
 The list comes from what was linked, never from a list kept by hand:
   notices.py (--out FILE --title TEXT | --names) [--deps DIR]... [--own DIR]... [--map LINK_MAP]...
-             [--link-dir DIR] [--trace TRACE]... [--bundle METAFILE --node-modules DIR]
+             [--link-dir DIR] [--trace TRACE]... [--bundle METAFILE]... [--node-modules DIR]
              [--pe PROGRAM --objdump OBJDUMP --system-imports DIR]... [--crlf] [LIBRARY...]
   LIBRARY            a file that was linked (an archive, an object, a DLL)
   --map LINK_MAP     a linker map (-Wl,-Map): every archive a member was taken from, and every
@@ -178,7 +178,7 @@ def main():
     parser.add_argument("--title")
     parser.add_argument("--names", action="store_true")
     parser.add_argument("--trace", action="append", default=[])
-    parser.add_argument("--bundle")
+    parser.add_argument("--bundle", action="append", default=[])
     parser.add_argument("--node-modules", default="node_modules")
     parser.add_argument("--deps", action="append", default=[])
     parser.add_argument("--own", action="append", default=[])
@@ -230,7 +230,13 @@ def main():
                 fail(f"{path}: linked, but neither a known dependency nor part of a Debian package")
         component = components.setdefault(origin[0], Component(*origin))
         component.files.add(os.path.basename(path))
-    bundled = bundled_packages(args.bundle, args.node_modules) if args.bundle else {}
+    bundled = {}
+    for metafile in args.bundle:
+        for name, component in bundled_packages(metafile, args.node_modules).items():
+            if name in bundled:
+                bundled[name].files |= component.files
+            else:
+                bundled[name] = component
     for name, component in bundled.items():
         if name in components:
             fail(f"{name}: both linked and bundled")

@@ -22,6 +22,7 @@
 #include "jpeg_reference.h"
 #include "jpeg_writer.h"
 #include "run_command.h"
+#include "show/data_set.h"
 #include "show/timeline.h"
 #include "temp_dir.h"
 
@@ -70,9 +71,15 @@ int generate_as_another_user(const std::string& arguments, std::string* output)
                          arguments, output);
 }
 
-const char* const k_pictures[] = {"gfx/misc/tzback.jpg", "gfx/1/1.jpg", "gfx/1/2.jpg", "gfx/1/3.jpg",
-                                  "gfx/1/4.jpg",         "gfx/1/5.jpg", "gfx/2/1.jpg", "gfx/2/2.jpg",
-                                  "gfx/2/3.jpg",         "gfx/2/4.jpg", "gfx/2/5.jpg", "gfx/2/6.jpg"};
+// Paths of the show's own list (data/...) as under data/.
+std::vector<std::string> under_data(std::vector<std::string> paths)
+{
+    for (std::string& path : paths)
+        path.erase(0, std::string(k_data_dir).size() + 1);
+    return paths;
+}
+
+const std::vector<std::string> k_pictures = under_data(data_set_pictures());
 
 // The two data sets of two runs, made once per test run and only read here.
 class DemoDataTest : public testing::Test {
@@ -90,7 +97,7 @@ protected:
 TEST_F(DemoDataTest, WritesEveryFileAndSaysSo)
 {
     const std::string output = first_output();
-    for (const char* name : k_pictures)
+    for (const std::string& name : k_pictures)
         EXPECT_NE(output.find(std::string("data/") + name), std::string::npos) << name;
     EXPECT_NE(output.find("data/lumo.raw"), std::string::npos);
     EXPECT_NE(output.find("data/sfx/lumo.mp3"), std::string::npos);
@@ -101,7 +108,7 @@ TEST_F(DemoDataTest, WritesEveryFileAndSaysSo)
 TEST_F(DemoDataTest, PicturesAreDistinctBaselineColourJpegsOfTheFrameSize)
 {
     std::vector<ReferenceImage> images;
-    for (const char* name : k_pictures) {
+    for (const std::string& name : k_pictures) {
         const std::vector<std::uint8_t> bytes = read_bytes(data(name));
         ASSERT_GT(bytes.size(), 1000u) << name;
         // A baseline frame header (SOF0) and no progressive one (SOF2).
@@ -216,9 +223,7 @@ TEST_F(DemoDataTest, SoundtrackEndsWithTheShowOnAChordThatHasDiedAway)
 
 TEST_F(DemoDataTest, TwoRunsWriteIdenticalBytesAndTheRecordedSoundtrack)
 {
-    std::vector<std::string> names(std::begin(k_pictures), std::end(k_pictures));
-    names.push_back("lumo.raw");
-    names.push_back("sfx/lumo.mp3");
+    const std::vector<std::string> names = under_data(data_set_files());
     for (const std::string& name : names) {
         const auto a = read_bytes(data(name));
         const auto b = read_bytes(second_data(name));
@@ -396,9 +401,7 @@ TEST_F(DemoDataTest, ALaterRunRemovesWhatAKilledRunLeftButNoLiveRunsFolder)
     EXPECT_EQ(names_in(directory.path()), (std::vector<std::string>{".data-new-link01", ".data-new-live01", "data"}));
     EXPECT_EQ(names_in(live), std::vector<std::string>{"lumo.raw"});
     EXPECT_EQ(names_in(outside.path()), std::vector<std::string>{"keep.txt"});
-    std::vector<std::string> names(std::begin(k_pictures), std::end(k_pictures));
-    names.push_back("lumo.raw");
-    names.push_back("sfx/lumo.mp3");
+    const std::vector<std::string> names = under_data(data_set_files());
     for (const std::string& name : names)
         EXPECT_TRUE(read_bytes(directory.file("data/" + name)) == read_bytes(data(name))) << name;
 }

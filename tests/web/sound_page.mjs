@@ -1,7 +1,7 @@
 // The sound tests' page script, bundled by sound_test.mjs with the maker's own modules: runs
 // make_soundtrack on the file the test set in the page's file input and keeps the result for the
 // test to read back in pieces.
-import { make_soundtrack } from '../../src/platform/web/maker/soundtrack.js';
+import { make_soundtrack } from '../../tools/maker/soundtrack.js';
 
 let g_result = null;
 

@@ -1,4 +1,4 @@
-// The maker's soundtrack (src/platform/web/maker/soundtrack.js) in headless Chromium, one scenario
+// The maker's soundtrack (tools/maker/soundtrack.js) in headless Chromium, one scenario
 // a run, against the native velmorastik-import on the same music made by ffmpeg:
 //   node sound_test.mjs long_music|same_bytes|short_music|music_start|two_hours|refused
 // Environment: MAKER_MODULE (the folder of velmorastik-maker.js and .wasm), NATIVE_IMPORT (a native

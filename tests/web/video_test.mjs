@@ -65,8 +65,7 @@ function probe(file) {
 // native show's, and a soundtrack as long as the show.
 async function whole_show({ page, url, work }) {
   await open_maker(page, url, work);
-  const frame_count = await page.eval(`(async () => { const m = await create_velmorastik({
-    wasmBinary: await (await fetch('velmorastik.wasm')).arrayBuffer() }); return m._web_show_frame_count(${k_fps}); })()`);
+  const frame_count = await page.eval(`velmorastikMaker.showFacts.frame_count(${k_fps})`);
   const label = await page.eval(`document.getElementById('video-format').textContent`);
   const started = Date.now();
   const progress = await page.eval(`(async () => {

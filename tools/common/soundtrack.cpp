@@ -8,8 +8,8 @@
 
 namespace {
 
-// Any rate that divides 44,100 gives the same length; 60 is the show's own.
-constexpr std::uint64_t k_length_fps = 60;
+// Any rate that divides 44,100 gives the same length; the show's own is one.
+constexpr std::uint64_t k_length_fps = k_show_fps;
 static_assert(k_music_sample_rate % k_length_fps == 0);
 
 }  // namespace

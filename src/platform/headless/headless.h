@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "fx/frame.h"
 #include "platform/events.h"
 #include "platform/presentation.h"
 #include "platform/window.h"
+#include "show/frame_count.h"
 
 enum class PresentOp {
     open, take_display, set_mode, create_flip_chain, back_buffer, share_desktop, create_primary,
@@ -30,12 +32,12 @@ struct WindowCall {
 struct HeadlessState {
     // The virtual clock: frame n is shown at floor(n * 1000 / fps) ms, so every reading between
     // two frames gives the same value and picture loads take no clock time.
-    std::uint64_t fps = 60;
+    std::uint64_t fps = k_show_fps;
     std::uint64_t frames = 0;
 
-    ScreenSize screen = {640, 480};
-    Rect client_on_screen = {0, 0, 640, 480};
-    Rect window_on_screen = {0, 0, 640, 480};
+    ScreenSize screen = {k_frame_width, k_frame_height};
+    Rect client_on_screen = {0, 0, k_frame_width, k_frame_height};
+    Rect window_on_screen = {0, 0, k_frame_width, k_frame_height};
 
     // Presentation: the back surface's row pitch in bytes (0: four bytes a pixel), the desktop's
     // bits per pixel, and results to hand out once each, in order, per operation.

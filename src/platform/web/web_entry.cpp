@@ -1,8 +1,8 @@
 // The show's entry in the page: the page calls web_show with the mode it chose, after it has put
 // the data set in place. Every end leaves through exit(), as Escape and fatal ends do natively; the
 // page hears the status from the module's quit hook and then asks for the test mode's record.
-// The maker page calls the rest on a module of its own that never plays: the show's length, and
-// which of its places carry the effect.
+// The pages call the rest on a module of their own that never plays: the show's length (and, in
+// web_facts.cpp, what else they know of the show).
 
 #include <emscripten.h>
 
@@ -12,7 +12,6 @@
 #include "app/show_main.h"
 #include "platform/web/web_internal.h"
 #include "show/frame_count.h"
-#include "show/timeline.h"
 
 
 // frame_limit: in test mode, stop after this many frames (0: play to the end).
@@ -43,8 +42,4 @@ extern "C" EMSCRIPTEN_KEEPALIVE double web_show_frame_count(int fps)
 {
     return fps > 0 ? static_cast<double>(show_frame_count(static_cast<std::uint64_t>(fps))) : 0;
 }
-
-// 1 when the show draws the effect over the picture at place (the data set's pictures in order),
-// 0 otherwise: the maker's labels for its places.
-extern "C" EMSCRIPTEN_KEEPALIVE int web_picture_carries_effect(int place) { return picture_carries_effect(place) ? 1 : 0; }
 

@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <vector>
 
-inline constexpr int k_canvas_width = 640;
-inline constexpr int k_canvas_height = 480;
+#include "fx/frame.h"
+
+// The canvas is the frame, pixel for pixel.
+inline constexpr int k_canvas_width = k_frame_width;
+inline constexpr int k_canvas_height = k_frame_height;
 
 struct WebState {
     // Test mode: frame n is shown at floor(n * 1000 / virtual_fps) ms of show time, as fast as

@@ -1,7 +1,7 @@
 // The maker's module in its worker (appended after the module's factory): the page asks by
 // message for the soundtrack's facts, for a soundtrack made from its samples and for a picture's
 // size and refusal before it is decoded, and for a fitted picture's JPEG, and each answer
-// carries its question's id, or an error in words. See src/platform/web/maker/maker_native.js.
+// carries its question's id, or an error in words. See tools/maker/maker_native.js.
 (() => {
   const module_ready = create_velmorastik_maker();
   // A module that cannot start fails every question, not the worker.

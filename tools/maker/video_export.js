@@ -7,6 +7,7 @@ import {
   Output, Mp4OutputFormat, WebMOutputFormat, BufferTarget, VideoSampleSource, VideoSample,
   AudioBufferSource, canEncodeVideo, canEncodeAudio,
 } from 'mediabunny';
+import { create_show, start_show } from '../../src/platform/web/site/show_program.js';
 
 const k_video_bitrate = 4_000_000;
 const k_audio_bitrate = 160_000;
@@ -39,12 +40,12 @@ export async function video_format({ frame_width, frame_height }) {
 
 // The soundtrack over exactly seconds at 48 kHz stereo: music shorter than the show is followed by
 // silence, as the show plays it; longer is cut where the show ends. pcm: interleaved 16-bit stereo
-// at 44.1 kHz (the maker's own soundtrack), or null to decode mp3 (the default set's).
-async function soundtrack_buffer(pcm, mp3, seconds) {
+// at rate (the maker's own soundtrack), or null to decode mp3 (the default set's).
+async function soundtrack_buffer(pcm, rate, mp3, seconds) {
   let source;
   if (pcm) {
     const frames = pcm.length / 2;
-    source = new AudioBuffer({ numberOfChannels: 2, length: Math.max(1, frames), sampleRate: 44100 });
+    source = new AudioBuffer({ numberOfChannels: 2, length: Math.max(1, frames), sampleRate: rate });
     const left = source.getChannelData(0);
     const right = source.getChannelData(1);
     for (let i = 0; i < frames; i++) {
@@ -63,11 +64,11 @@ async function soundtrack_buffer(pcm, mp3, seconds) {
   return context.startRendering();
 }
 
-// files: path under data/ -> bytes (the set); pcm: the maker's soundtrack's samples or null;
-// soundtrack_path: where files holds the MP3; frame_count: the show's frames at fps; program:
-// velmorastik.wasm's bytes; sizes: the frame's, from the maker's module. Resolves to { blob, hashes (every frame's FNV-1a as the test mode
-// records it), format }; rejects with ExportCancelled once signal aborts.
-export async function export_video({ files, pcm, soundtrack_path, fps, frame_count, program, sizes,
+// files: path under data/ -> bytes (the set); pcm: the maker's soundtrack's samples at pcm_rate,
+// or null; soundtrack_path: where files holds the MP3; frame_count: the show's frames at fps;
+// sizes: the frame's, from the maker's module. Resolves to { blob, hashes (every frame's FNV-1a
+// as the test mode records it), format }; rejects with ExportCancelled once signal aborts.
+export async function export_video({ files, pcm, pcm_rate, soundtrack_path, fps, frame_count, sizes,
   on_progress = () => {}, signal = null }) {
   const format = await video_format(sizes);
   const seconds = frame_count / fps;
@@ -81,27 +82,19 @@ export async function export_video({ files, pcm, soundtrack_path, fps, frame_cou
   output.addAudioTrack(audio);
   await output.start();
   try {
-    await audio.add(await soundtrack_buffer(pcm, pcm ? null : files[soundtrack_path], seconds));
+    await audio.add(await soundtrack_buffer(pcm, pcm_rate, pcm ? null : files[soundtrack_path], seconds));
     audio.close();
 
     let hashes = null;
     let message = null;
     let frames = 0;
     let failure = null;
-    let resolve_instance;
-    const instance_ready = new Promise((resolve) => { resolve_instance = resolve; });
+    let status = 2;
     const ended = new Promise((resolve) => {
-      create_velmorastik({
-        wasmBinary: program,
-        web_keys: [],
-        web_context: null,
-        audio_context: null,
-        web_soundtrack_in_memory: true,
+      create_show(files, {
+        in_memory: true,
         on_message: (text, caption) => { message = caption ? `${text} ${caption}` : text; },
         on_frame_hashes: (list) => { hashes = list; },
-        print: (text) => console.log(text),
-        printErr: (text) => console.log(text),
-        preRun: [(m) => write_files(m.FS, files)],
         on_video_frame: async (bytes, index) => {
           if (cancelled() || failure) return true;
           try {
@@ -120,18 +113,14 @@ export async function export_video({ files, pcm, soundtrack_path, fps, frame_cou
             seconds_left: frames > 0 ? elapsed * (frame_count - frames) / frames : null });
           return false;
         },
-        quit: (status, thrown) => {
-          setTimeout(() => { instance_ready.then((m) => { m.ccall('web_publish_hashes', null, [], []); resolve(status); }); });
-          throw thrown;
+        on_end: (end, instance) => {
+          instance.ccall('web_publish_hashes', null, [], []);
+          status = end;
+          resolve();
         },
-      }).then((m) => {
-        resolve_instance(m);
-        try {
-          m.ccall('web_export_video', 'number', ['number'], [fps], { async: true }).catch(() => {});
-        } catch (error) { /* the end comes through quit */ }
-      }, (error) => { failure = error; resolve(2); });
+      }).then((instance) => start_show(instance, 'web_export_video', [fps]), (error) => { failure = error; resolve(); });
     });
-    const status = await ended;
+    await ended;
     if (cancelled()) throw new ExportCancelled();
     if (failure) throw failure;
     if (status !== 1 && status !== 0) throw new Error(`the show could not be played: ${message || `status ${status}`}`);
@@ -142,17 +131,5 @@ export async function export_video({ files, pcm, soundtrack_path, fps, frame_cou
   } catch (error) {
     if (output.state !== 'finalized') await output.cancel().catch(() => {});
     throw error;
-  }
-}
-
-function write_files(fs, files) {
-  for (const [path, bytes] of Object.entries(files)) {
-    const parts = ('data/' + path).split('/');
-    let folder = '';
-    for (const part of parts.slice(0, -1)) {
-      folder += '/' + part;
-      try { fs.mkdir(folder); } catch (error) { /* already there */ }
-    }
-    fs.writeFile('/' + parts.join('/'), bytes);
   }
 }

@@ -1,26 +1,28 @@
 // The maker's page: its controls, the pictures as thumbnails in the show's order (reordered by
 // dragging or by keys), the notes, Play and the data set's download; and window.velmorastikMaker,
 // which the controls use too, for tests and people who script the page.
-import { Maker, k_places, k_soundtrack_path, music_start_seconds, reason_of } from './maker.js';
+import { Maker, music_start_seconds, reason_of } from './maker.js';
 import { fill_places, place_label } from './places.js';
-import { effect_places, program_bytes, show_frame_count } from './show_module.js';
+import { show_facts } from '../../src/platform/web/site/show_program.js';
+import { open_stage, test_mode } from '../../src/platform/web/site/show_player.js';
 import { zip_data_set } from './data_set_zip.js';
+import { download } from './download.js';
 import { export_video, video_format } from './video_export.js';
 
-const k_fps = 60;
 const element = (id) => document.getElementById(id);
 const maker = new Maker();
+maker.on_progress = set_status;
+// Once the page has started (start): the show's facts, and the stage Play uses.
+let facts = null;
+let stage = null;
 let g_notes = [];     // about the inputs chosen, shown until the next choice
 let g_busy = Promise.resolve();
 // The set for the inputs as they are: made again only after a change, which forgets it.
 let g_made = null;
 // The RangeError while the music's start field holds no start: nothing is made until it does.
 let g_start_refused = null;
-// For each place, whether the show draws the effect over it, from the show's own timeline.
-let g_effect_places = [];
 
 function set_status(text) { element('status').textContent = text; }
-maker.on_progress = set_status;
 
 // The notes on the files chosen; those on the order are shown, kept up to date, under the pictures.
 function show_notes(all) {
@@ -61,21 +63,22 @@ function thumbnail(rgb) {
 // The places each picture fills (numbered from 1), by the order.
 function places_of_pictures() {
   const places = maker.pictures.map(() => []);
-  fill_places(Math.min(maker.pictures.length, k_places.length), k_places.length)
+  fill_places(Math.min(maker.pictures.length, maker.places.length), maker.places.length)
     .forEach((index, place) => places[index].push(place + 1));
   return places;
 }
 
-// The show's twelve places in order, each with the picture that fills it.
+// The show's places in order, each with the picture that fills it and whether the show draws the
+// effect over it.
 function render_places() {
-  const filling = fill_places(Math.min(maker.pictures.length, k_places.length), k_places.length);
-  element('place-strip').replaceChildren(...k_places.map((path, place) => {
+  const filling = fill_places(Math.min(maker.pictures.length, maker.places.length), maker.places.length);
+  element('place-strip').replaceChildren(...maker.places.map((path, place) => {
     const item = document.createElement('li');
     const canvas = Object.assign(document.createElement('canvas'), { width: 80, height: 60 });
     const picture = filling.length ? maker.pictures[filling[place]] : null;
     const image = picture && g_thumbnails.get(picture.id);
     if (image) canvas.getContext('2d').drawImage(image, 0, 0, 80, 60);
-    const name = place_label(path, g_effect_places[place]);
+    const name = place_label(path, facts.effect_places[place]);
     const label = Object.assign(document.createElement('span'), { textContent: `${place + 1}. ${name}` });
     item.setAttribute('aria-label', `Place ${place + 1}, ${name}: ${picture ? picture.name : 'empty'}`);
     item.append(canvas, label);
@@ -98,7 +101,7 @@ function render_pictures(focus_id = null) {
     item.draggable = true;
     item.dataset.id = picture.id;
     const where = places[index].length ? `${places[index].length === 1 ? 'place' : 'places'} ${places[index].join(', ')}` :
-      `left out: the show has ${k_places.length} places`;
+      `left out: the show has ${maker.places.length} places`;
     if (!places[index].length) item.classList.add('left-out');
     item.setAttribute('aria-label', `Picture ${index + 1} of ${count}, ${picture.name}: ${where}. ` +
       'Arrow keys move it, Delete removes it.');
@@ -144,7 +147,7 @@ function render_pictures(focus_id = null) {
     return item;
   }));
   element('picture-count').textContent = count === 0 ? 'No pictures yet.' :
-    `${count} ${count === 1 ? 'picture' : 'pictures'} for the show's ${k_places.length} places.`;
+    `${count} ${count === 1 ? 'picture' : 'pictures'} for the show's ${maker.places.length} places.`;
   element('order-notes').replaceChildren(...maker.order_notes().map((note) =>
     Object.assign(document.createElement('li'), { textContent: note })));
   render_places();
@@ -238,7 +241,7 @@ async function play() {
   element('stage').hidden = false;
   element('back-button').hidden = true;
   document.body.classList.add('playing');
-  window.velmorastikShowPlayer.play(files, await program_bytes());
+  stage.play(files);
 }
 
 // The set as a .zip of data/.
@@ -257,24 +260,30 @@ async function exportVideo({ fps = 30, onProgress = () => {}, signal = null } = 
   await g_ready;
   const { files, notes, pcm } = await serially(made_set);
   show_notes(notes);
-  const made = await export_video({ files, pcm, soundtrack_path: k_soundtrack_path, fps,
-    frame_count: await show_frame_count(fps), program: await program_bytes(), sizes: maker.sizes, on_progress: onProgress,
-    signal });
+  const made = await export_video({ files, pcm, pcm_rate: maker.music_rate, soundtrack_path: maker.soundtrack_path, fps,
+    frame_count: facts.frame_count(fps), sizes: maker.sizes, on_progress: onProgress, signal });
   // For the tests: every frame's hash as it went to the encoder.
   window.makerVideoFrameHashes = made.hashes;
   return made.blob;
 }
 
-window.velmorastikMaker = { make, play, exportDataSet, exportVideo };
+// showFacts: the show's facts (show_facts()), once the page has started.
+window.velmorastikMaker = { make, play, exportDataSet, exportVideo, showFacts: null };
+
+// Pictures chosen or dropped, added after those there.
+function take_pictures(files) {
+  serially(async () => {
+    await g_ready;
+    g_notes = await add_pictures(files);
+    show_notes([...g_notes, ...maker.order_notes()]);
+  }).catch(show_error);
+}
 
 // The page's controls.
 element('picture-input').addEventListener('change', (event) => {
   const files = [...event.target.files];
   event.target.value = '';
-  serially(async () => {
-    g_notes = await add_pictures(files);
-    show_notes([...g_notes, ...maker.order_notes()]);
-  }).catch(show_error);
+  take_pictures(files);
 });
 // Files dropped anywhere on the maker are pictures for it (the browser would otherwise open them
 // in place of the page); the drop zone lights up while they are carried.
@@ -291,11 +300,7 @@ element('maker').addEventListener('drop', (event) => {
   drop_zone.classList.remove('over');
   if (g_dragged !== null || !event.dataTransfer.types.includes('Files')) return;
   event.preventDefault();
-  const files = [...event.dataTransfer.files];
-  serially(async () => {
-    g_notes = await add_pictures(files);
-    show_notes([...g_notes, ...maker.order_notes()]);
-  }).catch(show_error);
+  take_pictures([...event.dataTransfer.files]);
 });
 for (const fit of ['contain', 'cover']) {
   element(`fit-${fit}`).addEventListener('change', () => {
@@ -343,11 +348,7 @@ element('play-button').addEventListener('click', () => play().catch(show_error))
 element('download-set').addEventListener('click', async () => {
   try {
     const blob = await exportDataSet();
-    const link = Object.assign(document.createElement('a'), { href: URL.createObjectURL(blob), download: 'velmorastik-data.zip' });
-    document.body.append(link);
-    link.click();
-    link.remove();
-    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+    download(blob, 'velmorastik-data.zip');
     set_status(`The data set is downloaded (${(blob.size / 1048576).toFixed(1)} MB): unzip it where the show starts.`);
   } catch (error) {
     show_error(error);
@@ -376,12 +377,7 @@ element('download-video').addEventListener('click', async () => {
       set_status(`Making the video: frame ${frames} of ${frame_count}` +
         (seconds_left !== null ? `, about ${minutes_text(seconds_left)} left` : ''));
     } });
-    const extension = blob.type === 'video/webm' ? 'webm' : 'mp4';
-    const link = Object.assign(document.createElement('a'), { href: URL.createObjectURL(blob), download: `velmorastik.${extension}` });
-    document.body.append(link);
-    link.click();
-    link.remove();
-    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+    download(blob, `velmorastik.${blob.type === 'video/webm' ? 'webm' : 'mp4'}`);
     set_status(`The video is downloaded (${(blob.size / 1048576).toFixed(1)} MB).`);
   } catch (error) {
     if (error.name === 'AbortError') set_status('The video was cancelled.');
@@ -407,27 +403,34 @@ element('back-button').addEventListener('click', () => {
   element('play-button').focus();
 });
 
-render_pictures();
-// The default set's files and the show's length, before anything is made.
+// The show's facts, then the default set's files and the maker's module, before anything is made.
 let g_ready = new Promise(() => {});
+async function start() {
+  facts = await show_facts();
+  window.velmorastikMaker.showFacts = facts;
+  stage = open_stage(facts, { ...test_mode(), in_memory: true });
+  element('frame-size').textContent = `${facts.frame_width}x${facts.frame_height}`;
+  for (const count of document.querySelectorAll('.place-count')) count.textContent = String(facts.pictures.length);
+  await maker.load_defaults(facts);
+  render_pictures();
+  video_format(maker.sizes).then((format) => { element('video-format').textContent = format.label; },
+    (error) => {
+      element('video-format').textContent = `none: ${reason_of(error)}`;
+      element('download-video').hidden = true;
+    });
+  const frames = facts.frame_count(facts.fps);
+  const seconds = frames / facts.fps;
+  element('show-length').textContent = `The show lasts ${Math.floor(seconds / 60)}:${(seconds % 60).toFixed(2).padStart(5, '0')} ` +
+    `(${frames} frames at ${facts.fps} frames a second): longer music is cut to it and fades out with it.`;
+  window.makerReady = true;
+}
+
 if (location.protocol === 'file:') {
   set_status('The maker must be served over HTTP; it cannot work from a file opened in the browser. ' +
     'Serve this folder with scripts/web --serve, or with any static web server, and open the address it gives.');
 } else {
-  g_ready = Promise.all([maker.load_defaults(), show_frame_count(k_fps), effect_places(k_places.length)]);
-  g_ready.then(([, frames, effect]) => {
-    g_effect_places = effect;
-    render_places();
-    video_format(maker.sizes).then((format) => { element('video-format').textContent = format.label; },
-      (error) => {
-        element('video-format').textContent = `none: ${reason_of(error)}`;
-        element('download-video').hidden = true;
-      });
-    const seconds = frames / k_fps;
-    element('show-length').textContent = `The show lasts ${Math.floor(seconds / 60)}:${(seconds % 60).toFixed(2).padStart(5, '0')} ` +
-      `(${frames} frames at ${k_fps} frames a second): longer music is cut to it and fades out with it.`;
-    window.makerReady = true;
-  }, (error) => {
+  g_ready = start();
+  g_ready.catch((error) => {
     set_status('The maker cannot start: ' + reason_of(error));
     console.error(error);
   });

@@ -7,15 +7,14 @@ import { fill_places, place_notes } from './places.js';
 import { open_maker_native } from './maker_native.js';
 
 
-// k_data_set_* come from the site's data_set.js, which the build makes from the show's table.
-export const k_places = k_data_set_pictures;
-export const k_texture_path = k_data_set_texture;
-export const k_soundtrack_path = k_data_set_soundtrack;
-
 let g_next_id = 1;
 
 export class Maker {
   constructor() {
+    // The show's places (paths under data/, in order), its texture's and soundtrack's, once loaded.
+    this.places = [];
+    this.texture_path = null;
+    this.soundtrack_path = null;
     this.pictures = [];  // { id, file, name, fitted: { contain, cover } (RGB bytes) }, in order
     this.fit = 'contain';
     this.texture = null;
@@ -24,11 +23,16 @@ export class Maker {
     this.defaults = null;  // the default set's texture and soundtrack, from the site
     this.native = null;    // the maker's module (open_maker_native), once the defaults are loaded
     this.sizes = null;     // { frame_width, frame_height, texture_size }, from the module
+    this.music_rate = 0;   // the soundtrack's samples a second, from the module
     this.on_progress = () => {};
   }
 
-  // The default set's texture and soundtrack, fetched once with the page's own files.
-  async load_defaults() {
+  // The show's places and files from its facts (show_facts()), and the default set's texture and
+  // soundtrack, fetched once with the page's own files.
+  async load_defaults(show) {
+    this.places = show.pictures;
+    this.texture_path = show.texture;
+    this.soundtrack_path = show.soundtrack;
     const get = async (path) => {
       const response = await fetch('data/' + path);
       if (!response.ok) throw new Error(`data/${path}: the server answered ${response.status}`);
@@ -37,9 +41,10 @@ export class Maker {
     // The module that measures pictures, started with the page's files and kept, so that adding
     // pictures later asks nothing of the server.
     this.native = open_maker_native();
-    const [texture, soundtrack, facts] = await Promise.all([get(k_texture_path), get(k_soundtrack_path), this.native.facts()]);
-    const { frame_width, frame_height, texture_size } = facts;
+    const [texture, soundtrack, facts] = await Promise.all([get(this.texture_path), get(this.soundtrack_path), this.native.facts()]);
+    const { frame_width, frame_height, texture_size, rate } = facts;
     this.sizes = { frame_width, frame_height, texture_size };
+    this.music_rate = rate;
     this.defaults = { texture, soundtrack };
   }
 
@@ -84,7 +89,7 @@ export class Maker {
 
   // The notes the order gives: pictures reused, or left out past the last place.
   order_notes() {
-    return place_notes(this.pictures.map((p) => p.name), k_places.length);
+    return place_notes(this.pictures.map((p) => p.name), this.places.length);
   }
 
   // The data set: { files: path under data/ -> bytes, notes, pcm (the soundtrack's samples when
@@ -92,7 +97,7 @@ export class Maker {
   async make_set() {
     if (this.pictures.length === 0) throw new Error('Choose at least one picture first.');
     const notes = this.order_notes();
-    const used = this.pictures.slice(0, k_places.length);
+    const used = this.pictures.slice(0, this.places.length);
     const jpegs = [];
     for (const [n, picture] of used.entries()) {
       this.on_progress(`Encoding picture ${n + 1} of ${used.length}: ${picture.name}`);
@@ -100,19 +105,19 @@ export class Maker {
       jpegs.push(await this.native.encode_picture(await this.fitted(picture), frame_width, frame_height));
     }
     const files = {};
-    fill_places(used.length, k_places.length).forEach((index, place) => { files[k_places[place]] = jpegs[index]; });
+    fill_places(used.length, this.places.length).forEach((index, place) => { files[this.places[place]] = jpegs[index]; });
 
-    files[k_texture_path] = this.defaults.texture;
+    files[this.texture_path] = this.defaults.texture;
     if (this.texture) {
       this.on_progress(`Fitting the texture: ${this.texture.name || 'texture'}`);
       try {
-        files[k_texture_path] = await fit_picture(this.texture, this.sizes.texture_size, this.sizes.texture_size, 'cover', this.native);
+        files[this.texture_path] = await fit_picture(this.texture, this.sizes.texture_size, this.sizes.texture_size, 'cover', this.native);
       } catch (error) {
         notes.push(`${this.texture.name || 'texture'}: ${reason_of(error)}: the default texture kept`);
       }
     }
 
-    files[k_soundtrack_path] = this.defaults.soundtrack;
+    files[this.soundtrack_path] = this.defaults.soundtrack;
     let pcm = null;
     if (this.music) {
       const name = this.music.name || 'music';
@@ -124,7 +129,7 @@ export class Maker {
           start_seconds: this.music_start,
           on_progress: (fraction) => this.on_progress(`Making the soundtrack from ${name}: ${Math.round(fraction * 100)}%`),
         });
-        files[k_soundtrack_path] = made.mp3;
+        files[this.soundtrack_path] = made.mp3;
         pcm = made.pcm;
         notes.push(...made.notes);
       } catch (error) {
