@@ -52,11 +52,12 @@ function thumbnail(rgb) {
   full.height = frame_height;
   full.getContext('2d').putImageData(new ImageData(rgba, frame_width, frame_height), 0, 0);
   const small = document.createElement('canvas');
-  small.width = 160;
-  small.height = 120;
+  // A quarter of the frame's width, its shape kept.
+  small.width = Math.round(frame_width / 4);
+  small.height = Math.round(frame_height / 4);
   const context = small.getContext('2d');
   context.imageSmoothingQuality = 'high';
-  context.drawImage(full, 0, 0, 160, 120);
+  context.drawImage(full, 0, 0, small.width, small.height);
   return small;
 }
 
@@ -74,10 +75,12 @@ function render_places() {
   const filling = fill_places(Math.min(maker.pictures.length, maker.places.length), maker.places.length);
   element('place-strip').replaceChildren(...maker.places.map((path, place) => {
     const item = document.createElement('li');
-    const canvas = Object.assign(document.createElement('canvas'), { width: 80, height: 60 });
+    // An eighth of the frame's width, its shape kept.
+    const canvas = Object.assign(document.createElement('canvas'),
+      { width: Math.round(facts.frame_width / 8), height: Math.round(facts.frame_height / 8) });
     const picture = filling.length ? maker.pictures[filling[place]] : null;
     const image = picture && g_thumbnails.get(picture.id);
-    if (image) canvas.getContext('2d').drawImage(image, 0, 0, 80, 60);
+    if (image) canvas.getContext('2d').drawImage(image, 0, 0, canvas.width, canvas.height);
     const name = place_label(path, facts.effect_places[place]);
     const label = Object.assign(document.createElement('span'), { textContent: `${place + 1}. ${name}` });
     item.setAttribute('aria-label', `Place ${place + 1}, ${name}: ${picture ? picture.name : 'empty'}`);
@@ -408,7 +411,7 @@ let g_ready = new Promise(() => {});
 async function start() {
   facts = await show_facts();
   window.velmorastikMaker.showFacts = facts;
-  stage = open_stage(facts, { ...test_mode(), in_memory: true });
+  stage = open_stage(facts, { ...test_mode(facts), in_memory: true });
   element('frame-size').textContent = `${facts.frame_width}x${facts.frame_height}`;
   for (const count of document.querySelectorAll('.place-count')) count.textContent = String(facts.pictures.length);
   await maker.load_defaults(facts);

@@ -68,10 +68,10 @@ async function main() {
   }
   try {
     const facts = await show_facts();
-    const stage = open_stage(facts, test_mode());
+    const stage = open_stage(facts, test_mode(facts));
     const files = await load_data_set(facts);
     element('loading').hidden = true;
-    stage.play(files, { ask: !test_mode().virtual_fps });
+    stage.play(files, { ask: !test_mode(facts).virtual_fps });
   } catch (error) {
     element('loading-text').textContent = 'The show cannot be loaded: ' + error;
     console.error(error);

@@ -15,10 +15,11 @@ export function show_message(text, caption) {
 }
 
 // The test mode the page's address asks for: ?clock=virtual&fps=N plays against a virtual clock at
-// N frames a second, &frames=N stops after N frames; { virtual_fps: 0 } plays live.
-export function test_mode(address = location) {
+// N frames a second (the show's own rate, facts.fps, without &fps), &frames=N stops after N frames;
+// { virtual_fps: 0 } plays live.
+export function test_mode(facts, address = location) {
   const params = new URLSearchParams(address.search);
-  const virtual_fps = params.get('clock') === 'virtual' ? parseInt(params.get('fps') || '60', 10) : 0;
+  const virtual_fps = params.get('clock') === 'virtual' ? parseInt(params.get('fps') || String(facts.fps), 10) : 0;
   return { virtual_fps, frame_limit: virtual_fps ? parseInt(params.get('frames') || '0', 10) : 0 };
 }
 
