@@ -16,6 +16,7 @@
 #include "image/jpeg_loader.h"
 #include "jpeg_streams.h"
 #include "jpeg_writer.h"
+#include "platform/output_file.h"
 
 namespace {
 
@@ -54,8 +55,8 @@ std::string g_folder;
 
 void save(const std::string& name, const Bytes& bytes)
 {
-    if (!write_file(g_folder + "/" + name, bytes)) {
-        std::perror(name.c_str());
+    if (std::string reason; !output_write_whole(g_folder + "/" + name, bytes, &reason)) {
+        std::fprintf(stderr, "%s: %s\n", name.c_str(), reason.c_str());
         std::exit(2);
     }
 }

@@ -17,6 +17,7 @@
 #include "fx/frame.h"
 #include "image/jpeg_loader.h"
 #include "jpeg_writer.h"
+#include "platform/output_file.h"
 #include "show/texture_file.h"
 
 namespace {
@@ -40,7 +41,7 @@ struct PictureFile {
         const int fd = mkstemp(name);
         close(fd);
         path = name;
-        write_file(path, bytes);
+        output_write_whole(path, bytes);
     }
     ~PictureFile() { std::remove(path.c_str()); }
 };
@@ -63,7 +64,7 @@ struct TextureDirectory {
             texture[i] = static_cast<std::uint8_t>(i * 131 >> 3);
         const std::string data = path + "/data";
         mkdir(data.c_str(), 0755);
-        write_file(data + "/lumo.raw", texture);
+        output_write_whole(data + "/lumo.raw", texture);
     }
     ~TextureDirectory()
     {

@@ -9,6 +9,7 @@
 
 #include "jpeg_streams.h"
 #include "jpeg_writer.h"
+#include "platform/output_file.h"
 
 namespace {
 
@@ -59,8 +60,8 @@ int main(int argc, char** argv)
         {"tables-only", encode_jpeg_tables_only()},
     };
     for (const auto& [name, bytes] : seeds)
-        if (!write_file(std::string(argv[1]) + "/" + name + ".jpg", bytes)) {
-            std::perror(name);
+        if (std::string reason; !output_write_whole(std::string(argv[1]) + "/" + name + ".jpg", bytes, &reason)) {
+            std::fprintf(stderr, "%s: %s\n", name, reason.c_str());
             return 2;
         }
     return 0;

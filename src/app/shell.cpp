@@ -26,7 +26,7 @@ void pump_messages()
     }
 }
 
-void shutdown_now()
+void stop_show()
 {
     music_stop();
     if (g_display != nullptr) {
@@ -34,6 +34,11 @@ void shutdown_now()
         delete g_display;
         g_display = nullptr;
     }
+}
+
+void shutdown_now()
+{
+    stop_show();
     std::exit(0);
 }
 

@@ -43,7 +43,11 @@ void window_proc(PlatformWindow* window, const PlatformEvent& message);
 // ends the process at once with status 0, stopping nothing.
 void pump_messages();
 
-// Escape or the window's end: stops the music, releases the Display, exits with status 0.
+// The show's one way of stopping: stops the music and releases the Display (when there is one).
+// Called by shutdown_now, and by show_main when the timeline has run to its end.
+void stop_show();
+
+// Escape or the window's end: stop_show, then exits with status 0.
 [[noreturn]] void shutdown_now();
 
 // Start-up steps that need no screen, shared by the show and the capture tool: reads the texture

@@ -106,11 +106,6 @@ int show_main(const std::string& command_line)
         .now = clock_now_ms,
     });
 
-    music_stop();
-    if (g_display != nullptr) {
-        g_display->release();
-        delete g_display;
-        g_display = nullptr;
-    }
+    stop_show();
     return 1;
 }

@@ -1,5 +1,6 @@
 #include "app/shell.h"
 #include "display/display_mode.h"
+#include "platform/events.h"
 #include "platform/window.h"
 
 WindowPlacement g_window_placement;
@@ -31,9 +32,8 @@ void key_down(PlatformWindow* window, std::int32_t key)
 
 void pointer_move(PlatformWindow* window, std::int32_t x, std::int32_t y)
 {
-    // Client coordinates travel as two signed 16-bit words.
-    const std::int32_t cx = static_cast<std::int16_t>(x);
-    const std::int32_t cy = static_cast<std::int16_t>(y);
+    const std::int32_t cx = pointer_coordinate(x);
+    const std::int32_t cy = pointer_coordinate(y);
     if (g_drag.dragging != 0 && g_drag.last_cursor_x != -1) {
         // The window follows the pointer, so the pointer stays over the point where the drag took
         // hold, and every move is measured from that point.
@@ -76,7 +76,7 @@ void window_proc(PlatformWindow* window, const PlatformEvent& message)
         pointer_move(window, message.x, message.y);
         break;
     case EventKind::button_down:
-        if (static_cast<std::int16_t>(message.y) < k_drag_rows) {
+        if (pointer_coordinate(message.y) < k_drag_rows) {
             window_capture_pointer(window);
             g_drag = {-1, -1, 1};
         }

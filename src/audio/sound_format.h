@@ -3,10 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 
-// The soundtrack's format, told by its first bytes as the original's audio library told it,
-// whatever the file is named. Only these are streamed: a file that is none of them is refused
-// before any decoder reads it (a decoder that takes anything would read a huge file whole).
-enum class SoundFormat { unknown, mp3, ogg_vorbis, ogg_opus, flac, wav };
+#include "platform/audio.h"
+
+// The soundtrack's format (SoundFormat, which the platform's sound output takes), told by its first
+// bytes as the original's audio library told it, whatever the file is named. Only these are
+// streamed: a file that is none of them is refused before any decoder reads it (a decoder that
+// takes anything would read a huge file whole).
 
 // Enough of the file's head for sound_format_of.
 inline constexpr std::size_t k_sound_head_bytes = 36;

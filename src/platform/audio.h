@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
-#include "audio/sound_format.h"
-
 // Sound output for the soundtrack. Every operation may fail; the show then goes on in silence,
 // and the music layer says why in one line from audio_failure_reason().
 
 struct PlatformMusic;
+
+// The formats a soundtrack can be streamed in, as the music layer tells them from the file's first
+// bytes (audio/sound_format.h): each platform's decoder is picked by it, never by the file's name.
+enum class SoundFormat { unknown, mp3, ogg_vorbis, ogg_opus, flac, wav };
 
 // Opens the default output device at the given rate; false when there is none.
 bool audio_open_device(int rate);

@@ -18,6 +18,12 @@ enum class EventKind {
     quit_requested,  // the process was asked to end (SIGINT, SIGTERM, the session ending)
 };
 
+// A pointer coordinate as the show takes it: a signed 16-bit word, as Windows' window messages
+// carry each one, so that a point left of or above the window is negative and one past 32767
+// wraps. The one narrowing: the Win32 window procedure applies it to a message's words, the show's
+// window controls to every platform's coordinates.
+constexpr std::int32_t pointer_coordinate(std::int32_t value) { return static_cast<std::int16_t>(value); }
+
 struct PlatformEvent {
     EventKind kind;
     std::int32_t key = 0;

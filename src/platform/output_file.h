@@ -1,16 +1,20 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/file_identity.h"
 
-// Every file the capture writes: raw frames, videos and stills. A regular file is written whole or
+// The one way a program writes a file whole: the capture's raw frames, videos and stills, the
+// icon, and the fixtures of the tests, benchmarks and fuzzers. A regular file is written whole or
 // not at all: the bytes go to a temporary file in the same folder, which takes the file's name
-// only when committed, so a failed or interrupted capture leaves what was there before. "-"
+// only when committed, so a failed or interrupted writer leaves what was there before. "-"
 // (standard output, in binary mode), devices and pipes are written as the bytes come. Each system
-// keeps its own record.
+// keeps its own record. (A data set is the one thing written otherwise: a whole folder takes its
+// name at once, tools/common/staging.h.)
 struct OutputFile;
 
 // Called before the capture changes directory, so that a relative path names a file where the
@@ -38,6 +42,12 @@ void output_discard(const OutputFile* output);
 // Ends a writer that stops before committing, or frees a committed record: closes the stream
 // (never standard output), removes an uncommitted temporary file and frees output. Harmless with null.
 void output_close(OutputFile* output);
+
+// For a program that has a whole file in hand: output_open, the bytes, output_commit and
+// output_close. False, with the system's reason in *reason (when reason is not null), when the
+// file cannot be written; what was at path is then left as it was.
+bool output_write_whole(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                        std::string* reason = nullptr);
 
 // A folder of files that take their names together (the stills): each file is written whole
 // into a temporary file beside the others, and none is named until all are committed, so a

@@ -123,6 +123,23 @@ TEST_F(WindowProcTest, OnlyTheUpperRowsStartADrag)
     EXPECT_EQ(g_headless.window_calls, (Calls{{WindowCall::capture}}));
 }
 
+// Coordinates are read as Windows' signed 16-bit words, on every platform: 65535 is one pixel above
+// the window, and a point 65536 further on is the same point.
+TEST_F(WindowProcTest, PointerCoordinatesAreReadAsSigned16BitWords)
+{
+    EXPECT_EQ(pointer_coordinate(0x7FFF), 32767);
+    EXPECT_EQ(pointer_coordinate(0x8000), -32768);
+    EXPECT_EQ(pointer_coordinate(0xFFFF), -1);
+    EXPECT_EQ(pointer_coordinate(-20), -20);
+
+    send({press(0, 65536 + 384)});
+    EXPECT_EQ(g_drag.dragging, 0);
+    send({press(0, 0xFFFF)});
+    EXPECT_EQ(g_drag.dragging, 1);
+    send({move(65536 + 10, 10), move(65536 + 30, 0xFFFF)});
+    EXPECT_EQ(g_headless.window_calls.back(), (WindowCall{WindowCall::place, 20, -11, 640, 480}));
+}
+
 TEST_F(WindowProcTest, OtherKeysAndFullscreenInputChangeNothing)
 {
     send({key('A'), key(13), key(0), key(112)});

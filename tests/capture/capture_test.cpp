@@ -15,7 +15,7 @@
 #include "fx/frame_hash.h"
 #include "gradient_data_set.h"
 #include "jpeg_reference.h"
-#include "jpeg_writer.h"
+#include "platform/output_file.h"
 #include "temp_dir.h"
 
 namespace {
@@ -210,7 +210,7 @@ TEST_F(CaptureTest, RawFileAppearsOnlyWhenComplete)
 {
     TempDir out;
     const std::string kept = out.file("k.raw");
-    ASSERT_TRUE(write_file(kept, {'o', 'l', 'd'}));
+    ASSERT_TRUE(output_write_whole(kept, {'o', 'l', 'd'}));
     int status = -1;
     capture("-C /nonexistent --raw " + kept + " 2>/dev/null", &status);
     EXPECT_EQ(WEXITSTATUS(status), 2);

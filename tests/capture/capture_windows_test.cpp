@@ -13,7 +13,7 @@
 
 #include "fx/frame.h"
 #include "gradient_data_set.h"
-#include "jpeg_writer.h"
+#include "platform/output_file.h"
 #include "run_command.h"
 #include "temp_dir.h"
 
@@ -82,7 +82,7 @@ TEST_F(CaptureWindowsTest, RawFileIsReplacedOnlyWhenComplete)
 {
     TempDir out;
     const std::string kept = out.file("k.raw");
-    ASSERT_TRUE(write_file(kept, {'o', 'l', 'd'}));
+    ASSERT_TRUE(output_write_whole(kept, {'o', 'l', 'd'}));
 
     // Opened before -C names a folder that is not there: the capture fails with the file staged.
     CommandRun run = capture(out.path(), "-C " + out.file("missing") + " --raw k.raw 2>&1");

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "jpeg_writer.h"
+#include "platform/output_file.h"
 #include "run_command.h"
 #include "temp_dir.h"
 
@@ -37,7 +37,7 @@ TEST(CaptureDataFiles, AFifoInPlaceOfTheTextureOrAPictureEndsAtOnceNamingIt)
         << run.output;
 
     ASSERT_EQ(std::remove((data + "/lumo.raw").c_str()), 0);
-    ASSERT_TRUE(write_file(data + "/lumo.raw", std::vector<std::uint8_t>(196608)));
+    ASSERT_TRUE(output_write_whole(data + "/lumo.raw", std::vector<std::uint8_t>(196608)));
     ASSERT_EQ(mkfifo((data + "/gfx/misc/tzback.jpg").c_str(), 0644), 0);
     run = capture_in(directory.path(), "--raw /dev/null --frames 0");
     EXPECT_EQ(run.status, 2) << run.output;

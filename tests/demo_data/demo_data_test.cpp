@@ -20,7 +20,7 @@
 
 #include "demo_data_sets.h"
 #include "jpeg_reference.h"
-#include "jpeg_writer.h"
+#include "platform/output_file.h"
 #include "run_command.h"
 #include "show/data_set.h"
 #include "show/timeline.h"
@@ -357,7 +357,7 @@ TEST(DemoDataSafety, AFailedWriteLeavesNoDataSetAndKeepsTheOldOne)
 
     // With --force the old set stays until the new one is complete: here, for ever.
     ASSERT_EQ(mkdir(directory.file("data").c_str(), 0755), 0);
-    ASSERT_TRUE(write_file(directory.file("data/mine.txt"), {'m'}));
+    ASSERT_TRUE(output_write_whole(directory.file("data/mine.txt"), {'m'}));
     RunningGenerator replacing("--force " + directory.path(), 50'000);
     EXPECT_EQ(WEXITSTATUS(replacing.wait_for_end()), 2);
     EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"data"});
@@ -383,12 +383,12 @@ TEST_F(DemoDataTest, ALaterRunRemovesWhatAKilledRunLeftButNoLiveRunsFolder)
     // A live run's folder, locked as a running generator locks its own (here by this process).
     const std::string live = directory.file(".data-new-live01");
     ASSERT_EQ(mkdir(live.c_str(), 0755), 0);
-    ASSERT_TRUE(write_file(live + "/lumo.raw", {'l'}));
+    ASSERT_TRUE(output_write_whole(live + "/lumo.raw", {'l'}));
     const int lock = open(live.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(lock, 0);
     ASSERT_EQ(flock(lock, LOCK_EX | LOCK_NB), 0);
     TempDir outside;
-    ASSERT_TRUE(write_file(outside.file("keep.txt"), {'k'}));
+    ASSERT_TRUE(output_write_whole(outside.file("keep.txt"), {'k'}));
     ASSERT_EQ(symlink(outside.path().c_str(), directory.file(".data-new-link01").c_str()), 0);
 
     std::string output;
@@ -416,7 +416,7 @@ TEST(DemoDataSafety, AFailedRenameKeepsTheUsersSetAndLeavesNothing)
         RunningGenerator racing(directory.path());
         ASSERT_TRUE(racing.wait_for_line("lumo.raw")) << racing.output();
         ASSERT_EQ(mkdir(directory.file("data").c_str(), 0755), 0);
-        ASSERT_TRUE(write_file(directory.file("data/mine.txt"), {'m'}));
+        ASSERT_TRUE(output_write_whole(directory.file("data/mine.txt"), {'m'}));
         const int status = racing.wait_for_end();
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << racing.output();
         EXPECT_EQ(last_line(racing.output()),
@@ -432,7 +432,7 @@ TEST(DemoDataSafety, AFailedRenameKeepsTheUsersSetAndLeavesNothing)
     TempDir shared;
     ASSERT_EQ(chmod(shared.path().c_str(), 01777), 0);
     ASSERT_EQ(mkdir(shared.file("data").c_str(), 0755), 0);
-    ASSERT_TRUE(write_file(shared.file("data/mine.txt"), {'m'}));
+    ASSERT_TRUE(output_write_whole(shared.file("data/mine.txt"), {'m'}));
     std::string output;
     const int status = generate_as_another_user("--force " + shared.path(), &output);
     EXPECT_EQ(status, 2) << output;
@@ -446,9 +446,9 @@ TEST(DemoDataSafety, AFailedRenameKeepsTheUsersSetAndLeavesNothing)
 TEST(DemoDataSafety, ForceReplacesWithoutFollowingLinks)
 {
     TempDir outside;
-    ASSERT_TRUE(write_file(outside.file("precious.raw"), {'p'}));
+    ASSERT_TRUE(output_write_whole(outside.file("precious.raw"), {'p'}));
     ASSERT_EQ(mkdir(outside.file("gfx").c_str(), 0755), 0);
-    ASSERT_TRUE(write_file(outside.file("gfx/keep.jpg"), {'k'}));
+    ASSERT_TRUE(output_write_whole(outside.file("gfx/keep.jpg"), {'k'}));
 
     TempDir directory;
     ASSERT_EQ(mkdir(directory.file("data").c_str(), 0755), 0);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jpeg_writer.h"
+#include "platform/output_file.h"
 #include "run_command.h"
 #include "square_icon.h"
 #include "temp_dir.h"
@@ -109,11 +110,11 @@ TEST(IconTool, WritesA256PixelPngOfThePicturesCentre)
 {
     TempDir directory;
     const auto picture = fill(640, 480, banded);
-    ASSERT_TRUE(write_file(directory.file("intro.jpg"),
-                           encode_jpeg(picture.data(), 640, 480, 3, {.quality = 95, .store_rgb = true})));
+    ASSERT_TRUE(output_write_whole(directory.file("intro.jpg"),
+                                   encode_jpeg(picture.data(), 640, 480, 3, {.quality = 95, .store_rgb = true})));
     std::string error;
     ASSERT_EQ(run_tool(directory.file("intro.jpg") + " " + directory.file("icon.png"), &error), 0) << error;
-    EXPECT_FALSE(exists(directory.file("icon.png.part")));
+    EXPECT_EQ(names_in(directory.path()), (std::vector<std::string>{"icon.png", "intro.jpg"})) << "nothing left beside";
 
     png_image image;
     std::memset(&image, 0, sizeof image);
@@ -144,13 +145,13 @@ TEST(IconTool, FailsNamingTheFileAndLeavesNoIcon)
     EXPECT_EQ(error, "velmorastik-icon: cannot read: " + directory.file("missing.jpg") + ": No such file or directory\n");
     EXPECT_FALSE(exists(directory.file("icon.png")));
 
-    ASSERT_TRUE(write_file(directory.file("broken.jpg"), {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 'J', 'F'}));
+    ASSERT_TRUE(output_write_whole(directory.file("broken.jpg"), {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 'J', 'F'}));
     EXPECT_EQ(run_tool(directory.file("broken.jpg") + " " + directory.file("icon.png"), &error), 2);
     EXPECT_NE(error.find(directory.file("broken.jpg")), std::string::npos) << error;
     EXPECT_FALSE(exists(directory.file("icon.png")));
 
     const auto picture = fill(640, 480, banded);
-    ASSERT_TRUE(write_file(directory.file("intro.jpg"), encode_jpeg(picture.data(), 640, 480, 3)));
+    ASSERT_TRUE(output_write_whole(directory.file("intro.jpg"), encode_jpeg(picture.data(), 640, 480, 3)));
     const std::string unwritable = directory.file("no-such-folder/icon.png");
     EXPECT_EQ(run_tool(directory.file("intro.jpg") + " " + unwritable, &error), 2);
     EXPECT_NE(error.find(unwritable), std::string::npos) << error;

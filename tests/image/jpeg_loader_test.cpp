@@ -19,6 +19,7 @@
 #include "jpeg_reference.h"
 #include "jpeg_streams.h"
 #include "jpeg_writer.h"
+#include "platform/output_file.h"
 #include "temp_dir.h"
 
 namespace {
@@ -74,7 +75,7 @@ protected:
     std::string save(const std::vector<std::uint8_t>& bytes, const char* name = "picture.jpg")
     {
         const std::string path = directory_.file(name);
-        EXPECT_TRUE(write_file(path, bytes));
+        EXPECT_TRUE(output_write_whole(path, bytes));
         return path;
     }
 

@@ -15,6 +15,7 @@
 #include "import_run.h"
 #include "jpeg_writer.h"
 #include "picture_files.h"
+#include "platform/output_file.h"
 #include "run_command.h"
 #include "sound_files.h"
 #include "temp_dir.h"
@@ -107,7 +108,7 @@ TEST_F(HostileInputTest, DevicesAndPipesAreRefusedBeforeAnyDecoderWaitsOnThem)
     expect_refused("--music " + in("pipe") + " " + show() + " " + good, in("pipe"), "not a regular file");
     expect_refused("--music " + folder_.path() + " " + show() + " " + good, folder_.path(), "not a regular file");
     // Named as what they are not: told by their content, or by having none.
-    ASSERT_TRUE(write_file(in("empty.mp3"), {}));
+    ASSERT_TRUE(output_write_whole(in("empty.mp3"), {}));
     expect_refused("--music " + in("empty.mp3") + " " + show() + " " + good, in("empty.mp3"), ": empty file");
     expect_refused(show() + " " + in("empty.mp3"), in("empty.mp3"), ": empty file");
     expect_refused("--music /proc/self/environ " + show() + " " + good, "/proc/self/environ", ": not a music file");
@@ -120,13 +121,13 @@ TEST_F(HostileInputTest, PicturesDeclaringHugeSizesAreRefusedFromTheirHeaders)
     small.fill(0, 0, 32, 48, {200, 30, 30});
     ASSERT_TRUE(save_picture(small, in("small.jpg[interlace,subsample-mode=off]")));
     const std::vector<std::uint8_t> progressive = read_bytes(in("small.jpg"));
-    ASSERT_TRUE(write_file(in("bomb.jpg"), with_jpeg_size(progressive, 65500, 65500)));
+    ASSERT_TRUE(output_write_whole(in("bomb.jpg"), with_jpeg_size(progressive, 65500, 65500)));
     expect_refused(show() + " " + in("bomb.jpg"), in("bomb.jpg"),
                    "65500x65500 pixels is over the limit of 200 megapixels");
 
     Picture grey(64, 48, 1);
     ASSERT_TRUE(save_picture(grey, in("bits.png[bitdepth=1]")));
-    ASSERT_TRUE(write_file(in("bomb.png"), with_png_size(read_bytes(in("bits.png")), 65535, 65535)));
+    ASSERT_TRUE(output_write_whole(in("bomb.png"), with_png_size(read_bytes(in("bits.png")), 65535, 65535)));
     expect_refused(show() + " " + in("bomb.png"), in("bomb.png"),
                    "65535x65535 pixels is over the limit of 200 megapixels");
 
@@ -141,24 +142,24 @@ TEST_F(HostileInputTest, PicturesDeclaringHugeSizesAreRefusedFromTheirHeaders)
         for (int k = 0; k < 4; ++k)
             at[k] = static_cast<std::uint8_t>(value >> (24 - 8 * k));
     }
-    ASSERT_TRUE(write_file(in("bomb.avif"), avif));
+    ASSERT_TRUE(output_write_whole(in("bomb.avif"), avif));
     expect_refused(show() + " " + in("bomb.avif"), in("bomb.avif"),
                    "20000x10001 pixels is over the limit of 200 megapixels");
 
     // Under the pixels' limit, but a progressive JPEG keeps all its coefficients while decoding,
     // each component at its own sampling: all three at 2x1 is no subsampling at all.
-    ASSERT_TRUE(write_file(in("deep.jpg"), with_jpeg_size(progressive, 19000, 10000)));
+    ASSERT_TRUE(output_write_whole(in("deep.jpg"), with_jpeg_size(progressive, 19000, 10000)));
     expect_refused(show() + " " + in("deep.jpg"), in("deep.jpg"),
                    "19000x10000 pixels would take 1087 MiB to decode, over the limit of 384 MiB");
     const std::vector<std::uint8_t> samples(64 * 48 * 3, 100);
     const std::vector<std::uint8_t> wide =
         encode_jpeg(samples.data(), 64, 48, 3, {.progressive = true, .sampling = "2x1,2x1,2x1"});
-    ASSERT_TRUE(write_file(in("wide.jpg"), with_jpeg_size(wide, 14142, 14142)));
+    ASSERT_TRUE(output_write_whole(in("wide.jpg"), with_jpeg_size(wide, 14142, 14142)));
     expect_refused(show() + " " + in("wide.jpg"), in("wide.jpg"),
                    "14142x14142 pixels would take 1144 MiB to decode, over the limit of 384 MiB");
     // Just under that limit (7800x7800 at 2x1 is 348 MiB), the decoder holds it all, the blocks
     // the scans lack taken as empty: imported, within the bounds.
-    ASSERT_TRUE(write_file(in("near.jpg"), with_jpeg_size(wide, 7800, 7800)));
+    ASSERT_TRUE(output_write_whole(in("near.jpg"), with_jpeg_size(wide, 7800, 7800)));
     const BoundedRun near = run_import_bounded(folder_.path(), show() + " " + in("near.jpg"), k_deadline_seconds);
     EXPECT_FALSE(near.timed_out);
     EXPECT_EQ(near.status, 0) << near.errors;
@@ -180,26 +181,28 @@ TEST_F(HostileInputTest, FilesThatNameOtherFilesAreRefusedAndWhatTheyNameIsNever
     const std::string good = picture("good.png");
     ASSERT_TRUE(make_sound(in("private.wav"), "0.5*sin(2*PI*440*t)", 5));
     // A playlist and a concatenation, each named as a song, each naming the user's other file.
-    ASSERT_TRUE(write_file(in("song.mp3"), bytes_of("#EXTM3U\n#EXT-X-TARGETDURATION:5\n#EXTINF:5,\n" +
-                                                     in("private.wav") + "\n#EXT-X-ENDLIST\n")));
+    ASSERT_TRUE(output_write_whole(in("song.mp3"), bytes_of("#EXTM3U\n#EXT-X-TARGETDURATION:5\n#EXTINF:5,\n" +
+                                                             in("private.wav") + "\n#EXT-X-ENDLIST\n")));
     expect_refused("--music " + in("song.mp3") + " " + show() + " " + good, in("song.mp3"), "not a music file");
-    ASSERT_TRUE(write_file(in("list.mp3"), bytes_of("ffconcat version 1.0\nfile private.wav\n")));
+    ASSERT_TRUE(output_write_whole(in("list.mp3"), bytes_of("ffconcat version 1.0\nfile private.wav\n")));
     expect_refused("--music " + in("list.mp3") + " " + show() + " " + good, in("list.mp3"), "not a music file");
     // The same without its end, which FFmpeg waited on for ever, and naming itself.
-    ASSERT_TRUE(write_file(in("live.mp3"), bytes_of("#EXTM3U\n#EXT-X-TARGETDURATION:5\n#EXTINF:5,\nprivate.wav\n")));
+    ASSERT_TRUE(output_write_whole(in("live.mp3"),
+                                   bytes_of("#EXTM3U\n#EXT-X-TARGETDURATION:5\n#EXTINF:5,\nprivate.wav\n")));
     expect_refused("--music " + in("live.mp3") + " " + show() + " " + good, in("live.mp3"), "not a music file");
-    ASSERT_TRUE(write_file(in("loop.mp3"), bytes_of("ffconcat version 1.0\nfile loop.mp3\n")));
+    ASSERT_TRUE(output_write_whole(in("loop.mp3"), bytes_of("ffconcat version 1.0\nfile loop.mp3\n")));
     expect_refused("--music " + in("loop.mp3") + " " + show() + " " + good, in("loop.mp3"), "not a music file");
 
     // A drawing naming the picture beside it, a video and ImageMagick's own drawing language.
     const std::string taken = "not a picture the import takes";
-    ASSERT_TRUE(write_file(in("drawing.svg"),
-                           bytes_of("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"48\">"
-                                    "<image href=\"good.png\" width=\"64\" height=\"48\"/></svg>\n")));
+    ASSERT_TRUE(output_write_whole(in("drawing.svg"),
+                                   bytes_of("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"48\">"
+                                            "<image href=\"good.png\" width=\"64\" height=\"48\"/></svg>\n")));
     expect_refused(show() + " " + in("drawing.svg"), in("drawing.svg"), taken);
     ASSERT_EQ(run_command("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:d=1 -y " + in("clip.mp4")).status, 0);
     expect_refused(show() + " " + in("clip.mp4"), in("clip.mp4"), taken);
-    ASSERT_TRUE(write_file(in("drawing.mvg"), bytes_of("viewbox 0 0 64 48\nimage over 0,0 64,48 \"good.png\"\n")));
+    ASSERT_TRUE(output_write_whole(in("drawing.mvg"),
+                                   bytes_of("viewbox 0 0 64 48\nimage over 0,0 64,48 \"good.png\"\n")));
     expect_refused(show() + " " + in("drawing.mvg"), in("drawing.mvg"), taken);
 }
 
@@ -225,7 +228,7 @@ TEST_F(HostileInputTest, MusicAtOneHertzIsRefusedInsteadOfResampledIntoGigabytes
     wav.resize(wav.size() + samples, 128);
     for (int k = 0; k < 4; ++k)
         wav[4 + k] = static_cast<std::uint8_t>((wav.size() - 8) >> (8 * k));
-    ASSERT_TRUE(write_file(in("slow.wav"), wav));
+    ASSERT_TRUE(output_write_whole(in("slow.wav"), wav));
     expect_refused("--music " + in("slow.wav") + " " + show() + " " + picture("good.png"), in("slow.wav"),
                    "its sample rate, 1 Hz, is below 8000 Hz");
 }
@@ -242,7 +245,7 @@ TEST_F(HostileInputTest, DamagedAndCutShortMusicIsKeptWithANoteSayingWhatWasLost
     for (std::uint8_t& byte : noise)
         byte = static_cast<std::uint8_t>(random());
     flac.insert(flac.begin() + static_cast<long>(flac.size() * 3 / 10), noise.begin(), noise.end());
-    ASSERT_TRUE(write_file(in("noisy.flac"), flac));
+    ASSERT_TRUE(output_write_whole(in("noisy.flac"), flac));
     BoundedRun run = run_import_bounded(folder_.path(), "--music " + in("noisy.flac") + " " + show() + " " + good,
                                         k_deadline_seconds);
     ASSERT_EQ(run.status, 0) << run.errors;
@@ -257,7 +260,7 @@ TEST_F(HostileInputTest, DamagedAndCutShortMusicIsKeptWithANoteSayingWhatWasLost
     ASSERT_TRUE(make_sound(in("minute.flac"), tone, 60));
     flac = read_bytes(in("minute.flac"));
     flac.resize(flac.size() * 2 / 3);
-    ASSERT_TRUE(write_file(in("cut.flac"), flac));
+    ASSERT_TRUE(output_write_whole(in("cut.flac"), flac));
     run = run_import_bounded(folder_.path(), "--music " + in("cut.flac") + " " + show() + " " + good,
                              k_deadline_seconds);
     ASSERT_EQ(run.status, 0) << run.errors;

@@ -13,6 +13,7 @@
 #include "jpeg_reference.h"
 #include "jpeg_writer.h"
 #include "picture_files.h"
+#include "platform/output_file.h"
 #include "run_command.h"
 #include "sound_files.h"
 #include "temp_dir.h"
@@ -217,7 +218,7 @@ TEST_F(ImportTest, TransparencyDeepColourCmykAndWebpComeOutInTheirColours)
         const std::uint8_t* third = stored[x < 213 ? 0 : x < 427 ? 1 : 2];
         std::copy(third, third + 4, &cmyk[4 * i]);
     }
-    ASSERT_TRUE(write_file(in("cmyk.jpg"), encode_jpeg(cmyk.data(), 640, 480, 4, {.quality = 95})));
+    ASSERT_TRUE(output_write_whole(in("cmyk.jpg"), encode_jpeg(cmyk.data(), 640, 480, 4, {.quality = 95})));
 
     Picture webp(640, 480);
     webp.fill(0, 0, 320, 480, {30, 120, 220});
@@ -406,13 +407,13 @@ TEST_F(ImportTest, BrokenPictureFailsNamingItAndLeavesNothing)
     ASSERT_TRUE(save_picture(photo, in("whole.jpg")));
     std::vector<std::uint8_t> half = read_bytes(in("whole.jpg"));
     half.resize(half.size() / 2);
-    ASSERT_TRUE(write_file(in("truncated.jpg"), half));
+    ASSERT_TRUE(output_write_whole(in("truncated.jpg"), half));
     const std::string text = "not a picture\n";
-    ASSERT_TRUE(write_file(in("notes.png"), std::vector<std::uint8_t>(text.begin(), text.end())));
+    ASSERT_TRUE(output_write_whole(in("notes.png"), std::vector<std::uint8_t>(text.begin(), text.end())));
 
     // Into an existing folder, which keeps only what it held.
     std::filesystem::create_directory(show());
-    ASSERT_TRUE(write_file(show() + "/keep.txt", {'k'}));
+    ASSERT_TRUE(output_write_whole(show() + "/keep.txt", {'k'}));
     const std::string prefix = "velmorastik-import: cannot read the picture: ";
     for (const char* broken : {"truncated.jpg", "notes.png"}) {
         const ImportRun run = import(show() + " " + good + " " + in(broken));
@@ -451,7 +452,7 @@ TEST_F(ImportTest, ExistingSetIsKeptWithoutForceAndReplacedWithIt)
     const std::vector<std::string> own = {".data-new-photos", ".data-new-photos-old"};
     for (const std::string& name : own) {
         std::filesystem::create_directories(show() + "/" + name);
-        ASSERT_TRUE(write_file(show() + "/" + name + "/p", {'x'}));
+        ASSERT_TRUE(output_write_whole(show() + "/" + name + "/p", {'x'}));
     }
     ImportRun run = import(show() + " " + red);
     ASSERT_EQ(run.status, 0) << run.errors;

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "jpeg_writer.h"
 #include "platform/data_file.h"
+#include "platform/output_file.h"
 #include "temp_dir.h"
 
 namespace {
@@ -18,7 +18,7 @@ TEST(DataFile, OnlyARegularFileIsOpenedAndNothingWaits)
 {
     TempDir directory;
     const std::string regular = directory.file("picture.jpg");
-    ASSERT_TRUE(write_file(regular, std::vector<std::uint8_t>(1000, 0x42)));
+    ASSERT_TRUE(output_write_whole(regular, std::vector<std::uint8_t>(1000, 0x42)));
     DataFile file = data_file_open(regular.c_str());
     ASSERT_NE(file.stream, nullptr) << file.reason;
     EXPECT_EQ(file.size, 1000);

@@ -39,6 +39,31 @@ TEST(OutputFile, ClosedUncommittedLeavesTheOldFileAndNothingBeside)
     EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"out.mkv"});
 }
 
+// A whole file in one call replaces the old one, keeping its permissions and leaving nothing
+// beside; each failure says why, the one that opens nothing makes nothing, and a device that
+// refuses the bytes fails at the commit.
+TEST(OutputFile, WrittenWholeInOneCallOrFailingWithItsReason)
+{
+    TempDir directory;
+    const std::string path = directory.file("icon.png");
+    std::ofstream(path) << "old";
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    std::string reason;
+    ASSERT_TRUE(output_write_whole(path, {'n', 'e', 'w', 0, 'x'}, &reason)) << reason;
+    EXPECT_EQ(contents(path), std::string("new\0x", 5));
+    struct stat status;
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    ASSERT_TRUE(output_write_whole(directory.file("empty"), {}, &reason)) << reason;
+    EXPECT_EQ(names_in(directory.path()), (std::vector<std::string>{"empty", "icon.png"}));
+
+    EXPECT_FALSE(output_write_whole(directory.file("missing/icon.png"), {'x'}, &reason));
+    EXPECT_EQ(reason, "No such file or directory");
+    EXPECT_EQ(names_in(directory.path()), (std::vector<std::string>{"empty", "icon.png"}));
+    EXPECT_FALSE(output_write_whole("/dev/full", std::vector<std::uint8_t>(100, 'x'), &reason));
+    EXPECT_EQ(reason, "No space left on device");
+}
+
 // The muxer must not seek in a pipe: a FIFO with a reader is one, its bytes arrive as written.
 TEST(OutputFile, AFifoIsAPipeAndGetsTheBytes)
 {

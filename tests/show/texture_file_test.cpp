@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fx/effect.h"
-#include "jpeg_writer.h"
+#include "platform/output_file.h"
 #include "show/data_set.h"
 #include "show/texture_file.h"
 #include "temp_dir.h"
@@ -107,7 +107,7 @@ TEST_F(TextureFileTest, TextureThatIsNotARegularFileEndsLikeAMissingOne)
 
 TEST_F(TextureFileTest, ShortTextureIsUsedAsReadAndSaidInOneLine)
 {
-    ASSERT_TRUE(write_file(k_texture_file_path, std::vector<std::uint8_t>(1000, 0x10)));
+    ASSERT_TRUE(output_write_whole(k_texture_file_path, std::vector<std::uint8_t>(1000, 0x10)));
 #ifdef __EMSCRIPTEN__
     GTEST_SKIP() << "WebAssembly's stderr goes to the JavaScript console, where it cannot be captured";
 #endif

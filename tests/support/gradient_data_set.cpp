@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "jpeg_writer.h"
+#include "platform/output_file.h"
 
 std::vector<std::uint8_t> gradient_picture(int seed)
 {
@@ -23,14 +24,17 @@ bool write_gradient_data_set(const std::string& folder)
     for (const char* sub : {"gfx/misc", "gfx/1", "gfx/2", "sfx"})
         if (!std::filesystem::create_directories(data / sub, error) && error)
             return false;
-    bool written = write_file((data / "gfx/misc/tzback.jpg").string(), gradient_picture(0));
+    bool written = output_write_whole((data / "gfx/misc/tzback.jpg").string(), gradient_picture(0));
     for (int k = 1; k <= 5; ++k)
-        written = written && write_file((data / "gfx/1" / (std::to_string(k) + ".jpg")).string(), gradient_picture(k));
+        written = written &&
+                  output_write_whole((data / "gfx/1" / (std::to_string(k) + ".jpg")).string(), gradient_picture(k));
     for (int k = 1; k <= 6; ++k)
-        written = written && write_file((data / "gfx/2" / (std::to_string(k) + ".jpg")).string(), gradient_picture(10 + k));
+        written = written && output_write_whole((data / "gfx/2" / (std::to_string(k) + ".jpg")).string(),
+                                                gradient_picture(10 + k));
     std::vector<std::uint8_t> texture(196608);
     for (std::size_t i = 0; i < texture.size(); ++i)
         texture[i] = static_cast<std::uint8_t>(i * 7 / 3);
-    return written && write_file((data / "lumo.raw").string(), texture) &&
-           write_file((data / "sfx/lumo.mp3").string(), {'n', 'o', 't', ' ', 'm', 'u', 's', 'i', 'c'});
+    return written && output_write_whole((data / "lumo.raw").string(), texture) &&
+           output_write_whole((data / "sfx/lumo.mp3").string(),
+                              {'n', 'o', 't', ' ', 'm', 'u', 's', 'i', 'c'});
 }

@@ -80,13 +80,3 @@ std::vector<std::uint8_t> encode_jpeg_tables_only()
         jpeg_write_tables(&compressor);
     });
 }
-
-bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    // An empty vector may hold no buffer at all, which fwrite must not be given.
-    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
-}

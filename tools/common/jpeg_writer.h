@@ -30,6 +30,3 @@ std::vector<std::uint8_t> encode_jpeg(const std::uint8_t* samples, int width, in
 
 // A stream holding only the quantisation and Huffman tables, no image.
 std::vector<std::uint8_t> encode_jpeg_tables_only();
-
-// Writes bytes to a new file at path; false, with errno set, when the file cannot be written whole.
-bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes);

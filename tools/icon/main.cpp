@@ -2,7 +2,6 @@
 // scaled to 256x256 and written as a PNG, or at 16, 32, 48 and 256 pixels as a Windows icon
 // (each size averaged from the picture itself, so the small ones stay sharp).
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +10,7 @@
 
 #include "icon_file.h"
 #include "image/jpeg_loader.h"
+#include "platform/output_file.h"
 #include "square_icon.h"
 #include "tool_exit.h"
 #include "version.h"
@@ -28,28 +28,6 @@ void print_usage(std::FILE* stream)
                "Writes the centred square of the picture, scaled to 256x256, as a PNG; or, for a\n"
                "name ending in .ico, at 16, 32, 48 and 256 pixels as a Windows icon.\n",
                stream);
-}
-
-// Written beside the destination and renamed over it only when whole, so a failure never
-// leaves a half-written icon behind.
-void write_whole(const char* path, const std::vector<std::uint8_t>& bytes)
-{
-    const std::string part = std::string(path) + ".part";
-    std::FILE* file = std::fopen(part.c_str(), "wb");
-    if (file == nullptr)
-        tool_fail_errno("cannot write", path);
-    int error = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() ? 0 : errno;
-    if (std::fclose(file) != 0 && error == 0)
-        error = errno;
-    if (error != 0) {
-        std::remove(part.c_str());
-        tool_fail("cannot write", path, std::strerror(error));
-    }
-    if (std::rename(part.c_str(), path) != 0) {
-        const int rename_error = errno;
-        std::remove(part.c_str());
-        tool_fail("cannot write", path, std::strerror(rename_error));
-    }
 }
 
 bool ends_with(const std::string& text, const std::string& end)
@@ -96,8 +74,8 @@ int main(int argc, char** argv)
         bytes = png_file_bytes(icon_at(k_icon_side), &reason);
     }
     std::free(rgb);
-    if (bytes.empty())
+    // Written whole or not at all, so that a failure never leaves a half-written icon behind.
+    if (bytes.empty() || !output_write_whole(argv[2], bytes, &reason))
         tool_fail("cannot write", argv[2], reason);
-    write_whole(argv[2], bytes);
     return 0;
 }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "audio/sound_format.h"
+#include "platform/audio.h"
 
 // A soundtrack read from its open file a piece at a time, as 16-bit stereo frames at the output
 // rate, whatever the file holds: the output device is opened once, in that one format.

@@ -17,9 +17,9 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     // Messages arrive during CreateWindowEx, before it has returned the handle.
     g_win32.window.hwnd = hwnd;
     PlatformEvent event = {};
-    // Client coordinates are two signed 16-bit words: left of or above the window they are negative.
-    const auto x = static_cast<std::int16_t>(LOWORD(lparam));
-    const auto y = static_cast<std::int16_t>(HIWORD(lparam));
+    // Client coordinates are two 16-bit words: left of or above the window they are negative.
+    const std::int32_t x = pointer_coordinate(LOWORD(lparam));
+    const std::int32_t y = pointer_coordinate(HIWORD(lparam));
     switch (message) {
     case WM_DESTROY:
         event.kind = EventKind::window_closed;
