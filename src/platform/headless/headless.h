@@ -11,7 +11,10 @@
 #include "platform/events.h"
 #include "platform/presentation.h"
 #include "platform/window.h"
-#include "show/frame_count.h"
+
+// The virtual clock's rate unless a tool sets another: the show's own (held to it where the
+// headless platform is built).
+inline constexpr std::uint64_t k_headless_default_fps = 60;
 
 enum class PresentOp {
     open, take_display, set_mode, create_flip_chain, back_buffer, share_desktop, create_primary,
@@ -32,7 +35,7 @@ struct WindowCall {
 struct HeadlessState {
     // The virtual clock: frame n is shown at floor(n * 1000 / fps) ms, so every reading between
     // two frames gives the same value and picture loads take no clock time.
-    std::uint64_t fps = k_show_fps;
+    std::uint64_t fps = k_headless_default_fps;
     std::uint64_t frames = 0;
 
     ScreenSize screen = {k_frame_width, k_frame_height};

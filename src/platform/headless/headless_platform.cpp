@@ -6,7 +6,10 @@
 #include "platform/headless/headless.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
+#include "show/frame_count.h"
 #include "show/virtual_clock.h"
+
+static_assert(k_headless_default_fps == k_show_fps, "the headless clock runs at the show's own rate unless told otherwise");
 
 HeadlessState g_headless;
 
