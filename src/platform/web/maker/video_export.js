@@ -128,7 +128,7 @@ export async function export_video({ files, pcm, soundtrack_path, fps, frame_cou
         resolve_instance(m);
         try {
           m.ccall('web_export_video', 'number', ['number'], [fps], { async: true }).catch(() => {});
-        } catch (error) { /* the end comes through quit */ }
+        } catch { /* the end comes through quit */ }
       }, (error) => { failure = error; resolve(2); });
     });
     const status = await ended;
@@ -151,7 +151,7 @@ function write_files(fs, files) {
     let folder = '';
     for (const part of parts.slice(0, -1)) {
       folder += '/' + part;
-      try { fs.mkdir(folder); } catch (error) { /* already there */ }
+      try { fs.mkdir(folder); } catch { /* already there */ }
     }
     fs.writeFile('/' + parts.join('/'), bytes);
   }

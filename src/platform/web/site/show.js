@@ -76,7 +76,7 @@
         const head = await fetch("data/" + path, { method: "HEAD" });
         const size = head.ok ? parseInt(head.headers.get("Content-Length") || "0", 10) : 0;
         return Math.min(size, k_streamed_files[path] || Infinity);
-      } catch (error) { return 0; }
+      } catch { return 0; }
     }));
     const total = sizes.reduce((a, b) => a + b, 0) || 1;
     let received = 0;
@@ -97,12 +97,12 @@
       let folder = "";
       for (const part of parts.slice(0, -1)) {
         folder += "/" + part;
-        try { fs.mkdir(folder); } catch (error) { /* already there */ }
+        try { fs.mkdir(folder); } catch { /* already there */ }
       }
       fs.writeFile("/" + parts.join("/"), bytes);
     }
     // data/ exists even when the server had none of it, so the show names the first missing file.
-    try { fs.mkdir("/data"); } catch (error) { /* already there */ }
+    try { fs.mkdir("/data"); } catch { /* already there */ }
   }
 
   function show_message(text, caption) {
