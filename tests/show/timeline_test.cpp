@@ -242,6 +242,8 @@ TEST_F(TimelineTest, LoadsEveryPictureInOrderIntoItsBuffer)
 
     const Frame32* in = &g_incoming_picture;
     const Frame32* out = &g_outgoing_picture;
+    // A picture loaded in and the one before it out, a pair a line.
+    // clang-format off
     const std::vector<std::pair<std::string, const Frame32*>> expected = {
         {"data/gfx/1/1.jpg", in},
         {"data/gfx/1/2.jpg", in}, {"data/gfx/1/1.jpg", out},
@@ -256,6 +258,7 @@ TEST_F(TimelineTest, LoadsEveryPictureInOrderIntoItsBuffer)
         {"data/gfx/2/5.jpg", in}, {"data/gfx/2/4.jpg", out},
         {"data/gfx/2/6.jpg", in}, {"data/gfx/2/5.jpg", out},
     };
+    // clang-format on
     EXPECT_EQ(loads, expected);
 }
 

@@ -28,7 +28,7 @@ export async function decode_picture(file, native) {
     bitmap = await createImageBitmap(new Blob([bytes]), {
       imageOrientation: 'from-image', colorSpaceConversion: 'default', premultiplyAlpha: 'premultiply',
     });
-  } catch (error) {
+  } catch {
     throw new PictureRefused(`the browser cannot decode this ${header.format} file`);
   }
   try {

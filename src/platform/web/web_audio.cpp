@@ -26,6 +26,8 @@ constexpr int k_audio_wait_ms = 2000;
 const char* g_reason = "";
 char g_reason_text[80];
 
+// The page's JavaScript, kept as written: clang-format would take it for C++.
+// clang-format off
 // Starts the page's audio context: 1 once it runs, 0 when there is none (or it refuses to
 // start), -1 when it has not started after wait_ms.
 EM_ASYNC_JS(int, web_audio_resume, (int wait_ms), {
@@ -111,6 +113,7 @@ EM_JS(void, web_audio_end, (), {
     if (music) music.stop();
     Module["web_music"] = null;
 });
+// clang-format on
 
 PlatformMusic g_music = {1};
 

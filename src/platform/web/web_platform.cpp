@@ -21,6 +21,8 @@ namespace {
 
 PlatformWindow g_window;
 
+// The page's JavaScript, kept as written: clang-format would take it for C++.
+// clang-format off
 // The page queues keydown codes in Module.web_keys (Escape 27, arrows 37..40 as everywhere);
 // -1 when the queue is empty.
 EM_JS(int, web_take_key, (), {
@@ -41,6 +43,7 @@ EM_JS(void, web_set_frame_hashes, (const char* joined), {
     if (Module["on_frame_hashes"])
         Module["on_frame_hashes"](text.length ? text.split(" ") : []);
 });
+// clang-format on
 
 }  // namespace
 

@@ -41,6 +41,8 @@ PresentDevice* g_device = nullptr;
 // runs as fast as it can.
 constexpr std::uint64_t k_frames_between_yields = 30;
 
+// The page's JavaScript, kept as written: clang-format would take it for C++.
+// clang-format off
 EM_JS(void, web_put_frame, (const std::uint8_t* rgba, int width, int height), {
     // The ImageData looks straight into the module's memory; made again only if memory moved.
     let view = Module["web_image"];
@@ -61,6 +63,7 @@ EM_ASYNC_JS(int, web_hand_frame, (const std::uint32_t* bgrx, int width, int heig
 EM_ASYNC_JS(void, web_await_animation_frame, (), {
     await new Promise(resolve => requestAnimationFrame(resolve));
 });
+// clang-format on
 
 PresentResult make_surfaces(PresentDevice* device, int width, int height)
 {

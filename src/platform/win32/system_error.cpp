@@ -12,12 +12,15 @@ struct ErrnoTwin {
 };
 
 // The errors a file name meets most, said as on Linux.
+// A grid laid out by hand, kept so.
+// clang-format off
 constexpr ErrnoTwin k_errno_twins[] = {
     {ERROR_FILE_NOT_FOUND, ENOENT},      {ERROR_PATH_NOT_FOUND, ENOENT},  {ERROR_ACCESS_DENIED, EACCES},
     {ERROR_FILE_EXISTS, EEXIST},         {ERROR_ALREADY_EXISTS, EEXIST},  {ERROR_DISK_FULL, ENOSPC},
     {ERROR_HANDLE_DISK_FULL, ENOSPC},    {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
     {ERROR_WRITE_PROTECT, EROFS},        {ERROR_NOT_ENOUGH_MEMORY, ENOMEM}, {ERROR_OUTOFMEMORY, ENOMEM},
 };
+// clang-format on
 
 }  // namespace
 

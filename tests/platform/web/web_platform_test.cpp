@@ -21,6 +21,8 @@ constexpr int k_pixels = k_canvas_width * k_canvas_height;
 // A canvas that keeps a copy of what was put on it.
 void install_canvas()
 {
+    // The page's JavaScript, kept as written: clang-format would take it for C++.
+    // clang-format off
     EM_ASM({
         globalThis.ImageData = class {
             constructor(data, width, height) { this.data = data; this.width = width; this.height = height; }
@@ -28,6 +30,7 @@ void install_canvas()
         Module["web_context"] = { putImageData(image) { Module["put_bytes"] = image.data.slice(); } };
         Module["put_bytes"] = null;
     });
+    // clang-format on
 }
 
 // The bytes last put on the canvas; empty when nothing was.
