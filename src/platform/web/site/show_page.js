@@ -44,7 +44,7 @@ async function load_data_set({ files: paths, soundtrack }) {
       const head = await fetch('data/' + path, { method: 'HEAD' });
       const size = head.ok ? parseInt(head.headers.get('Content-Length') || '0', 10) : 0;
       return Math.min(size, limit_of(path));
-    } catch (error) { return 0; }
+    } catch { return 0; }
   }));
   const total = sizes.reduce((a, b) => a + b, 0) || 1;
   let received = 0;

@@ -28,13 +28,13 @@ function factory() {
 // Puts files (path under data/ -> bytes) in the module's file system under /data.
 function write_data_set(fs, files) {
   // data/ exists even when there is no file at all, so the show names the first missing one.
-  try { fs.mkdir('/data'); } catch (error) { /* already there */ }
+  try { fs.mkdir('/data'); } catch { /* already there */ }
   for (const [path, bytes] of Object.entries(files)) {
     const parts = ('data/' + path).split('/');
     let folder = '';
     for (const part of parts.slice(0, -1)) {
       folder += '/' + part;
-      try { fs.mkdir(folder); } catch (error) { /* already there */ }
+      try { fs.mkdir(folder); } catch { /* already there */ }
     }
     fs.writeFile('/' + parts.join('/'), bytes);
   }
