@@ -374,6 +374,8 @@ element('download-video').addEventListener('click', async () => {
   bar.hidden = false;
   bar.value = 0;
   set_status('Making the video…');
+  // The button that started it is disabled: the focus waits on Cancel, and comes back after.
+  element('video-cancel').focus();
   try {
     const blob = await exportVideo({ fps, signal: g_video.signal, onProgress: ({ fraction, frames, frame_count, seconds_left }) => {
       bar.value = fraction;
@@ -390,6 +392,7 @@ element('download-video').addEventListener('click', async () => {
     bar.hidden = true;
     element('video-cancel').hidden = true;
     element('download-video').disabled = maker.pictures.length === 0;
+    if (!element('download-video').disabled) element('download-video').focus();
   }
 });
 element('video-cancel').addEventListener('click', () => {
@@ -397,6 +400,15 @@ element('video-cancel').addEventListener('click', () => {
   g_video.abort();
   element('video-cancel').disabled = true;
   set_status('Cancelling the video…');
+});
+
+// Leaving the page (a reload, the tab closed) with pictures chosen or a video being made asks first:
+// nothing of it is kept.
+window.addEventListener('beforeunload', (event) => {
+  if (maker.pictures.length === 0 && g_video === null) return;
+  event.preventDefault();
+  // Older engines ask only when a value is returned.
+  event.returnValue = '';
 });
 
 document.addEventListener('show-ended', () => { element('back-button').hidden = false; });

@@ -55,6 +55,8 @@ export function open_stage(facts, { virtual_fps = 0, frame_limit = 0, in_memory 
     window.showExitStatus = status;
     if (audio_context) { audio_context.close(); audio_context = null; }
     element('replay').hidden = false;
+    // The one control left on the stage: Enter plays again, Tab leads on from it.
+    element('replay').focus();
     if (virtual_fps) window.showDone = true;
     document.dispatchEvent(new CustomEvent('show-ended', { detail: status }));
   }
