@@ -9,7 +9,7 @@
 # and node and /usr/bin/chromium on the machine; each test skips, saying why, when one is missing.
 # scripts/web passes the native build's folders as VELMORASTIK_NATIVE_BIN and _DATA_SET.
 target_link_options(velmorastik-tests PRIVATE -sNODERAWFS=1 -sEXIT_RUNTIME=1)
-gtest_discover_tests(velmorastik-tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+gtest_discover_tests(velmorastik-tests TEST_PREFIX ${test_prefix} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES TIMEOUT ${velmorastik_test_timeout})
 
 # The web platform itself in test mode, with a stand-in for the page's canvas.
@@ -17,7 +17,7 @@ add_executable(velmorastik-web-platform-tests platform/web/web_platform_test.cpp
 target_link_libraries(velmorastik-web-platform-tests PRIVATE
   velmorastik_platform_web velmorastik_fatal GTest::gtest GTest::gtest_main)
 target_link_options(velmorastik-web-platform-tests PRIVATE -sEXIT_RUNTIME=1)
-gtest_discover_tests(velmorastik-web-platform-tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+gtest_discover_tests(velmorastik-web-platform-tests TEST_PREFIX ${test_prefix} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES TIMEOUT ${velmorastik_test_timeout})
 
 # The site in a real Chromium.
