@@ -110,5 +110,5 @@ endif()
 if(VELMORASTIK_NODE)
   set_tests_properties(web_virtual_clock web_long_soundtrack web_maker_pictures web_maker_set_plays
     web_maker_fit_quality web_maker_hostile web_sound_long_music web_sound_same_bytes web_sound_two_hours web_video_whole_show
-    web_video_cancel PROPERTIES PROCESSORS 2)
+    web_video_cancel PROPERTIES PROCESSORS 2 COST ${two_slot_cost})
 endif()
