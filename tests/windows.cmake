@@ -107,10 +107,9 @@ foreach(scenario platform windowed fullscreen failures soundtrack console)
 endforeach()
 # Wine's sound output breaks up on a saturated machine; the recording must not be made beside a build.
 set_tests_properties(windows_e2e_soundtrack PROPERTIES RUN_SERIAL TRUE)
-# The others look at the screen at given moments of the show: two of CTest's slots each, so that at
-# most one other test runs beside them.
+# The others look at the screen at given moments of the show: a core of their own (tests/CMakeLists.txt).
 set_tests_properties(windows_e2e_platform windows_e2e_windowed windows_e2e_fullscreen windows_e2e_failures
-  PROPERTIES PROCESSORS 2 COST ${two_slot_cost})
+  PROPERTIES RESOURCE_LOCK "x_server;${cores_lock}" COST ${cores_cost})
 
 # The release as a user gets it (packaging/windows): read back from its files, and installed and
 # uninstalled in a fresh Wine prefix of its own, made once for those steps (the installer would find

@@ -104,11 +104,10 @@ if(VELMORASTIK_NODE)
   endforeach()
 endif()
 
-# The browsers run side by side, each counted by the processors it keeps busy: those that draw the
-# whole show, fit large pictures, make music or encode a video, or time the show's start, take both
-# of a two-core machine's, so that at most a light one runs beside them.
+# The browsers that draw the whole show, fit large pictures, make music or encode a video, or time
+# the show's start keep both of a two-core machine's cores busy: one at a time (tests/CMakeLists.txt).
 if(VELMORASTIK_NODE)
   set_tests_properties(web_virtual_clock web_long_soundtrack web_maker_pictures web_maker_set_plays
     web_maker_fit_quality web_maker_hostile web_sound_long_music web_sound_same_bytes web_sound_two_hours web_video_whole_show
-    web_video_cancel PROPERTIES PROCESSORS 2 COST ${two_slot_cost})
+    web_video_cancel PROPERTIES RESOURCE_LOCK ${cores_lock} COST ${cores_cost})
 endif()
