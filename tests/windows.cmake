@@ -10,7 +10,7 @@ set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT ${velmora
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine)
 # The test lists are read before any test runs: the first reading makes the Wine prefix (some
 # ten seconds).
-set(wine_discovery DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+set(wine_discovery TEST_PREFIX ${test_prefix} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${velmorastik_test_timeout})
 
 # How Windows' errors are said, beside the portable tests.
@@ -33,12 +33,12 @@ if(NOT VELMORASTIK_NATIVE_DEMO_DATA)
 endif()
 # The tests' set is the build's own copy of the native one (they only read it): nothing drawn again.
 set(demo_data_sets ${CMAKE_CURRENT_BINARY_DIR}/demo-data-sets)
-add_test(NAME demo_data_sets_make
+add_test(NAME ${test_prefix}demo_data_sets_make
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${VELMORASTIK_BUILD_DATA_SET}/data ${demo_data_sets}/first/data)
-add_test(NAME demo_data_sets_remove COMMAND ${CMAKE_COMMAND} -E rm -rf ${demo_data_sets})
+add_test(NAME ${test_prefix}demo_data_sets_remove COMMAND ${CMAKE_COMMAND} -E rm -rf ${demo_data_sets})
 # Part of the one fixture, as the discovered tests take one name only.
-set_tests_properties(demo_data_sets_make PROPERTIES FIXTURES_SETUP wine TIMEOUT ${velmorastik_show_test_timeout})
-set_tests_properties(demo_data_sets_remove PROPERTIES FIXTURES_CLEANUP wine)
+set_tests_properties(${test_prefix}demo_data_sets_make PROPERTIES FIXTURES_SETUP wine TIMEOUT ${velmorastik_show_test_timeout})
+set_tests_properties(${test_prefix}demo_data_sets_remove PROPERTIES FIXTURES_CLEANUP wine)
 
 add_executable(velmorastik-e2e-tests e2e/show_digest_test.cpp)
 target_link_libraries(velmorastik-e2e-tests PRIVATE velmorastik_test_support GTest::gtest GTest::gtest_main)
@@ -107,10 +107,9 @@ foreach(scenario platform windowed fullscreen failures soundtrack console)
 endforeach()
 # Wine's sound output breaks up on a saturated machine; the recording must not be made beside a build.
 set_tests_properties(windows_e2e_soundtrack PROPERTIES RUN_SERIAL TRUE)
-# The others look at the screen at given moments of the show: two of CTest's slots each, so that at
-# most one other test runs beside them.
+# The others look at the screen at given moments of the show: a core of their own (tests/CMakeLists.txt).
 set_tests_properties(windows_e2e_platform windows_e2e_windowed windows_e2e_fullscreen windows_e2e_failures
-  PROPERTIES PROCESSORS 2)
+  PROPERTIES RESOURCE_LOCK "x_server;${cores_lock}" COST ${cores_cost})
 
 # The release as a user gets it (packaging/windows): read back from its files, and installed and
 # uninstalled in a fresh Wine prefix of its own, made once for those steps (the installer would find

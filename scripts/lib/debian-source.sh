@@ -1,10 +1,10 @@
-# Fetching Debian's own source packages, pinned, for the libraries the cross builds make
-# themselves. Sourced by scripts/lib/cross-deps.sh, whose callers set `work` (a scratch
+# Fetching and unpacking Debian's own source packages, pinned, for the libraries the cross builds
+# make themselves. Sourced by scripts/lib/cross-deps.sh, whose callers set `work` (a scratch
 # folder) and define say and fail first.
-#   debian_sources PACKAGE=VERSION...   fetches the .dsc files and tarballs into $work/src
-#   unpack PACKAGE VERSION DSC_SHA256   checks and unpacks one of them; prints its source folder
-# apt-get source runs with a sources list and a state of this file's own, made from the machine's
-# own archive address, so the system's apt lists are left as they are.
+#   debian_sources PACKAGE=VERSION...   finds where the archive keeps their .dsc files
+#   unpack PACKAGE VERSION DSC_SHA256   fetches and unpacks one of them; prints its source folder
+# apt runs with a sources list and a state of this file's own, made from the machine's own archive
+# address, so that the system's apt lists are left as they are.
 
 # The archive this machine already uses for bookworm (a one-line list or a deb822 file).
 archive_uri() {
@@ -22,54 +22,63 @@ archive_uri() {
   done
 }
 
-# Fetches the .dsc files and tarballs of PACKAGE=VERSION... into $work/src.
+apt_options=()
+
+# Reads the archive's source index and writes, for PACKAGE=VERSION..., the address of each
+# package's .dsc in $work/dsc-uris (apt-get source's own lines: 'URI' NAME SIZE HASH).
 debian_sources() {
   local uri
   uri=$(archive_uri | head -n 1)
   [ -n "$uri" ] || fail "no bookworm archive in /etc/apt/sources.list or /etc/apt/sources.list.d/"
   mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/src"
   echo "deb-src $uri bookworm main" >"$work/apt/sources.list"
-  local apt_options=(
+  apt_options=(
     -o Dir::Etc::SourceList="$work/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
     -o Dir::State::Lists="$work/apt/lists" -o Dir::Cache="$work/apt/cache"
     -o APT::Sandbox::User="$(id -un)" -qq
   )
   say "fetching $*"
   apt-get "${apt_options[@]}" update
-  # apt-get source fails on mpg123 because the archive lacks the upstream tarball's signature; the
-  # .dsc and the tarballs arrive, and unpack checks them against the pinned .dsc instead.
-  (cd "$work/src" && apt-get "${apt_options[@]}" source --download-only "$@" >/dev/null 2>&1) || true
+  apt-get "${apt_options[@]}" source --print-uris "$@" | grep "\.dsc' " >"$work/dsc-uris" ||
+    fail "the archive has no source package $*"
 }
 
-# Checks the .dsc of PACKAGE against DIGEST and every file it lists that is here against the
-# .dsc, then unpacks the upstream tarball and applies Debian's patches. Prints the source folder.
+# fetch URI FILE SHA256: FILE from URI through apt, which refuses it unless its SHA-256 is the one
+# given. Status 2 when the archive has no such file, 1 on any other failure; apt's words in FILE.log.
+fetch() {
+  /usr/lib/apt/apt-helper "${apt_options[@]}" download-file "$1" "$2" "SHA256:$3" >"$2.log" 2>&1 && return 0
+  grep -q " 404 " "$2.log" && return 2
+  return 1
+}
+
+# Fetches the .dsc of PACKAGE, checked against DIGEST, and then each file it lists, each checked
+# against the .dsc; unpacks them with dpkg-source, which applies Debian's patches. Prints the
+# source folder.
 unpack() {
   local package=$1 version=${2#*:} digest=$3
-  local dsc="$work/src/${package}_${version}.dsc"
-  [ -f "$dsc" ] || fail "apt-get source did not fetch $dsc"
-  echo "$digest  $dsc" | sha256sum --check --quiet - >&2 || fail "$dsc is not the pinned one"
-  local sum size name orig="" debian=""
-  while read -r sum size name; do
-    case "$name" in
-      *.asc) continue ;;
-      *.orig.tar.*) orig=$name ;;
-      *.debian.tar.*) debian=$name ;;
-    esac
-    [ -f "$work/src/$name" ] || fail "apt-get source did not fetch $name"
-    echo "$sum  $work/src/$name" | sha256sum --check --quiet - >&2 || fail "$name does not match $dsc"
-  done < <(sed -n '/^Checksums-Sha256:/,/^[^ ]/{/^ /p}' "$dsc")
-  [ -n "$orig" ] && [ -n "$debian" ] || fail "$dsc names no upstream or Debian tarball"
-  local tree="$work/src/$package"
-  mkdir -p "$tree"
-  tar -xf "$work/src/$orig" -C "$tree" --strip-components=1
-  tar -xf "$work/src/$debian" -C "$tree"
-  if [ -f "$tree/debian/patches/series" ]; then
-    local patch
-    while read -r patch _; do
-      case "$patch" in ''|'#'*) continue ;; esac
-      patch -d "$tree" -p1 --quiet --forward <"$tree/debian/patches/$patch" >&2 ||
-        fail "Debian's $patch does not apply to $package"
-    done <"$tree/debian/patches/series"
+  local name="${package}_${version}.dsc" uri
+  uri=$(awk -v name="$name" '$2 == name { gsub("\047", "", $1); print $1 }' "$work/dsc-uris")
+  [ -n "$uri" ] || fail "the archive has no $name"
+  local dsc=$work/src/$name
+  if ! fetch "$uri" "$dsc" "$digest"; then
+    grep -q "Hash Sum mismatch" "$dsc.log" && fail "$name is not the pinned one: see $dsc.log"
+    fail "could not fetch $name: see $dsc.log"
   fi
+  # The signatures of upstream tarballs are not in every archive (this one's mpg123 has none):
+  # without one, dpkg-source cannot check the set, and its checks are left to the fetches above,
+  # which took every other file only with the .dsc's own SHA-256.
+  local sum size file status check=()
+  while read -r sum size file; do
+    status=0
+    fetch "${uri%/*}/$file" "$work/src/$file" "$sum" || status=$?
+    case "$status:$file" in
+      0:*) ;;
+      2:*.asc) say "the archive has no $file, the upstream tarball's signature"; check=(--no-check) ;;
+      *) fail "could not fetch $file, listed in $name: see $work/src/$file.log" ;;
+    esac
+  done < <(sed -n '/^Checksums-Sha256:/,/^[^ ]/{/^ /p}' "$dsc")
+  local tree=$work/src/$package
+  dpkg-source "${check[@]}" -x "$dsc" "$tree" >"$work/$package-unpack.log" 2>&1 ||
+    fail "dpkg-source could not unpack $name: see $work/$package-unpack.log"
   echo "$tree"
 }
