@@ -310,10 +310,9 @@ TEST_F(ImportTest, LongMusicEndsWithTheShowFadingOut)
     EXPECT_NEAR(loud, k_tone_rms, 0.05 * k_tone_rms) << "the middle plays the music as it is";
     EXPECT_NEAR(rms(music, length - k_fade_seconds - 0.5, length - k_fade_seconds - 0.1) / loud, 1.0, 0.03)
         << "not yet fading";
-    // A quarter sine from 1 to 0 over the fade: about 0.71 halfway, 0.31 a second before the end.
+    // The fade's shape, sample by sample, is the soundtrack's own test's; here it is there at the end.
     EXPECT_NEAR(rms(music, length - k_fade_seconds / 2 - 0.05, length - k_fade_seconds / 2 + 0.05) / loud,
                 std::sin(std::numbers::pi / 4), 0.04);
-    EXPECT_NEAR(rms(music, length - 1.05, length - 0.95) / loud, std::sin(std::numbers::pi / 2 / k_fade_seconds), 0.04);
     EXPECT_LT(rms(music, length - 0.1, length) / loud, 0.03) << "the last 100 ms are near silent";
 }
 
