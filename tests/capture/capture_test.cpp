@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "gradient_data_set.h"
 #include "jpeg_reference.h"
 #include "platform/output_file.h"
+#include "show/frame_count.h"
 #include "temp_dir.h"
 
 namespace {
@@ -57,9 +57,6 @@ protected:
 
 TempDir* CaptureTest::directory_ = nullptr;
 
-// The frame count from the clock rule alone: frame n at floor(n * 1000 / fps) ms; each phase
-// starts at the clock of the frame after the last one (the start held in single precision) and
-// draws until the level, held in single precision, reaches 255.
 mode_t current_umask()
 {
     const mode_t mask = umask(0);
@@ -67,20 +64,8 @@ mode_t current_umask()
     return mask;
 }
 
-long expected_frames(long fps)
-{
-    long n = 0;
-    auto clock = [&] { return static_cast<double>(n * 1000 / fps); };
-    for (int phase = 0; phase < 23; ++phase) {
-        const float start = static_cast<float>(clock() * 0.05);
-        float level = 0;
-        while (level < 255.0f) {
-            level = static_cast<float>(std::fmin(255.0, std::fmax(0.0, clock() * 0.05 - start)));
-            ++n;
-        }
-    }
-    return n;
-}
+// The show's own frame count at fps: its timeline run against the virtual clock.
+long expected_frames(long fps) { return static_cast<long>(show_frame_count(static_cast<std::uint64_t>(fps))); }
 
 TEST_F(CaptureTest, PlaysTheWholeShowAndReportsItsFrameCount)
 {

@@ -1,9 +1,19 @@
 #include "frame_ring.h"
 
+void FrameRing::wait_for_turn(std::unique_lock<std::mutex>& hold, bool (FrameRing::*turn)() const, bool* waits)
+{
+    if ((this->*turn)())
+        return;
+    *waits = true;
+    held_changed_.notify_all();
+    changed_.wait(hold, [this, turn] { return (this->*turn)(); });
+    *waits = false;
+}
+
 int FrameRing::begin_fill()
 {
     std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [this] { return stopped_ || filled_ - read_ < k_ring_slots; });
+    wait_for_turn(hold, &FrameRing::fill_turn, &filler_waits_);
     return stopped_ ? -1 : static_cast<int>(filled_ % k_ring_slots);
 }
 
@@ -23,12 +33,13 @@ void FrameRing::finish()
         finished_ = true;
     }
     changed_.notify_all();
+    held_changed_.notify_all();
 }
 
 int FrameRing::begin_read()
 {
     std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [this] { return stopped_ || finished_ || read_ < filled_; });
+    wait_for_turn(hold, &FrameRing::read_turn, &reader_waits_);
     return stopped_ || read_ == filled_ ? -1 : static_cast<int>(read_ % k_ring_slots);
 }
 
@@ -48,6 +59,7 @@ void FrameRing::stop()
         stopped_ = true;
     }
     changed_.notify_all();
+    held_changed_.notify_all();
 }
 
 void FrameRing::reset()
@@ -57,4 +69,15 @@ void FrameRing::reset()
     read_ = 0;
     finished_ = false;
     stopped_ = false;
+}
+
+bool FrameRing::wait_until_held(Side side)
+{
+    std::unique_lock<std::mutex> hold(lock_);
+    // A side woken but not yet running still says it waits; its turn having come, it is not held.
+    const auto held = [this, side] {
+        return side == Side::filler ? filler_waits_ && !fill_turn() : reader_waits_ && !read_turn();
+    };
+    held_changed_.wait(hold, [this, &held] { return stopped_ || finished_ || held(); });
+    return held();
 }

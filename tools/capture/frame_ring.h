@@ -30,13 +30,29 @@ public:
     // Empty and running again, for the next video.
     void reset();
 
+    enum class Side { filler, reader };
+    // Waits until side's call (begin_fill, or begin_read) waits for a turn that has not come, or
+    // the ring is finished or stopped; whether it is held so. Lets a test hold one side at its
+    // turn before it moves the other, whatever the machine's load.
+    bool wait_until_held(Side side);
+
 private:
+    bool fill_turn() const { return stopped_ || filled_ - read_ < k_ring_slots; }
+    bool read_turn() const { return stopped_ || finished_ || read_ < filled_; }
+    // Waits on changed_ until turn() holds, saying so in waits meanwhile.
+    void wait_for_turn(std::unique_lock<std::mutex>& hold, bool (FrameRing::*turn)() const, bool* waits);
+
     std::mutex lock_;
     std::condition_variable changed_;
+    // What wait_until_held waits on, apart from changed_: sharing it, a reader waiting on an empty
+    // ring was seen to sleep through finish on a loaded machine.
+    std::condition_variable held_changed_;
     std::uint64_t filled_ = 0;  // slots filled so far
     std::uint64_t read_ = 0;    // slots read so far
     bool finished_ = false;
     bool stopped_ = false;
+    bool filler_waits_ = false;
+    bool reader_waits_ = false;
 };
 
 // The reader's loop, called on the reader's thread: each filled slot in order to use(slot), which
