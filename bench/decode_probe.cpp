@@ -34,8 +34,8 @@ int main(int argc, char** argv)
         std::free(rgb);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
-        std::printf("%s %s %.1f ms %.1f cpu-ms %.1f MB\n", argv[i], rgb != nullptr ? "loaded" : "refused", ms,
-                    cpu_ms, usage.ru_maxrss / 1024.0);
+        std::printf("%s %s %.1f ms %.1f cpu-ms %.1f MB\n", argv[i], rgb != nullptr ? "loaded" : "refused", ms, cpu_ms,
+                    usage.ru_maxrss / 1024.0);
     }
     return 0;
 }

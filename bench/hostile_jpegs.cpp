@@ -83,7 +83,7 @@ void save_dense_scans(const std::string& name, int width, int components, JpegSe
     const int saved = dup(2);
     const int quiet = open("/dev/null", O_WRONLY);
     dup2(quiet, 2);
-    int low = 0;  // loads
+    int low = 0;                       // loads
     int high = k_decode_limits.scans;  // refused, by the scan count if nothing else
     while (high - low > 1) {
         const int middle = (low + high) / 2;
@@ -109,12 +109,14 @@ int main(int argc, char** argv)
     // Ordinary camera files of 24 megapixels: these must load.
     const Bytes picture = photo(6000, 4000);
     save("photo-24mp-baseline.jpg", encode_jpeg(picture.data(), 6000, 4000, 3, {.quality = 92}));
-    save("photo-24mp-progressive.jpg", encode_jpeg(picture.data(), 6000, 4000, 3, {.quality = 92, .progressive = true}));
+    save("photo-24mp-progressive.jpg",
+         encode_jpeg(picture.data(), 6000, 4000, 3, {.quality = 92, .progressive = true}));
     save("photo-24mp-progressive-444.jpg",
          encode_jpeg(picture.data(), 6000, 4000, 3, {.quality = 92, .progressive = true, .full_chroma = true}));
     {
         const Bytes busy = noise(6000, 4000, 3);
-        save("noise-24mp-progressive.jpg", encode_jpeg(busy.data(), 6000, 4000, 3, {.quality = 90, .progressive = true}));
+        save("noise-24mp-progressive.jpg",
+             encode_jpeg(busy.data(), 6000, 4000, 3, {.quality = 90, .progressive = true}));
         save("noise-24mp-progressive-444.jpg",
              encode_jpeg(busy.data(), 6000, 4000, 3, {.quality = 90, .progressive = true, .full_chroma = true}));
     }
@@ -129,7 +131,8 @@ int main(int argc, char** argv)
 
     // Huge sizes declared by small files.
     const Bytes small = encode_jpeg(noise(64, 64, 3).data(), 64, 64, 3, {.quality = 90});
-    const Bytes small_progressive = encode_jpeg(noise(64, 64, 3).data(), 64, 64, 3, {.quality = 90, .progressive = true});
+    const Bytes small_progressive = encode_jpeg(noise(64, 64, 3).data(), 64, 64, 3,
+                                                {.quality = 90, .progressive = true});
     const Bytes small_cmyk = encode_jpeg(noise(64, 64, 4).data(), 64, 64, 4, {.quality = 90, .progressive = true});
     save("huge-65500-baseline.jpg", with_size(small, 65500, 65500));
     save("huge-65500x480-baseline.jpg", with_size(small, 65500, 480));
@@ -142,6 +145,7 @@ int main(int argc, char** argv)
 
     // The most rows of busy baseline data the frame can need, as wide as the file-size limit allows.
     const Bytes wide = noise(32768, 488, 3);
-    save("noise-32768x488-baseline-444.jpg", encode_jpeg(wide.data(), 32768, 488, 3, {.quality = 100, .full_chroma = true}));
+    save("noise-32768x488-baseline-444.jpg",
+         encode_jpeg(wide.data(), 32768, 488, 3, {.quality = 100, .full_chroma = true}));
     return 0;
 }

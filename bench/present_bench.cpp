@@ -56,6 +56,7 @@ int main(int argc, char** argv)
     display.release();
     std::sort(costs.begin(), costs.end());
     std::printf("windowed frame (upload + present), CPU time over %d frames: median %.0f us, "
-                "quartiles %.0f-%.0f us\n", frames, costs[frames / 2], costs[frames / 4], costs[frames * 3 / 4]);
+                "quartiles %.0f-%.0f us\n",
+                frames, costs[frames / 2], costs[frames / 4], costs[frames * 3 / 4]);
     return 0;
 }

@@ -44,8 +44,9 @@ std::string installed_data_parent()
 
 const char* data_location_usage()
 {
-    return VELMORASTIK_UNPACKED_AS_ONE_FOLDER ? "from the data\\ folder in the working directory, or from the one beside the\nprogram when there is none here."
-                                              : "from ./data, or from the installed data set when there is no data/\nfolder here.";
+    return VELMORASTIK_UNPACKED_AS_ONE_FOLDER
+               ? "from the data\\ folder in the working directory, or from the one beside the\nprogram when there is none here."
+               : "from ./data, or from the installed data set when there is no data/\nfolder here.";
 }
 
 const char* further_reading_usage()

@@ -20,11 +20,20 @@ void key_down(PlatformWindow* window, std::int32_t key)
         return;
     WindowPlacement& p = g_window_placement;
     switch (key) {
-    case k_key_left: p.width -= k_resize_step; break;
-    case k_key_right: p.width += k_resize_step; break;
-    case k_key_up: p.height -= k_resize_step; break;
-    case k_key_down: p.height += k_resize_step; break;
-    default: return;
+    case k_key_left:
+        p.width -= k_resize_step;
+        break;
+    case k_key_right:
+        p.width += k_resize_step;
+        break;
+    case k_key_up:
+        p.height -= k_resize_step;
+        break;
+    case k_key_down:
+        p.height += k_resize_step;
+        break;
+    default:
+        return;
     }
     // The record follows the keys; the window stops at what a screen can take.
     window_resize(window, window_extent(p.width), window_extent(p.height));

@@ -55,10 +55,7 @@ PlatformMusic* music_open(const char* path)
     return music != nullptr ? music : say_silent(path, audio_failure_reason());
 }
 
-void music_play()
-{
-    audio_play_music(g_music_stream);
-}
+void music_play() { audio_play_music(g_music_stream); }
 
 void music_stop()
 {

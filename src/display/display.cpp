@@ -18,15 +18,11 @@ constexpr int k_mode_bits = 32;
 
 Display::Display(PlatformWindow* window_)
     : window(window_), mode(0), flip_wait(0), frame_rect{}, window_rect{}, ddraw(nullptr),
-      primary(nullptr), primary_desc{}, back(nullptr), back_desc{}, source_frame(nullptr),
-      pitch_pixels(0)
+      primary(nullptr), primary_desc{}, back(nullptr), back_desc{}, source_frame(nullptr), pitch_pixels(0)
 {
 }
 
-void Display::strict(PresentResult result)
-{
-    fail(result);
-}
+void Display::strict(PresentResult result) { fail(result); }
 
 void Display::lenient(PresentResult result)
 {
@@ -77,8 +73,8 @@ void Display::init_windowed()
     PresentResult result = present_create_primary(ddraw, &primary);
     created(result, primary);
     window_rect = window_client_rect_on_screen(window);
-    result = present_create_offscreen(ddraw, window_rect.right - window_rect.left,
-                                      window_rect.bottom - window_rect.top, &back);
+    result = present_create_offscreen(ddraw, window_rect.right - window_rect.left, window_rect.bottom - window_rect.top,
+                                      &back);
     created(result, back);
     lenient(present_clip_to_window(ddraw, primary));
 
@@ -96,10 +92,7 @@ std::uint32_t* Display::lock()
     return pixels;
 }
 
-void Display::unlock()
-{
-    fail(present_unlock(back));
-}
+void Display::unlock() { fail(present_unlock(back)); }
 
 void Display::upload()
 {

@@ -38,11 +38,13 @@ bool build_dot_table()
     const std::uint16_t* entry = g_polar_table;
     for (int r = 0; r < rows; ++r, entry += g_polar_stride)
         for (int k = 0; k < columns; ++k)
-            group(k, r)[static_cast<std::size_t>(r / 3) * dot_table_stride() + static_cast<std::size_t>(k / 3)] = entry[k];
+            group(k,
+                  r)[static_cast<std::size_t>(r / 3) * dot_table_stride() + static_cast<std::size_t>(k / 3)] = entry[k];
     return true;
 }
 
 const std::uint16_t* dot_table_row(int column, int row)
 {
-    return group(column, row) + static_cast<std::size_t>(row / 3) * dot_table_stride() + static_cast<std::size_t>(column / 3);
+    return group(column, row) + static_cast<std::size_t>(row / 3) * dot_table_stride() +
+           static_cast<std::size_t>(column / 3);
 }

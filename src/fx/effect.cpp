@@ -21,10 +21,7 @@ constexpr double k_angle_scale = 81.4895007462974;
 constexpr double k_distance_scale = -0.31;
 
 // The low 8 bits of a value truncated toward zero, as two's complement (-43 gives 213).
-std::uint8_t low_byte(double value)
-{
-    return static_cast<std::uint8_t>(static_cast<std::int32_t>(value));
-}
+std::uint8_t low_byte(double value) { return static_cast<std::uint8_t>(static_cast<std::int32_t>(value)); }
 
 std::uint16_t polar_entry(int x, int y)
 {

@@ -71,8 +71,8 @@ __attribute__((target("avx2"))) void effect_row_avx2(const std::uint32_t* source
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.a + dot));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.b + dot));
         const __m256i index = _mm256_cvtepu16_epi32(_mm_sub_epi16(_mm_sub_epi16(b, a), scroll));
-        const __m256i texels =
-            _mm256_and_si256(_mm256_srli_epi32(_mm256_i32gather_epi32(texture, index, 4), 1), low_bits);
+        const __m256i texels = _mm256_and_si256(_mm256_srli_epi32(_mm256_i32gather_epi32(texture, index, 4), 1),
+                                                low_bits);
 
         blend_eight<0b01001001>(source + j, target + j, texels, spread0, sub);
         blend_eight<0b10010010>(source + j + 8, target + j + 8, texels, spread1, sub);

@@ -45,8 +45,8 @@ void fade_sse2(const std::uint32_t* source, std::uint32_t* target, std::size_t c
     fade_scalar(source + i, target + i, count - i, level);
 }
 
-__attribute__((target("avx2"))) void fade_avx2(const std::uint32_t* source, std::uint32_t* target,
-                                               std::size_t count, std::uint8_t level)
+__attribute__((target("avx2"))) void fade_avx2(const std::uint32_t* source, std::uint32_t* target, std::size_t count,
+                                               std::uint8_t level)
 {
     const __m256i sub = _mm256_set1_epi32(static_cast<int>(fade_subtrahend(level)));
     std::size_t i = 0;

@@ -13,14 +13,10 @@
 // What one saturating byte subtraction per pixel takes away to do the whole fade at once:
 // the colour bytes lose the level with a floor at 0, and the top byte loses 0xFF, which always
 // leaves 0.
-constexpr std::uint32_t fade_subtrahend(std::uint8_t level)
-{
-    return 0xFF000000u | level * 0x010101u;
-}
+constexpr std::uint32_t fade_subtrahend(std::uint8_t level) { return 0xFF000000u | level * 0x010101u; }
 
 // Writes source[i] faded by level to target[i]; source and target are the same or apart.
-using FadeKernel = void (*)(const std::uint32_t* source, std::uint32_t* target, std::size_t count,
-                            std::uint8_t level);
+using FadeKernel = void (*)(const std::uint32_t* source, std::uint32_t* target, std::size_t count, std::uint8_t level);
 using FadeKernelInfo = Kernel<FadeKernel>;
 
 // Every variant built in, widest first.

@@ -24,10 +24,7 @@ void whole_frame_pass(Block block)
         block((backward ? blocks - 1 - n : n) * k_pass_block);
 }
 
-std::uint8_t fade_level(std::uint32_t amount)
-{
-    return static_cast<std::uint8_t>(amount & 0xFFu);
-}
+std::uint8_t fade_level(std::uint32_t amount) { return static_cast<std::uint8_t>(amount & 0xFFu); }
 
 }  // namespace
 
@@ -43,23 +40,21 @@ bool next_pass_backward()
 Frame32* allocate_frame()
 {
     // Aligned new rather than aligned_alloc, which not every C runtime has.
-    void* memory = ::operator new(sizeof(Frame32), std::align_val_t{alignof(Frame32)}, std::nothrow);
+    void* memory = ::operator new (sizeof(Frame32), std::align_val_t{alignof(Frame32)}, std::nothrow);
     if (memory == nullptr)
         return nullptr;
     std::memset(memory, 0, sizeof(Frame32));
     return static_cast<Frame32*>(memory);
 }
 
-void free_frame(Frame32* frame)
-{
-    ::operator delete(frame, std::align_val_t{alignof(Frame32)});
-}
+void free_frame(Frame32* frame) { ::operator delete (frame, std::align_val_t{alignof(Frame32)}); }
 
 void fade_to_black(std::uint32_t amount)
 {
     const FadeKernel kernel = best_fade_kernel();
     std::uint32_t* pixels = g_virtual_backbuffer->pixels;
-    whole_frame_pass([&](std::size_t first) { kernel(pixels + first, pixels + first, k_pass_block, fade_level(amount)); });
+    whole_frame_pass(
+        [&](std::size_t first) { kernel(pixels + first, pixels + first, k_pass_block, fade_level(amount)); });
 }
 
 void copy_faded_frame(const Frame32& source, std::uint32_t amount)

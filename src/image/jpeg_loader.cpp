@@ -56,9 +56,8 @@ struct DecodeProgress {
 // The block work of the scan now starting (see DecodeLimits::work).
 long long scan_work(const jpeg_decompress_struct& decompressor)
 {
-    const long long band = decompressor.progressive_mode
-                               ? std::clamp(decompressor.Se - decompressor.Ss + 1, 1, 64)
-                               : 64;
+    const long long band = decompressor.progressive_mode ? std::clamp(decompressor.Se - decompressor.Ss + 1, 1, 64)
+                                                         : 64;
     long long blocks = 0;
     for (int c = 0; c < decompressor.comps_in_scan; ++c)
         blocks += static_cast<long long>(decompressor.cur_comp_info[c]->width_in_blocks) *
@@ -196,8 +195,8 @@ int decode_jpeg_file(std::FILE* file, std::uint8_t** rgb)
     g_picture_height = decompressor.output_height;
 
     const JDIMENSION row_stride = decompressor.output_width * components;
-    JSAMPARRAY row = (*decompressor.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&decompressor),
-                                                       JPOOL_IMAGE, row_stride, 1);
+    JSAMPARRAY row = (*decompressor.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&decompressor), JPOOL_IMAGE,
+                                                       row_stride, 1);
     std::uint8_t* write = buffer;
     while (decompressor.output_scanline < height) {
         jpeg_read_scanlines(&decompressor, row, 1);

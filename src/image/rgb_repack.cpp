@@ -22,8 +22,7 @@ void repack_scalar(const std::uint8_t* rgb, std::uint32_t* pixels, std::size_t c
 #define VELMORASTIK_REPACK_SHUFFLE 2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1
 
 #ifdef VELMORASTIK_X86_KERNELS
-__attribute__((target("ssse3"))) void repack_ssse3(const std::uint8_t* rgb, std::uint32_t* pixels,
-                                                   std::size_t count)
+__attribute__((target("ssse3"))) void repack_ssse3(const std::uint8_t* rgb, std::uint32_t* pixels, std::size_t count)
 {
     const __m128i shuffle = _mm_setr_epi8(VELMORASTIK_REPACK_SHUFFLE);
     const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
@@ -37,8 +36,7 @@ __attribute__((target("ssse3"))) void repack_ssse3(const std::uint8_t* rgb, std:
     repack_scalar(rgb, pixels + i, count - i);
 }
 
-__attribute__((target("avx2"))) void repack_avx2(const std::uint8_t* rgb, std::uint32_t* pixels,
-                                                 std::size_t count)
+__attribute__((target("avx2"))) void repack_avx2(const std::uint8_t* rgb, std::uint32_t* pixels, std::size_t count)
 {
     const __m256i shuffle = _mm256_setr_epi8(VELMORASTIK_REPACK_SHUFFLE, VELMORASTIK_REPACK_SHUFFLE);
     const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));

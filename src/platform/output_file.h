@@ -46,8 +46,7 @@ void output_close(OutputFile* output);
 // For a program that has a whole file in hand: output_open, the bytes, output_commit and
 // output_close. False, with the system's reason in *reason (when reason is not null), when the
 // file cannot be written; what was at path is then left as it was.
-bool output_write_whole(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                        std::string* reason = nullptr);
+bool output_write_whole(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string* reason = nullptr);
 
 // A folder of files that take their names together (the stills): each file is written whole
 // into a temporary file beside the others, and none is named until all are committed, so a

@@ -8,8 +8,8 @@
 // second, so the layer then sleeps until one period after the previous present.
 struct Pacing {
     std::uint64_t period_ns = 0;
-    bool pacing = false;           // the layer sleeps out the period itself
-    int quick_in_a_row = 0;        // presents in a row that came less than half a period apart
+    bool pacing = false;     // the layer sleeps out the period itself
+    int quick_in_a_row = 0;  // presents in a row that came less than half a period apart
     std::uint64_t last_present_ns = 0;
     std::uint64_t next_present_ns = 0;
 };

@@ -45,8 +45,7 @@ PresentResult present_back_buffer(PresentSurface* primary, PresentSurface** back
 //    desktop's bits per pixel (32 for four-byte pixels with 8-bit red, green and blue).
 PresentResult present_share_desktop(PresentDevice* device);
 PresentResult present_create_primary(PresentDevice* device, PresentSurface** primary);
-PresentResult present_create_offscreen(PresentDevice* device, int width, int height,
-                                       PresentSurface** back);
+PresentResult present_create_offscreen(PresentDevice* device, int width, int height, PresentSurface** back);
 PresentResult present_clip_to_window(PresentDevice* device, PresentSurface* primary);
 PresentResult present_desktop_bits(PresentDevice* device, std::uint32_t* bits);
 

@@ -40,8 +40,8 @@ float clamp_level(double level)
     return static_cast<float>(level);
 }
 
-void run_phase(const ShowOperations& operations, const ShowClock& clock, float effect_origin,
-               const Frame32& source, PhaseKind kind, double phase_start_ms)
+void run_phase(const ShowOperations& operations, const ShowClock& clock, float effect_origin, const Frame32& source,
+               PhaseKind kind, double phase_start_ms)
 {
     // The phase start is kept in single precision, so the first level can come out a little
     // below 0; clamping draws it as 0.
@@ -102,8 +102,7 @@ void run_show(const ShowOperations& operations)
     const ShowClock clock(operations.now);
     const double intro_start = 0.0;  // the origin reading itself
     const float effect_origin = static_cast<float>(clock.elapsed());
-    run_phase(operations, clock, effect_origin, g_outgoing_picture,
-              {Direction::in, false, true}, intro_start);
+    run_phase(operations, clock, effect_origin, g_outgoing_picture, {Direction::in, false, true}, intro_start);
 
     // The picture on screen, reloaded before each fade-out so that every fade-out starts where
     // the previous fade-in ended, across the change of set too. Empty while the intro background
@@ -118,10 +117,10 @@ void run_show(const ShowOperations& operations)
                 operations.load_picture(on_screen, &g_outgoing_picture);
 
             const bool effect = k <= set.effect_transitions;
-            run_phase(operations, clock, effect_origin, g_outgoing_picture,
-                      {Direction::out, effect, false}, clock.elapsed());
-            run_phase(operations, clock, effect_origin, g_incoming_picture,
-                      {Direction::in, effect, false}, clock.elapsed());
+            run_phase(operations, clock, effect_origin, g_outgoing_picture, {Direction::out, effect, false},
+                      clock.elapsed());
+            run_phase(operations, clock, effect_origin, g_incoming_picture, {Direction::in, effect, false},
+                      clock.elapsed());
             std::snprintf(on_screen, sizeof on_screen, "%s", path);
         }
     }

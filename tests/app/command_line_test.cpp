@@ -63,10 +63,7 @@ TEST(CommandLine, LeadingBlanksTabsAndEmptyArgumentsAreSkipped)
     EXPECT_EQ(text_of({"\xa0-w"}), "\xa0-w");
 }
 
-Request request_of(std::vector<const char*> arguments)
-{
-    return request_for(text_of(std::move(arguments)));
-}
+Request request_of(std::vector<const char*> arguments) { return request_for(text_of(std::move(arguments))); }
 
 TEST(CommandLine, OnlyAnExactHelpOrVersionAsksForInformation)
 {

@@ -99,10 +99,7 @@ TEST_F(CaptureTest, FirstFrameIsBlackAndLastIsTheFinalPicture)
     }
 }
 
-std::string text(const std::vector<std::uint8_t>& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
+std::string text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 std::string read_text(const std::string& path)
 {
@@ -131,7 +128,8 @@ TEST_F(CaptureTest, TwoRunsGiveIdenticalBytesAndTheHashesAreTheirs)
     const auto first = capture("--raw - --frames " + list + " 2>/dev/null", &status);
     EXPECT_EQ(status, 0);
     TempDir out;
-    const auto second = capture("--raw - --hashes " + out.file("h.txt") + " --frames " + list + " 2>/dev/null", &status);
+    const auto second = capture("--raw - --hashes " + out.file("h.txt") + " --frames " + list + " 2>/dev/null",
+                                &status);
     EXPECT_EQ(status, 0);
     ASSERT_EQ(first.size(), 175 * k_frame_bytes);
     EXPECT_TRUE(first == second);
@@ -150,7 +148,8 @@ TEST_F(CaptureTest, UsageErrorsSayWhatWasWrong)
     EXPECT_EQ(text(capture("--fps 0 2>&1", &status)).substr(0, 45), "velmorastik-capture: --fps must be 1 to 1000\n");
     EXPECT_EQ(WEXITSTATUS(status), 64);
     // Past 1000 a show's frames take long to step for nothing a screen or a video shows.
-    EXPECT_EQ(text(capture("--fps 1001 2>&1", &status)).substr(0, 45), "velmorastik-capture: --fps must be 1 to 1000\n");
+    EXPECT_EQ(text(capture("--fps 1001 2>&1", &status)).substr(0, 45),
+              "velmorastik-capture: --fps must be 1 to 1000\n");
     EXPECT_EQ(WEXITSTATUS(status), 64);
     EXPECT_NE(text(capture("--frames 5-3 2>&1", &status)).find("not '5-3'\nusage:"), std::string::npos);
     EXPECT_EQ(WEXITSTATUS(status), 64);
@@ -160,7 +159,8 @@ TEST_F(CaptureTest, UsageErrorsSayWhatWasWrong)
     EXPECT_EQ(WEXITSTATUS(status), 64);
     EXPECT_NE(text(capture("--bogus 2>&1", &status)).find("unrecognized option '--bogus'"), std::string::npos);
     EXPECT_EQ(WEXITSTATUS(status), 64);
-    EXPECT_NE(text(capture("show.mkv stray 2>&1", &status)).find("unexpected argument 'stray'\nusage:"), std::string::npos);
+    EXPECT_NE(text(capture("show.mkv stray 2>&1", &status)).find("unexpected argument 'stray'\nusage:"),
+              std::string::npos);
     EXPECT_EQ(WEXITSTATUS(status), 64);
     // One name is the video's; it must say which container.
     EXPECT_NE(text(capture("stray.avi 2>&1", &status)).find("stray.avi: the name must end in .mkv or .mp4"),
@@ -234,8 +234,9 @@ TEST_F(CaptureTest, FramesPastTheEndAreNamedAndNothingIsWritten)
                                     ",99999 --raw " + raw + " 2>&1",
                                 &status);
     EXPECT_EQ(WEXITSTATUS(status), 2);
-    EXPECT_EQ(text(output), "velmorastik-capture: the show has " + std::to_string(frames) + " frames; there are no frames " +
-                                std::to_string(frames) + "-" + std::to_string(frames + 9) + ",99999\n");
+    EXPECT_EQ(text(output), "velmorastik-capture: the show has " + std::to_string(frames) +
+                                " frames; there are no frames " + std::to_string(frames) + "-" +
+                                std::to_string(frames + 9) + ",99999\n");
     EXPECT_TRUE(names_in(out.path()).empty()) << "no output file, no temporary one";
 
     capture("--frames 99999 >/dev/null 2>&1", &status);
@@ -339,15 +340,17 @@ TEST_F(CaptureTest, HelpAndSummaryTellTheTruth)
     // Stills have no length to play: the summary says how many, their bytes and the time taken,
     // and no speed (twenty stills of a two-minute show are no multiple of real time).
     TempDir out;
-    const std::string summary = text(capture("--fps 10 --frames 0-19 --png " + out.path() + " 2>&1 >/dev/null", &status));
+    const std::string summary = text(
+        capture("--fps 10 --frames 0-19 --png " + out.path() + " 2>&1 >/dev/null", &status));
     EXPECT_EQ(status, 0);
     const std::size_t line = summary.find("20 of the show's");
     ASSERT_NE(line, std::string::npos) << summary;
     unsigned long frames = 0;
     double show = 0, megabytes = 0, took = 0;
     int end = 0;
-    ASSERT_EQ(std::sscanf(summary.c_str() + line, "20 of the show's %lu frames (%lf s) written as stills: %lf MB, in %lf s%n",
-                          &frames, &show, &megabytes, &took, &end),
+    ASSERT_EQ(std::sscanf(summary.c_str() + line,
+                          "20 of the show's %lu frames (%lf s) written as stills: %lf MB, in %lf s%n", &frames, &show,
+                          &megabytes, &took, &end),
               4)
         << summary;
     EXPECT_EQ(static_cast<long>(frames), expected_frames(10));

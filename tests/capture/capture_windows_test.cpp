@@ -146,7 +146,8 @@ TEST_F(CaptureWindowsTest, OutputsThatAreTheShowsOwnFilesAreRefusedBeforeAnythin
     EXPECT_EQ(read_bytes((data / "gfx/1/3.jpg").string()), picture);
     EXPECT_EQ(read_bytes((data / "lumo.raw").string()), texture);
     EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"hard.raw"});
-    EXPECT_EQ(names_in((data / "gfx/1").string()), (std::vector<std::string>{"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"}));
+    EXPECT_EQ(names_in((data / "gfx/1").string()),
+              (std::vector<std::string>{"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"}));
 }
 
 TEST_F(CaptureWindowsTest, AFolderInPlaceOfTheTextureIsNotARegularFile)
@@ -169,7 +170,8 @@ TEST_F(CaptureWindowsTest, TheDataSetBesideTheProgramIsPlayedFromAnywhere)
     fs::copy_file(k_capture, folder / "velmorastik-capture.exe");
     fs::copy(fs::path(data_set()) / "data", folder / "data", fs::copy_options::recursive);
     TempDir elsewhere;
-    const CommandRun run = run_command("cd /d " + elsewhere.path() + " && " + (folder / "velmorastik-capture.exe").string() +
+    const CommandRun run = run_command("cd /d " + elsewhere.path() + " && " +
+                                       (folder / "velmorastik-capture.exe").string() +
                                        " --fps 10 --frames 0 --raw NUL 2>&1");
     EXPECT_EQ(run.status, 0) << run.output;
     const std::string said = "velmorastik-capture: no data/ folder here; playing the installed data set " +

@@ -51,8 +51,9 @@ TEST(CaptureDataFiles, StartedAwayFromADataFolderItPlaysTheBuildsSetAndSaysSo)
     TempDir empty;
     const CommandRun run = capture_in(empty.path(), "--raw /dev/null --frames 0");
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("velmorastik-capture: no data/ folder here; playing the build's data set "
-                            VELMORASTIK_BUILD_DATA_SET "/data\n"),
+    EXPECT_NE(run.output.find(
+                  "velmorastik-capture: no data/ folder here; playing the build's data set " VELMORASTIK_BUILD_DATA_SET
+                  "/data\n"),
               std::string::npos)
         << run.output;
 }

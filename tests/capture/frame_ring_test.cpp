@@ -58,8 +58,7 @@ using Side = FrameRing::Side;
 class HeldCall {
 public:
     HeldCall(FrameRing& ring, Side side)
-        : ring_(ring),
-          thread_([this, side] {
+        : ring_(ring), thread_([this, side] {
               result_ = side == Side::filler ? ring_.begin_fill() : ring_.begin_read();
               // Back before the test let it go: stopping ends the test's wait, which fails.
               if (!let_go_)

@@ -39,7 +39,8 @@ TEST(FpsOption, DigitsFromOneTo1000)
     EXPECT_EQ(parse_fps("60"), 60u);
     EXPECT_EQ(parse_fps("1000"), 1000u);
     EXPECT_EQ(parse_fps("007"), 7u);
-    for (const char* refused : {"0", "1001", "100000", "", "-1", "+5", " 5", "5 ", "5x", "0x10", "99999999999999999999999"})
+    for (const char* refused :
+         {"0", "1001", "100000", "", "-1", "+5", " 5", "5 ", "5x", "0x10", "99999999999999999999999"})
         EXPECT_FALSE(parse_fps(refused)) << '"' << refused << '"';
 }
 

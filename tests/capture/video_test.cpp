@@ -36,11 +36,7 @@ constexpr int k_width = 640;
 constexpr int k_height = 480;
 constexpr std::size_t k_frame_bytes = 640 * 480 * 4;
 
-
-std::string generated_set()
-{
-    return demo_data_sets(VELMORASTIK_MAKE_SETS, VELMORASTIK_DEMO_DATA) + "/first";
-}
+std::string generated_set() { return demo_data_sets(VELMORASTIK_MAKE_SETS, VELMORASTIK_DEMO_DATA) + "/first"; }
 
 // The capture tool started in where, on the data set in the folder show (by default the
 // generated one).
@@ -205,11 +201,12 @@ TEST(Video, MkvAndMp4HoldTheFramesAndTheSoundtrack)
     // 100 frames at 10 fps: ten seconds of the show, from its sixth second on.
     // The longest name a folder takes (254 bytes) is the video's to have.
     const std::string long_name = std::string(250, 'v') + ".mkv";
-    for (const Case& c : {Case{long_name.c_str(), "", AV_PIX_FMT_YUV420P},
-                          Case{"show.mp4", "--pix-fmt yuv444p", AV_PIX_FMT_YUV444P}}) {
+    for (const Case& c :
+         {Case{long_name.c_str(), "", AV_PIX_FMT_YUV420P}, Case{"show.mp4", "--pix-fmt yuv444p", AV_PIX_FMT_YUV444P}}) {
         SCOPED_TRACE(c.name);
         TempDir out;
-        const CommandRun run = capture(out, std::string("--fps 10 --frames 50-149 --preset ultrafast ") + c.options + " " + c.name);
+        const CommandRun run = capture(out, std::string("--fps 10 --frames 50-149 --preset ultrafast ") + c.options +
+                                                " " + c.name);
         ASSERT_EQ(run.status, 0) << run.output;
         EXPECT_NE(run.output.find("frames: 1196\n"), std::string::npos) << run.output;
         EXPECT_EQ(names_in(out.path()), std::vector<std::string>{c.name}) << "only the finished file is left";
@@ -274,7 +271,7 @@ TEST(Video, LosslessFramesComeBackWithTheirColours)
 {
     TempDir out;
     const CommandRun run = capture(out, "--fps 10 --frames 30 --crf 0 --pix-fmt yuv444p --preset ultrafast "
-                                 "--raw frame.raw --quiet frame.mkv");
+                                        "--raw frame.raw --quiet frame.mkv");
     ASSERT_EQ(run.status, 0) << run.output;
     const std::vector<std::uint8_t> raw = read_file(out.file("frame.raw"));
     ASSERT_EQ(raw.size(), k_frame_bytes);
@@ -324,8 +321,8 @@ TEST(Video, LosslessVideoHoldsEveryRawFrameInOrderAtItsTime)
         std::size_t differing = 0;
         for (int plane = 0; plane < 3; ++plane)
             for (int y = 0; y < k_height; ++y)
-                differing += std::memcmp(frame.data[plane] + y * frame.linesize[plane],
-                                         planes[plane] + y * k_width, k_width) != 0;
+                differing += std::memcmp(frame.data[plane] + y * frame.linesize[plane], planes[plane] + y * k_width,
+                                         k_width) != 0;
         EXPECT_EQ(differing, 0u) << "rows differing in frame " << n;
         ++n;
         return true;
@@ -367,8 +364,10 @@ TEST(Video, FailuresLeaveNothingBehind)
     TempDir out;
     CommandRun run = capture(out, "--fps 5 " + out.file("missing/show.mkv"));
     EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.output.find("velmorastik-capture: cannot write: " + out.file("missing/show.mkv") + ": No such file or directory\n"),
-              std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("velmorastik-capture: cannot write: " + out.file("missing/show.mkv") +
+                              ": No such file or directory\n"),
+              std::string::npos)
+        << run.output;
 
     // A failure after the video has begun keeps the file already there, and leaves no other.
     TempDir broken;
@@ -379,7 +378,9 @@ TEST(Video, FailuresLeaveNothingBehind)
     std::fclose(old);
     run = capture(out, "--fps 5 --preset ultrafast --quiet show.mkv", broken.path());
     EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.output.find("velmorastik-capture: cannot open: data/gfx/1/3.jpg: No such file or directory"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("velmorastik-capture: cannot open: data/gfx/1/3.jpg: No such file or directory"),
+              std::string::npos)
+        << run.output;
     EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"show.mkv"});
     const std::vector<std::uint8_t> kept = read_file(out.file("show.mkv"));
     EXPECT_EQ(std::string(kept.begin(), kept.end()), "the user's own file");

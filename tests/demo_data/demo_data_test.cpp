@@ -176,7 +176,8 @@ TEST_F(DemoDataTest, SoundtrackEndsWithTheShowOnAChordThatHasDiedAway)
     std::size_t done = 0;
     int result;
     do {
-        result = mpg123_read(decoder, reinterpret_cast<unsigned char*>(buffer.data()), buffer.size() * sizeof(short), &done);
+        result = mpg123_read(decoder, reinterpret_cast<unsigned char*>(buffer.data()), buffer.size() * sizeof(short),
+                             &done);
         samples.insert(samples.end(), buffer.begin(), buffer.begin() + static_cast<long>(done / sizeof(short)));
     } while (result == MPG123_OK);
     EXPECT_EQ(result, MPG123_DONE);
@@ -252,16 +253,16 @@ TEST(DemoDataArguments, RefusesToOverwriteAndReportsFailures)
     TempDir directory;
     ASSERT_EQ(mkdir(directory.file("data").c_str(), 0755), 0);
     EXPECT_EQ(generate(directory.path(), &output), 2);
-    EXPECT_EQ(output, "velmorastik-demo-data: cannot replace without --force: " + directory.file("data") +
-                          ": File exists\n");
+    EXPECT_EQ(output,
+              "velmorastik-demo-data: cannot replace without --force: " + directory.file("data") + ": File exists\n");
 
     // A directory that cannot hold a data set: a plain file in its place.
     std::FILE* file = std::fopen(directory.file("plain").c_str(), "w");
     ASSERT_NE(file, nullptr);
     std::fclose(file);
     EXPECT_EQ(generate(directory.file("plain"), &output), 2);
-    EXPECT_EQ(output, "velmorastik-demo-data: cannot create a folder in: " + directory.file("plain") +
-                          ": Not a directory\n");
+    EXPECT_EQ(output,
+              "velmorastik-demo-data: cannot create a folder in: " + directory.file("plain") + ": Not a directory\n");
 }
 
 // The generator started in the background, its output read line by line.
@@ -395,8 +396,9 @@ TEST_F(DemoDataTest, ALaterRunRemovesWhatAKilledRunLeftButNoLiveRunsFolder)
     const int status = generate(directory.path(), &output);
     close(lock);
     ASSERT_EQ(status, 0) << output;
-    EXPECT_NE(output.find("velmorastik-demo-data: removed " + directory.file(left[0]) + ", left by a run that was killed\n"),
-              std::string::npos)
+    EXPECT_NE(
+        output.find("velmorastik-demo-data: removed " + directory.file(left[0]) + ", left by a run that was killed\n"),
+        std::string::npos)
         << output;
     EXPECT_EQ(names_in(directory.path()), (std::vector<std::string>{".data-new-link01", ".data-new-live01", "data"}));
     EXPECT_EQ(names_in(live), std::vector<std::string>{"lumo.raw"});
@@ -419,8 +421,8 @@ TEST(DemoDataSafety, AFailedRenameKeepsTheUsersSetAndLeavesNothing)
         ASSERT_TRUE(output_write_whole(directory.file("data/mine.txt"), {'m'}));
         const int status = racing.wait_for_end();
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << racing.output();
-        EXPECT_EQ(last_line(racing.output()),
-                  "velmorastik-demo-data: cannot replace without --force: " + directory.file("data") + ": File exists\n");
+        EXPECT_EQ(last_line(racing.output()), "velmorastik-demo-data: cannot replace without --force: " +
+                                                  directory.file("data") + ": File exists\n");
         EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"data"});
         EXPECT_EQ(names_in(directory.file("data")), std::vector<std::string>{"mine.txt"});
     }
@@ -436,8 +438,8 @@ TEST(DemoDataSafety, AFailedRenameKeepsTheUsersSetAndLeavesNothing)
     std::string output;
     const int status = generate_as_another_user("--force " + shared.path(), &output);
     EXPECT_EQ(status, 2) << output;
-    EXPECT_EQ(last_line(output),
-              "velmorastik-demo-data: cannot move the new set into: " + shared.file("data") + ": Operation not permitted\n");
+    EXPECT_EQ(last_line(output), "velmorastik-demo-data: cannot move the new set into: " + shared.file("data") +
+                                     ": Operation not permitted\n");
     EXPECT_EQ(names_in(shared.path()), std::vector<std::string>{"data"});
     EXPECT_EQ(names_in(shared.file("data")), std::vector<std::string>{"mine.txt"});
     EXPECT_EQ(read_bytes(shared.file("data/mine.txt")), std::vector<std::uint8_t>{'m'});

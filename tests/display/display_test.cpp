@@ -53,8 +53,8 @@ TEST_F(DisplayTest, WindowedInitCreatesSurfacesThenChecksTheDesktop)
     g_headless.client_on_screen = {0, 0, 640, 480};
     auto display = std::make_unique<Display>(window_create("w", 640, 480));
     display->init(k_mode_windowed, 0);
-    const std::vector<Op> expected = {Op::open, Op::share_desktop, Op::create_primary, Op::create_offscreen,
-                                      Op::clip_to_window, Op::desktop_bits, Op::describe, Op::describe};
+    const std::vector<Op> expected = {Op::open,           Op::share_desktop, Op::create_primary, Op::create_offscreen,
+                                      Op::clip_to_window, Op::desktop_bits,  Op::describe,       Op::describe};
     EXPECT_EQ(g_headless.present_calls, expected);
     EXPECT_EQ(g_headless.back_desc.width, 640);
     EXPECT_EQ(g_headless.back_desc.height, 480);
@@ -71,8 +71,8 @@ TEST_F(DisplayTest, FullscreenInitTakesTheDisplayAndFlips)
 {
     Display again(window_create("f", 640, 480));
     again.init(k_mode_fullscreen, 1);
-    const std::vector<Op> expected = {Op::open, Op::take_display, Op::set_mode, Op::create_flip_chain,
-                                      Op::back_buffer, Op::describe, Op::describe};
+    const std::vector<Op> expected = {Op::open,        Op::take_display, Op::set_mode, Op::create_flip_chain,
+                                      Op::back_buffer, Op::describe,     Op::describe};
     EXPECT_EQ(g_headless.present_calls, expected);
     again.source_frame = frame_.pixels;
     again.present();
@@ -122,8 +122,7 @@ TEST_F(DisplayTest, WindowedStartOnADesktopThatIsNot32BitsEnds)
 {
     g_headless.desktop_bits = 16;
     Display display(window_create("t", 640, 480));
-    EXPECT_EXIT(display.init(k_mode_windowed, 0), ::testing::ExitedWithCode(2),
-                "^32bpp desktop please ;\\) Error\n");
+    EXPECT_EXIT(display.init(k_mode_windowed, 0), ::testing::ExitedWithCode(2), "^32bpp desktop please ;\\) Error\n");
     // A failed query leaves the count at 0: the same ending.
     g_headless = {};
     g_headless.scripted = {{Op::desktop_bits, DDERR_GENERIC}};

@@ -30,8 +30,8 @@ bool read_ppm(const char* path, Image* image)
     if (file == nullptr)
         return false;
     int max = 0;
-    const bool header = std::fscanf(file, "P6 %d %d %d", &image->width, &image->height, &max) == 3 &&
-                        max == 255 && std::fgetc(file) != EOF;
+    const bool header = std::fscanf(file, "P6 %d %d %d", &image->width, &image->height, &max) == 3 && max == 255 &&
+                        std::fgetc(file) != EOF;
     if (header) {
         image->rgb.resize(std::size_t(image->width) * image->height * 3);
         const bool complete = std::fread(image->rgb.data(), 1, image->rgb.size(), file) == image->rgb.size();
@@ -126,6 +126,7 @@ int main(int argc, char** argv)
         }
     }
     std::printf("no match: %dx%d shot differs from %s (first differing pixel of the last amount "
-                "tried at %d,%d)\n", shot.width, shot.height, argv[2], bad_x, bad_y);
+                "tried at %d,%d)\n",
+                shot.width, shot.height, argv[2], bad_x, bad_y);
     return 1;
 }

@@ -99,9 +99,11 @@ TEST_F(EffectFrameTest, EveryKernelMatchesTheDefinitionAtManyWindowsScrollsAndAm
         if (noise)
             use_noise_table();
         for (int n = 0; n < 40; ++n) {
-            const EffectWindows w{static_cast<int>(next_random(state) % 641), static_cast<int>(next_random(state) % 481),
-                                  static_cast<int>(next_random(state) % 641), static_cast<int>(next_random(state) % 481)};
-            const std::uint16_t scrolls[] = {0, 1, 0x7FFF, 0x8000, 0xFFFF, static_cast<std::uint16_t>(next_random(state))};
+            const EffectWindows w{
+                static_cast<int>(next_random(state) % 641), static_cast<int>(next_random(state) % 481),
+                static_cast<int>(next_random(state) % 641), static_cast<int>(next_random(state) % 481)};
+            const std::uint16_t scrolls[] = {0,      1,      0x7FFF,
+                                             0x8000, 0xFFFF, static_cast<std::uint16_t>(next_random(state))};
             const std::uint32_t amounts[] = {0, 1, 128, 254, 255, 256 + 40, next_random(state)};
             expect_every_kernel_matches(w, scrolls[n % 6], amounts[n % 7]);
             if (HasFatalFailure())
@@ -192,8 +194,7 @@ TEST_F(EffectFrameTest, ShowFramesAreTheDefinedFramesWhateverTheBackbufferHeld)
                 pixel = next_random(state) | 0xFF000000u;
             forget_held_frame();
         }
-        const std::uint16_t scroll_after =
-            oracle_show_frame(defined_, *step.picture, step.amount, step.angle, scroll);
+        const std::uint16_t scroll_after = oracle_show_frame(defined_, *step.picture, step.amount, step.angle, scroll);
 
         g_effect_scroll = scroll;
         draw_show_frame(*step.picture, step.amount, step.angle);
@@ -227,14 +228,15 @@ TEST_F(EffectFrameTest, RowKernelsMatchTheDefinitionForEveryLengthAndLeaveThePic
             continue;
         }
         ++tested;
-        for (std::size_t count : {0u, 1u, 2u, 3u, 23u, 24u, 25u, 47u, 48u, 49u, 639u, 640u, 641u, 767u, 768u, 769u, 2000u}) {
+        for (std::size_t count :
+             {0u, 1u, 2u, 3u, 23u, 24u, 25u, 47u, 48u, 49u, 639u, 640u, 641u, 767u, 768u, 769u, 2000u}) {
             const auto level = static_cast<std::uint8_t>(count * 37);
             const EffectRow row{a.data(), b.data(), static_cast<std::uint16_t>(count * 1281)};
             std::vector<std::uint32_t> target(source.size() + 1, 0xDEADBEEF);
             kernel.run(source.data(), target.data(), count, row, level);
             for (std::size_t j = 0; j < count; ++j) {
-                const std::uint32_t drawn =
-                    j % 3 == 0 ? oracle_dot(source[j], a[j / 3], b[j / 3], row.scroll) : source[j];
+                const std::uint32_t drawn = j % 3 == 0 ? oracle_dot(source[j], a[j / 3], b[j / 3], row.scroll)
+                                                       : source[j];
                 ASSERT_EQ(target[j], oracle_fade_pixel(drawn, level))
                     << kernel.name << ": " << count << " pixels, pixel " << j;
             }

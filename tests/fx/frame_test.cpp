@@ -78,8 +78,8 @@ TEST_F(FrameTest, FadeReachesEveryPixelOfTheFrame)
         fade_to_black(2);
         EXPECT_EQ(pixels()[0], 0x00FDFDFDu);
         EXPECT_EQ(pixels()[1], 0x00000001u);
-        EXPECT_TRUE(std::all_of(pixels() + 1, pixels() + k_frame_pixels - 1,
-                                [](std::uint32_t p) { return p == 0x00000001u; }));
+        EXPECT_TRUE(
+            std::all_of(pixels() + 1, pixels() + k_frame_pixels - 1, [](std::uint32_t p) { return p == 0x00000001u; }));
         EXPECT_EQ(pixels()[k_frame_pixels - 1], 0x00FDFDFDu);
     }
 }
@@ -176,11 +176,12 @@ TEST(FadeKernels, EveryKernelMatchesTheDefinitionForEveryLevel)
                     for (std::size_t i = 0; i < data.size(); ++i) {
                         const bool inside = i >= offset && i < offset + count;
                         const std::uint32_t outside = in_place ? input[i] : 0xDEADBEEF;
-                        const std::uint32_t expected =
-                            inside ? oracle_fade_pixel(input[i], static_cast<std::uint8_t>(level)) : outside;
-                        ASSERT_EQ(out[i], expected) << kernel.name << (in_place ? " in place" : " apart")
-                                                    << " level " << level << " offset " << offset << " pixel " << i
-                                                    << " was 0x" << std::hex << input[i];
+                        const std::uint32_t expected = inside ? oracle_fade_pixel(input[i],
+                                                                                  static_cast<std::uint8_t>(level))
+                                                              : outside;
+                        ASSERT_EQ(out[i], expected)
+                            << kernel.name << (in_place ? " in place" : " apart") << " level " << level << " offset "
+                            << offset << " pixel " << i << " was 0x" << std::hex << input[i];
                     }
                     if (!in_place) {
                         ASSERT_EQ(data, input) << kernel.name << ": the source is left alone";
@@ -212,8 +213,9 @@ TEST(StreamRows, CopiesEveryRowExactlyWhateverTheAlignment)
     for (const std::size_t row_bytes : {0, 1, 15, 63, 64, 65, 79, 80, 2559, 2560}) {
         for (std::size_t offset = 0; offset < 16; ++offset) {
             std::vector<unsigned char> memory(16 + k_rows * k_pitch, 0xAB);
-            unsigned char* const destination =
-                memory.data() + (16 - reinterpret_cast<std::uintptr_t>(memory.data()) % 16) % 16 + offset;
+            unsigned char* const destination = memory.data() +
+                                               (16 - reinterpret_cast<std::uintptr_t>(memory.data()) % 16) % 16 +
+                                               offset;
             stream_rows(destination, k_pitch, source.data(), k_pitch, row_bytes, k_rows);
             for (int row = 0; row < k_rows; ++row) {
                 const unsigned char* written = destination + row * k_pitch;

@@ -10,10 +10,7 @@
 
 namespace {
 
-std::uint32_t read16(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return b[at] | b[at + 1] << 8;
-}
+std::uint32_t read16(const std::vector<std::uint8_t>& b, std::size_t at) { return b[at] | b[at + 1] << 8; }
 
 std::uint32_t read32(const std::vector<std::uint8_t>& b, std::size_t at)
 {

@@ -59,8 +59,8 @@ TEST(SquareIcon, KeepsTheCentredSquareAndItsFlatColoursExactly)
             const Rgb got = pixel(icon, x, y);
             const Rgb want = y < 128 ? Rgb{0, 255, 0} : Rgb{0, 0, 255};
             ASSERT_TRUE(got.r == want.r && got.g == want.g && got.b == want.b)
-                << "at " << x << "," << y << ": expected " << +want.r << "," << +want.g << "," << +want.b
-                << ", got " << +got.r << "," << +got.g << "," << +got.b;
+                << "at " << x << "," << y << ": expected " << +want.r << "," << +want.g << "," << +want.b << ", got "
+                << +got.r << "," << +got.g << "," << +got.b;
         }
 }
 
@@ -142,7 +142,8 @@ TEST(IconTool, FailsNamingTheFileAndLeavesNoIcon)
     TempDir directory;
     std::string error;
     EXPECT_EQ(run_tool(directory.file("missing.jpg") + " " + directory.file("icon.png"), &error), 2);
-    EXPECT_EQ(error, "velmorastik-icon: cannot read: " + directory.file("missing.jpg") + ": No such file or directory\n");
+    EXPECT_EQ(error,
+              "velmorastik-icon: cannot read: " + directory.file("missing.jpg") + ": No such file or directory\n");
     EXPECT_FALSE(exists(directory.file("icon.png")));
 
     ASSERT_TRUE(output_write_whole(directory.file("broken.jpg"), {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 'J', 'F'}));

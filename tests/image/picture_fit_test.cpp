@@ -21,8 +21,9 @@ constexpr FitCase k_cases[] = {
      "all of it, its rows of 320 laid back to back across the frame's rows of 640, over the first 76,800 of "
      "the frame's 307,200 pixels; the rest is left as it was"},
     {640, 240, 640, 240, "all of it in the frame's top 240 rows; the rest is left as it was"},
-    {1000, 200, 1000, 200, "all of it, its rows of 1000 laid back to back across the frame's rows of 640, over "
-                           "the first 200,000 of the frame's 307,200 pixels; the rest is left as it was"},
+    {1000, 200, 1000, 200,
+     "all of it, its rows of 1000 laid back to back across the frame's rows of 640, over "
+     "the first 200,000 of the frame's 307,200 pixels; the rest is left as it was"},
     {600, 1000, 600, 480,
      "its top-left 600x480, its rows of 600 laid back to back across the frame's rows of 640, over the first "
      "288,000 of the frame's 307,200 pixels; the rest is left as it was"},

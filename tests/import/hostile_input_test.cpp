@@ -152,8 +152,8 @@ TEST_F(HostileInputTest, PicturesDeclaringHugeSizesAreRefusedFromTheirHeaders)
     expect_refused(show() + " " + in("deep.jpg"), in("deep.jpg"),
                    "19000x10000 pixels would take 1087 MiB to decode, over the limit of 384 MiB");
     const std::vector<std::uint8_t> samples(64 * 48 * 3, 100);
-    const std::vector<std::uint8_t> wide =
-        encode_jpeg(samples.data(), 64, 48, 3, {.progressive = true, .sampling = "2x1,2x1,2x1"});
+    const std::vector<std::uint8_t> wide = encode_jpeg(samples.data(), 64, 48, 3,
+                                                       {.progressive = true, .sampling = "2x1,2x1,2x1"});
     ASSERT_TRUE(output_write_whole(in("wide.jpg"), with_jpeg_size(wide, 14142, 14142)));
     expect_refused(show() + " " + in("wide.jpg"), in("wide.jpg"),
                    "14142x14142 pixels would take 1144 MiB to decode, over the limit of 384 MiB");
@@ -182,13 +182,13 @@ TEST_F(HostileInputTest, FilesThatNameOtherFilesAreRefusedAndWhatTheyNameIsNever
     ASSERT_TRUE(make_sound(in("private.wav"), "0.5*sin(2*PI*440*t)", 5));
     // A playlist and a concatenation, each named as a song, each naming the user's other file.
     ASSERT_TRUE(output_write_whole(in("song.mp3"), bytes_of("#EXTM3U\n#EXT-X-TARGETDURATION:5\n#EXTINF:5,\n" +
-                                                             in("private.wav") + "\n#EXT-X-ENDLIST\n")));
+                                                            in("private.wav") + "\n#EXT-X-ENDLIST\n")));
     expect_refused("--music " + in("song.mp3") + " " + show() + " " + good, in("song.mp3"), "not a music file");
     ASSERT_TRUE(output_write_whole(in("list.mp3"), bytes_of("ffconcat version 1.0\nfile private.wav\n")));
     expect_refused("--music " + in("list.mp3") + " " + show() + " " + good, in("list.mp3"), "not a music file");
     // The same without its end, which FFmpeg waited on for ever, and naming itself.
-    ASSERT_TRUE(output_write_whole(in("live.mp3"),
-                                   bytes_of("#EXTM3U\n#EXT-X-TARGETDURATION:5\n#EXTINF:5,\nprivate.wav\n")));
+    ASSERT_TRUE(
+        output_write_whole(in("live.mp3"), bytes_of("#EXTM3U\n#EXT-X-TARGETDURATION:5\n#EXTINF:5,\nprivate.wav\n")));
     expect_refused("--music " + in("live.mp3") + " " + show() + " " + good, in("live.mp3"), "not a music file");
     ASSERT_TRUE(output_write_whole(in("loop.mp3"), bytes_of("ffconcat version 1.0\nfile loop.mp3\n")));
     expect_refused("--music " + in("loop.mp3") + " " + show() + " " + good, in("loop.mp3"), "not a music file");
@@ -199,10 +199,11 @@ TEST_F(HostileInputTest, FilesThatNameOtherFilesAreRefusedAndWhatTheyNameIsNever
                                    bytes_of("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"48\">"
                                             "<image href=\"good.png\" width=\"64\" height=\"48\"/></svg>\n")));
     expect_refused(show() + " " + in("drawing.svg"), in("drawing.svg"), taken);
-    ASSERT_EQ(run_command("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:d=1 -y " + in("clip.mp4")).status, 0);
+    ASSERT_EQ(run_command("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:d=1 -y " + in("clip.mp4")).status,
+              0);
     expect_refused(show() + " " + in("clip.mp4"), in("clip.mp4"), taken);
-    ASSERT_TRUE(output_write_whole(in("drawing.mvg"),
-                                   bytes_of("viewbox 0 0 64 48\nimage over 0,0 64,48 \"good.png\"\n")));
+    ASSERT_TRUE(
+        output_write_whole(in("drawing.mvg"), bytes_of("viewbox 0 0 64 48\nimage over 0,0 64,48 \"good.png\"\n")));
     expect_refused(show() + " " + in("drawing.mvg"), in("drawing.mvg"), taken);
 }
 
@@ -269,9 +270,9 @@ TEST_F(HostileInputTest, DamagedAndCutShortMusicIsKeptWithANoteSayingWhatWasLost
     ASSERT_NE(at, std::string::npos) << run.errors;
     double decoded = 0;
     double declared = 0;
-    ASSERT_EQ(std::sscanf(run.errors.c_str() + at + note.size(), "%lf s of its declared %lf s decoded", &decoded,
-                          &declared),
-              2)
+    ASSERT_EQ(
+        std::sscanf(run.errors.c_str() + at + note.size(), "%lf s of its declared %lf s decoded", &decoded, &declared),
+        2)
         << run.errors;
     EXPECT_NEAR(declared, 60.0, 0.05);
     soundtrack = decode_sound(show() + "/data/sfx/lumo.mp3");
@@ -284,8 +285,9 @@ TEST_F(HostileInputTest, InterruptWhileTheSetIsWrittenRemovesTheFolderTheImportM
     // Every file's sync held up for a second, so that the interrupt comes while the set is
     // written into the new folder.
     const std::string script =
-        "cd " + folder_.path() + " && { strace -f -qq -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=1000000 " +
-        VELMORASTIK_IMPORT + " " + show() + " " + picture("good.png") +
+        "cd " + folder_.path() +
+        " && { strace -f -qq -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=1000000 " + VELMORASTIK_IMPORT +
+        " " + show() + " " + picture("good.png") +
         " 2>/dev/null & tracer=$!; "
         "for i in $(seq 600); do [ -d show ] && break; sleep 0.05; done; [ -d show ] && echo made; "
         "sleep 0.5; kill -INT $(cat /proc/$tracer/task/$tracer/children); wait $tracer; }";

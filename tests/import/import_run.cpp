@@ -28,8 +28,8 @@ const std::vector<std::string> k_picture_places = [] {
 ImportRun run_import(const std::string& where, const std::string& arguments)
 {
     // stderr through the pipe, stdout (the one line saying the set is complete) dropped.
-    const CommandRun run =
-        run_command("cd " + where + " && " + VELMORASTIK_IMPORT + " " + arguments + " 2>&1 >/dev/null");
+    const CommandRun run = run_command("cd " + where + " && " + VELMORASTIK_IMPORT + " " + arguments +
+                                       " 2>&1 >/dev/null");
     return {run.status, run.output};
 }
 
@@ -55,7 +55,8 @@ BoundedRun run_import_bounded(const std::string& where, const std::string& argum
     BoundedRun run = {-1, "", 0, false};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                std::chrono::steady_clock::now());
         pollfd wanted = {errors[0], POLLIN, 0};
         if (left.count() <= 0 || poll(&wanted, 1, static_cast<int>(left.count())) == 0) {
             kill(child, SIGKILL);

@@ -19,10 +19,10 @@ ImportRun run_import(const std::string& where, const std::string& arguments);
 // The import as a hostile input's run: a process of its own, its address space capped (so that a
 // memory bomb fails inside it instead of taking the machine), killed after seconds.
 struct BoundedRun {
-    int status;            // its exit status, 128 + the signal that ended it
-    std::string errors;    // what it wrote on stderr
-    long peak_kilobytes;   // its largest resident set
-    bool timed_out;        // killed at the deadline
+    int status;           // its exit status, 128 + the signal that ended it
+    std::string errors;   // what it wrote on stderr
+    long peak_kilobytes;  // its largest resident set
+    bool timed_out;       // killed at the deadline
 };
 
 BoundedRun run_import_bounded(const std::string& where, const std::string& arguments, int seconds);

@@ -49,8 +49,8 @@ testing::AssertionResult colour_near(Rgb actual, Rgb expected, int tolerance)
         std::abs(actual.b - expected.b) <= tolerance)
         return testing::AssertionSuccess();
     return testing::AssertionFailure() << "(" << actual.r << "," << actual.g << "," << actual.b << ") is not within "
-                                       << tolerance << " of (" << expected.r << "," << expected.g << ","
-                                       << expected.b << ")";
+                                       << tolerance << " of (" << expected.r << "," << expected.g << "," << expected.b
+                                       << ")";
 }
 
 constexpr Rgb k_black = {0, 0, 0};
@@ -223,8 +223,8 @@ TEST_F(ImportTest, TransparencyDeepColourCmykAndWebpComeOutInTheirColours)
     webp.fill(320, 0, 320, 480, {220, 200, 40});
     ASSERT_TRUE(save_picture(webp, in("photo.webp[lossless]")));
 
-    const ImportRun run =
-        import(show() + " " + in("alpha.png") + " " + in("deep.png") + " " + in("cmyk.jpg") + " " + in("photo.webp"));
+    const ImportRun run = import(show() + " " + in("alpha.png") + " " + in("deep.png") + " " + in("cmyk.jpg") + " " +
+                                 in("photo.webp"));
     ASSERT_EQ(run.status, 0) << run.errors;
 
     ReferenceImage out = picture_at("gfx/misc/tzback.jpg");
@@ -318,8 +318,8 @@ TEST_F(ImportTest, MusicStartSkipsTheMusicsBeginning)
 {
     // Silent for 4 s, then a tone to 12 s; from 3.5 s, 8.5 s are left, shorter than the show.
     ASSERT_TRUE(make_sound(in("late.flac"), "if(lt(t,4),0,0.5*sin(2*PI*440*t))", 12));
-    const ImportRun run =
-        import("--music " + in("late.flac") + " --music-start 3.5 " + show() + " " + flat("a.png", {90, 90, 90}));
+    const ImportRun run = import("--music " + in("late.flac") + " --music-start 3.5 " + show() + " " +
+                                 flat("a.png", {90, 90, 90}));
     ASSERT_EQ(run.status, 0) << run.errors;
 
     const std::vector<std::int16_t> music = decode_sound(show() + "/data/sfx/lumo.mp3");
@@ -383,8 +383,8 @@ TEST_F(ImportTest, PicturesPastTwelveAreLeftOutByName)
                               "\nvelmorastik-import: left out (the show has 12 places): " + pictures[13] + "\n");
 
     for (int place = 0; place < 12; ++place)
-        EXPECT_TRUE(colour_near(mean_colour(picture_at(k_picture_places[place]), 280, 200, 80, 80),
-                                distinct_colour(place), 4))
+        EXPECT_TRUE(
+            colour_near(mean_colour(picture_at(k_picture_places[place]), 280, 200, 80, 80), distinct_colour(place), 4))
             << k_picture_places[place] << " holds picture " << place;
 }
 
@@ -519,8 +519,8 @@ TEST_F(ImportTest, ImportedSetPlaysThroughTheCapture)
             EXPECT_EQ(image.components, 3) << fit << " " << place;
             EXPECT_TRUE(is_baseline_jpeg(jpeg)) << fit << " " << place;
         }
-        const CommandRun capture =
-            run_command(std::string(VELMORASTIK_CAPTURE) + " -C " + set + " 2>" + in("capture.log"));
+        const CommandRun capture = run_command(std::string(VELMORASTIK_CAPTURE) + " -C " + set + " 2>" +
+                                               in("capture.log"));
         EXPECT_EQ(capture.status, 0);
         EXPECT_EQ(capture.output, "frames: " + std::to_string(k_show_frames) + "\n");
         const std::vector<std::uint8_t> log = read_bytes(in("capture.log"));

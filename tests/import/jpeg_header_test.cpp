@@ -79,7 +79,8 @@ TEST(JpegHeader, TheFrameReadIsTheOneTheDecoderDecodes)
     std::vector<std::uint8_t> jpeg = progressive(3, "2x1,2x1,2x1");
     const std::size_t frame = marker_at(jpeg, 0xC2);
     ASSERT_NE(frame, 0u);
-    std::vector<std::uint8_t> fake(jpeg.begin() + frame, jpeg.begin() + frame + 2 + (jpeg[frame + 2] << 8 | jpeg[frame + 3]));
+    std::vector<std::uint8_t> fake(jpeg.begin() + frame,
+                                   jpeg.begin() + frame + 2 + (jpeg[frame + 2] << 8 | jpeg[frame + 3]));
     fake[5] = fake[7] = 0;
     fake[6] = fake[8] = 8;  // 8x8
     jpeg.insert(jpeg.end() - 2, fake.begin(), fake.end());

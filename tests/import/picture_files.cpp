@@ -36,8 +36,7 @@ VipsImage* image_of(const Picture& picture)
 
 }  // namespace
 
-Picture::Picture(int w, int h, int b)
-    : width(w), height(h), bands(b), samples(static_cast<std::size_t>(w) * h * b, 0)
+Picture::Picture(int w, int h, int b) : width(w), height(h), bands(b), samples(static_cast<std::size_t>(w) * h * b, 0)
 {
 }
 
@@ -84,8 +83,7 @@ std::vector<std::uint8_t> save_in_display_p3(const Picture& picture, const std::
     VipsImage* p3 = nullptr;
     std::vector<std::uint8_t> samples;
     // Relative intent: the colours themselves, not squeezed, so sRGB red lands inside P3's gamut.
-    if (vips_icc_transform(image, &p3, "p3", "input_profile", "srgb", "intent", VIPS_INTENT_RELATIVE,
-                           nullptr) != 0 ||
+    if (vips_icc_transform(image, &p3, "p3", "input_profile", "srgb", "intent", VIPS_INTENT_RELATIVE, nullptr) != 0 ||
         vips_image_write_to_file(p3, path.c_str(), nullptr) != 0) {
         vips_failed(path.c_str());
     } else {

@@ -28,8 +28,8 @@ TEST(Soundtrack, AFadeOfFourFramesStepsDownAQuarterSineToZero)
         music.insert(music.end(), {10000, -20000});
     fade_out(music, 4);
     // sin(3/8 pi) = 0.92388, sin(2/8 pi) = 0.70711, sin(1/8 pi) = 0.38268, sin(0) = 0.
-    const std::vector<std::int16_t> expected = {10000, -20000, 10000,  -20000, 9239, -18478,
-                                                7071,  -14142, 3827,   -7654,  0,    0};
+    const std::vector<std::int16_t> expected = {10000, -20000, 10000, -20000, 9239, -18478,
+                                                7071,  -14142, 3827,  -7654,  0,    0};
     EXPECT_EQ(music, expected);
 }
 

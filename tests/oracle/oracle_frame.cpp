@@ -23,10 +23,7 @@ std::uint32_t oracle_dot(std::uint32_t pixel, std::uint16_t a, std::uint16_t b, 
     return result;
 }
 
-void oracle_copy(const Frame32& picture, Frame32& frame)
-{
-    std::memcpy(frame.pixels, picture.pixels, k_frame_bytes);
-}
+void oracle_copy(const Frame32& picture, Frame32& frame) { std::memcpy(frame.pixels, picture.pixels, k_frame_bytes); }
 
 void oracle_draw_effect(Frame32& frame, const EffectWindows& windows, std::uint16_t scroll)
 {

@@ -24,7 +24,8 @@ void record(PlatformWindow*, const PlatformEvent& event) { g_events.push_back(ev
 // Client coordinates as Windows packs them: two 16-bit words, negative ones in two's complement.
 LPARAM point(int x, int y)
 {
-    return static_cast<LPARAM>(static_cast<std::uint16_t>(x) | static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16);
+    return static_cast<LPARAM>(static_cast<std::uint16_t>(x) | static_cast<std::uint32_t>(static_cast<std::uint16_t>(y))
+                                                                   << 16);
 }
 
 void drain()

@@ -87,14 +87,14 @@ slowest=$(grep ' s  native tests: ' "$work/out" | sed 's/.*: //' | tr '\n' ' ')
 cat >"$work/laid-out.xml" <<'XML'
 <?xml version="1.0" encoding="UTF-8"?>
 <testsuite name="(empty)"
-	tests="3"><testcase
-		name="web:Fit&lt;Wide&amp;Tall&gt;.Keeps&quot;Shape&quot;"
-		status="fail" time="2.5"><failure message=""/><system-out><![CDATA[<fit> & done
+    tests="3"><testcase
+        name="web:Fit&lt;Wide&amp;Tall&gt;.Keeps&quot;Shape&quot;"
+        status="fail" time="2.5"><failure message=""/><system-out><![CDATA[<fit> & done
 ]]></system-out></testcase>
-	<testcase name="web:live" status="notrun" time="0"><skipped message="Skipped"/><system-out><![CDATA[starting
+    <testcase name="web:live" status="notrun" time="0"><skipped message="Skipped"/><system-out><![CDATA[starting
 SKIPPED: needs <chromium> & "a display"
 ]]></system-out></testcase>
-	<testcase name="windows:A.B" status="run" time="1.3"><system-out>x &lt;/testcase&gt; y</system-out></testcase>
+    <testcase name="windows:A.B" status="run" time="1.3"><system-out>x &lt;/testcase&gt; y</system-out></testcase>
 </testsuite>
 XML
 summarize "tests\tfailed\tended with status 8\t$work/laid-out.xml\n"

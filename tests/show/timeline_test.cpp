@@ -20,14 +20,14 @@ enum Source { unknown, outgoing, incoming };
 // What the fakes saw, in order.
 struct Event {
     enum Kind { load, effect, pump, show } kind = load;
-    std::string path;                // load
+    std::string path;                 // load
     const Frame32* buffer = nullptr;  // load
-    double angle = 0;                // effect
-    int picture = 0;                 // effect: the picture the frame is made from; pump, show: the
-                                     // picture in the virtual backbuffer, 0 once it is faded
-    int amount = 0;                  // effect: the amount asked for; show: the amount applied
-    Source source = unknown;         // show: the buffer the frame was made from, unless black
-    std::uint32_t clock = 0;         // show: the clock when the frame was presented
+    double angle = 0;                 // effect
+    int picture = 0;                  // effect: the picture the frame is made from; pump, show: the
+                                      // picture in the virtual backbuffer, 0 once it is faded
+    int amount = 0;                   // effect: the amount asked for; show: the amount applied
+    Source source = unknown;          // show: the buffer the frame was made from, unless black
+    std::uint32_t clock = 0;          // show: the clock when the frame was presented
 };
 
 // The scripted clock: it stands still between presented frames and moves by step at each one;
@@ -325,7 +325,8 @@ TEST_F(TimelineTest, LevelsAreTruncatedAndPhaseStartsHeldInSinglePrecision)
     // The intro starts at 0: 255 - 0.85 n, cut toward zero (rounding would give 251, 250, 250).
     const std::vector<int>& intro = show[0].amounts;
     ASSERT_EQ(intro.size(), 301u);
-    EXPECT_EQ(std::vector<int>(intro.begin(), intro.begin() + 8), (std::vector<int>{255, 254, 253, 252, 251, 250, 249, 249}));
+    EXPECT_EQ(std::vector<int>(intro.begin(), intro.begin() + 8),
+              (std::vector<int>{255, 254, 253, 252, 251, 250, 249, 249}));
     EXPECT_EQ(intro[299], 0) << "level 254.15";
     EXPECT_EQ(intro[300], 0) << "level 255";
 
@@ -353,7 +354,8 @@ TEST_F(TimelineTest, CallOrderWithinAFrame)
 
     // An effect frame pumps, is made in one go, presented, and pumps again; the first one fades
     // out the intro's picture, by 0.
-    const auto first_load = std::find_if(events.begin(), events.end(), [](const Event& e) { return e.kind == Event::load; });
+    const auto first_load = std::find_if(events.begin(), events.end(),
+                                         [](const Event& e) { return e.kind == Event::load; });
     const std::size_t effect_frame = static_cast<std::size_t>(first_load - events.begin()) + 1;
     EXPECT_EQ(kinds(effect_frame, 4), (std::vector<Event::Kind>{Event::pump, Event::effect, Event::show, Event::pump}));
     EXPECT_EQ(events[effect_frame + 1].picture, 1) << "made from the picture on screen";
@@ -361,11 +363,13 @@ TEST_F(TimelineTest, CallOrderWithinAFrame)
     EXPECT_EQ(events[effect_frame + 2].amount, 0) << "presented as made";
     EXPECT_EQ(events[effect_frame + 2].source, outgoing);
     // The last effect frame ends the fourth transition's fade-in.
-    const auto last_effect = std::find_if(events.rbegin(), events.rend(), [](const Event& e) { return e.kind == Event::effect; });
+    const auto last_effect = std::find_if(events.rbegin(), events.rend(),
+                                          [](const Event& e) { return e.kind == Event::effect; });
     EXPECT_EQ(last_effect->picture, 14) << "the fourth transition is the last with the effect";
     EXPECT_EQ(last_effect->amount, 0);
 
-    const auto last_load = std::find_if(events.rbegin(), events.rend(), [](const Event& e) { return e.kind == Event::load; });
+    const auto last_load = std::find_if(events.rbegin(), events.rend(),
+                                        [](const Event& e) { return e.kind == Event::load; });
     const std::size_t plain_frame = static_cast<std::size_t>(events.rend() - last_load);
     EXPECT_EQ(kinds(plain_frame, 3), (std::vector<Event::Kind>{Event::pump, Event::show, Event::pump}));
 }

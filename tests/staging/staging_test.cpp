@@ -37,8 +37,8 @@ int record_rename(const char* from, const char* to, unsigned int flags)
     const int result = real_rename(from, to, flags);
     const int error = errno;
     const char* how = flags == RENAME_NOREPLACE ? "noreplace" : flags == RENAME_EXCHANGE ? "exchange" : "plain";
-    g_seen.push_back(std::string("rename ") + from + " -> " + to + " (" + how + "): " +
-                     (result == 0 ? "done" : std::strerror(error)));
+    g_seen.push_back(std::string("rename ") + from + " -> " + to + " (" + how +
+                     "): " + (result == 0 ? "done" : std::strerror(error)));
     errno = error;
     return result;
 }
@@ -81,9 +81,9 @@ TEST(Staging, SyncsFilesThenFoldersBeforeTheRenameAndTheParentAfter)
 
     // Replacing: the same order, the new set exchanged for the old one, which is then removed.
     const std::vector<std::string> replaced = stage_set(directory, true, 'b', &stage);
-    EXPECT_EQ(replaced, synced_set(stage, {"rename " + stage + " -> " + data + " (noreplace): File exists",
-                                           "rename " + stage + " -> " + data + " (exchange): done",
-                                           "sync " + directory}));
+    EXPECT_EQ(replaced,
+              synced_set(stage, {"rename " + stage + " -> " + data + " (noreplace): File exists",
+                                 "rename " + stage + " -> " + data + " (exchange): done", "sync " + directory}));
     EXPECT_EQ(names_in(directory), std::vector<std::string>{"data"});
     std::FILE* file = std::fopen((data + "/lumo.raw").c_str(), "rb");
     ASSERT_NE(file, nullptr);

@@ -9,8 +9,8 @@
 // The pattern is named (unevaluated) so that what the test built for it counts as used.
 #define VELMORASTIK_SKIP_DEATH_TEST(pattern) \
     switch (static_cast<void>(sizeof(pattern)), 0) \
-    case 0:                                       \
-    default:                                      \
+    case 0: \
+    default: \
         GTEST_SKIP() << VELMORASTIK_NO_DEATH_TESTS
 #define EXPECT_EXIT(statement, predicate, pattern) VELMORASTIK_SKIP_DEATH_TEST(pattern)
 #define ASSERT_EXIT(statement, predicate, pattern) VELMORASTIK_SKIP_DEATH_TEST(pattern)

@@ -35,6 +35,5 @@ bool write_gradient_data_set(const std::string& folder)
     for (std::size_t i = 0; i < texture.size(); ++i)
         texture[i] = static_cast<std::uint8_t>(i * 7 / 3);
     return written && output_write_whole((data / "lumo.raw").string(), texture) &&
-           output_write_whole((data / "sfx/lumo.mp3").string(),
-                              {'n', 'o', 't', ' ', 'm', 'u', 's', 'i', 'c'});
+           output_write_whole((data / "sfx/lumo.mp3").string(), {'n', 'o', 't', ' ', 'm', 'u', 's', 'i', 'c'});
 }

@@ -41,10 +41,10 @@ struct NamedOutput {
 
 struct Capture {
     FrameSelection selection;
-    NamedOutput raw;     // the frames' bytes, when asked for
-    NamedOutput hashes;  // a line per frame, when asked for
+    NamedOutput raw;                            // the frames' bytes, when asked for
+    NamedOutput hashes;                         // a line per frame, when asked for
     std::uint64_t digest = k_frame_hash_basis;  // of the chosen frames as one stream
-    std::uint64_t written = 0;  // frames chosen and written
+    std::uint64_t written = 0;                  // frames chosen and written
 };
 
 Capture g_capture;
@@ -62,9 +62,8 @@ void capture_frame()
 {
     const std::uint64_t index = g_headless.frames;
     if (g_capture.selection.contains(index)) {
-        if (g_capture.raw.file != nullptr &&
-            std::fwrite(g_virtual_backbuffer->pixels, 1, k_frame_bytes, output_stream(*g_capture.raw.file)) !=
-                k_frame_bytes)
+        if (g_capture.raw.file != nullptr && std::fwrite(g_virtual_backbuffer->pixels, 1, k_frame_bytes,
+                                                         output_stream(*g_capture.raw.file)) != k_frame_bytes)
             tool_fail_errno("cannot write", g_capture.raw.name);
         if (g_capture.hashes.file != nullptr)
             write_hash(*g_virtual_backbuffer);
@@ -81,26 +80,26 @@ void print_usage(std::FILE* stream)
 {
     const MediaUsage media = media_usage();
     std::fprintf(stream,
-               "usage: velmorastik-capture [OPTIONS]%s\n"
-               "Plays the show from DIR/data against a virtual clock; without -C,\n"
-               "%s\n"
-               "%s"
-               "  -C DIR         change into DIR first\n"
-               "  --fps N        frames per second of the virtual clock, 1 to %llu (default 60)\n"
-               "  --raw FILE     write frames to FILE ('-' for standard output): 1,228,800 bytes\n"
-               "                 each, 640x480 little-endian 32-bit words, no header\n"
-               "  --hashes FILE  write each frame's hash to FILE ('-' for standard output), a\n"
-               "                 line of 16 hex digits (64-bit FNV-1a over the frame's 64-bit\n"
-               "                 words), then 'digest: ' and that hash over all of them as one\n"
-               "                 stream, and 'frames: N'; to compare runs frame by frame\n"
-               "%s"
-               "  --frames LIST  frames to write: 0-based numbers and ranges A-B, comma-separated\n"
-               "                 (default: all)\n"
-               "%s"
-               "  --version      print the version and exit\n"
-               "Prints 'frames: N', the show's frame count, at the end.\n",
-               media.operand.c_str(), data_location_usage(), media.outputs.c_str(), static_cast<unsigned long long>(k_max_fps),
-               media.stills.c_str(), media.settings.c_str());
+                 "usage: velmorastik-capture [OPTIONS]%s\n"
+                 "Plays the show from DIR/data against a virtual clock; without -C,\n"
+                 "%s\n"
+                 "%s"
+                 "  -C DIR         change into DIR first\n"
+                 "  --fps N        frames per second of the virtual clock, 1 to %llu (default 60)\n"
+                 "  --raw FILE     write frames to FILE ('-' for standard output): 1,228,800 bytes\n"
+                 "                 each, 640x480 little-endian 32-bit words, no header\n"
+                 "  --hashes FILE  write each frame's hash to FILE ('-' for standard output), a\n"
+                 "                 line of 16 hex digits (64-bit FNV-1a over the frame's 64-bit\n"
+                 "                 words), then 'digest: ' and that hash over all of them as one\n"
+                 "                 stream, and 'frames: N'; to compare runs frame by frame\n"
+                 "%s"
+                 "  --frames LIST  frames to write: 0-based numbers and ranges A-B, comma-separated\n"
+                 "                 (default: all)\n"
+                 "%s"
+                 "  --version      print the version and exit\n"
+                 "Prints 'frames: N', the show's frame count, at the end.\n",
+                 media.operand.c_str(), data_location_usage(), media.outputs.c_str(),
+                 static_cast<unsigned long long>(k_max_fps), media.stills.c_str(), media.settings.c_str());
 }
 
 void open_named(NamedOutput& output, const char* name)

@@ -75,7 +75,9 @@ MediaUsage media_usage()
         .stills = "  --png DIR      write frames as DIR/frame-NNNNN.png, exact colours\n",
         .settings = "  --crf N        video quality, 0 (lossless) to 51 (default 16)\n"
                     "  --preset NAME  x264 preset (default medium), fastest first:\n"
-                    "                 " + preset_list("                 ") + "\n"
+                    "                 " +
+                    preset_list("                 ") +
+                    "\n"
                     "  --pix-fmt F    yuv420p (default, plays everywhere) or yuv444p (crisp dots)\n"
                     "  --no-audio     leave the soundtrack out of the video\n"
                     "  --quiet        no progress for videos and stills\n",
@@ -150,10 +152,7 @@ void media_open(std::uint64_t fps)
         tool_note("no soundtrack in the video (" + video_audio_note() + ")");
 }
 
-bool media_show_progress()
-{
-    return !g_media.quiet && (!g_media.video_path.empty() || !g_media.png_folder.empty());
-}
+bool media_show_progress() { return !g_media.quiet && (!g_media.video_path.empty() || !g_media.png_folder.empty()); }
 
 bool media_writes_video() { return !g_media.video_path.empty(); }
 

@@ -54,7 +54,6 @@ bool open_encoder(std::string* error)
     return true;
 }
 
-
 // "frame-00042.png": the frame's number, five digits at least.
 void format_name(char (&out)[32], std::uint64_t index)
 {

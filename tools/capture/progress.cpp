@@ -74,8 +74,8 @@ void progress_update(std::uint64_t frames)
                      static_cast<int>(left) % 60);
     } else if (percent / 10 > p.last_tenth) {
         p.last_tenth = percent / 10;
-        std::fprintf(stderr, "%d%%: frame %llu, %.0f fps\n", p.last_tenth * 10,
-                     static_cast<unsigned long long>(frames), rate);
+        std::fprintf(stderr, "%d%%: frame %llu, %.0f fps\n", p.last_tenth * 10, static_cast<unsigned long long>(frames),
+                     rate);
     }
 }
 
@@ -96,7 +96,8 @@ void progress_finish(const CaptureSummary& summary)
     }
     const double written_seconds = static_cast<double>(summary.written) / static_cast<double>(summary.fps);
     const double speed = elapsed > 0 ? written_seconds / elapsed : 0.0;
-    std::fprintf(stderr, "%llu of the show's %llu frames (%.1f s) written: %.1f s, %.1f MB, in %.1f s: %.*fx real time\n",
+    std::fprintf(stderr,
+                 "%llu of the show's %llu frames (%.1f s) written: %.1f s, %.1f MB, in %.1f s: %.*fx real time\n",
                  written, show_frames, summary.show_seconds, written_seconds, summary.bytes / 1e6, elapsed,
                  speed_decimals(speed), speed);
 }

@@ -11,12 +11,12 @@ void progress_update(std::uint64_t frames);
 
 // What a capture wrote, for its summary.
 struct CaptureSummary {
-    std::uint64_t written = 0;      // frames
+    std::uint64_t written = 0;  // frames
     std::uint64_t show_frames = 0;
     double show_seconds = 0;
     std::uint64_t fps = 1;
     long long bytes = 0;
-    bool video = false;             // else stills alone
+    bool video = false;  // else stills alone
 };
 
 // Ends the bar; then a summary: frames written of the show's, its length, the bytes and the time

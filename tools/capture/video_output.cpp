@@ -142,9 +142,9 @@ bool open_file(std::string* error)
     }
     constexpr int k_buffer_bytes = 1 << 16;
     auto* buffer = static_cast<unsigned char*>(av_malloc(k_buffer_bytes));
-    v.output->pb = buffer != nullptr ? avio_alloc_context(buffer, k_buffer_bytes, 1, v.file, nullptr,
-                                                          write_bytes, seek_bytes)
-                                     : nullptr;
+    v.output->pb = buffer != nullptr
+                       ? avio_alloc_context(buffer, k_buffer_bytes, 1, v.file, nullptr, write_bytes, seek_bytes)
+                       : nullptr;
     if (v.output->pb == nullptr) {
         av_free(buffer);
         *error = "cannot write: " + v.path + ": out of memory";
@@ -598,10 +598,7 @@ void video_discard()
     close_all();
 }
 
-void video_discard_file()
-{
-    output_discard(g_video.file);
-}
+void video_discard_file() { output_discard(g_video.file); }
 
 bool video_preset_known(const std::string& name)
 {

@@ -15,10 +15,10 @@ inline constexpr std::int64_t k_soundtrack_probe_microseconds = 5'000'000;
 
 struct VideoSettings {
     int fps = 60;
-    int crf = 16;                         // H.264 quality: 0 lossless .. 51 worst
-    std::string preset = "medium";        // x264's speed/size trade-off
-    std::string pixel_format = "yuv420p"; // or yuv444p, which keeps single-pixel detail crisp
-    std::string soundtrack;               // copied in as the audio stream; empty: none
+    int crf = 16;                          // H.264 quality: 0 lossless .. 51 worst
+    std::string preset = "medium";         // x264's speed/size trade-off
+    std::string pixel_format = "yuv420p";  // or yuv444p, which keeps single-pixel detail crisp
+    std::string soundtrack;                // copied in as the audio stream; empty: none
 };
 
 // Opens the video file for writing: the container follows the extension of path (.mkv, .mp4),
@@ -30,7 +30,7 @@ struct VideoSettings {
 bool video_open(const char* path, const VideoSettings& settings, std::string* error);
 
 // x264's presets, fastest first: what --preset accepts.
-inline constexpr const char* k_video_presets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+inline constexpr const char* k_video_presets[] = {"ultrafast", "superfast", "veryfast", "faster",   "fast",
                                                   "medium",    "slow",      "slower",   "veryslow", "placebo"};
 
 // Whether name is one of k_video_presets.

@@ -67,8 +67,7 @@ bool read_with(Source source, JpegHeader* header, std::string* reason)
 
 bool read_jpeg_header(const std::uint8_t* bytes, std::size_t size, JpegHeader* header, std::string* reason)
 {
-    return read_with([&](j_decompress_ptr decompressor) { jpeg_mem_src(decompressor, bytes, size); }, header,
-                     reason);
+    return read_with([&](j_decompress_ptr decompressor) { jpeg_mem_src(decompressor, bytes, size); }, header, reason);
 }
 
 bool read_jpeg_header(std::FILE* file, JpegHeader* header, std::string* reason)

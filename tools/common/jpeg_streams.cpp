@@ -41,4 +41,3 @@ std::vector<std::uint8_t> with_size(std::vector<std::uint8_t> jpeg, int width, i
     }
     return jpeg;
 }
-

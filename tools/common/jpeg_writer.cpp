@@ -35,8 +35,8 @@ std::vector<std::uint8_t> compress_to_memory(Body body)
 
 }  // namespace
 
-std::vector<std::uint8_t> encode_jpeg(const std::uint8_t* samples, int width, int height,
-                                      int components, const JpegSettings& settings)
+std::vector<std::uint8_t> encode_jpeg(const std::uint8_t* samples, int width, int height, int components,
+                                      const JpegSettings& settings)
 {
     return compress_to_memory([&](jpeg_compress_struct& compressor) {
         compressor.image_width = static_cast<JDIMENSION>(width);

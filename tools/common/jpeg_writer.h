@@ -10,7 +10,7 @@
 struct JpegSettings {
     int quality = 90;
     bool progressive = false;
-    bool store_rgb = false;  // colour files without the YCbCr transform: flat colours survive exactly
+    bool store_rgb = false;    // colour files without the YCbCr transform: flat colours survive exactly
     bool full_chroma = false;  // colour at full resolution (4:4:4) rather than halved both ways (4:2:0)
     bool arithmetic = false;   // arithmetic coding instead of Huffman coding
     int restart_rows = 0;      // a restart marker every this many rows of blocks; 0 for none
@@ -25,8 +25,8 @@ inline constexpr JpegSettings k_imported_picture_jpeg = {.quality = 92, .full_ch
 // Encodes width x height samples, rows back to back, with 1 (gray), 3 (RGB) or 4 (CMYK)
 // components per pixel. CMYK samples are written as given and read as Adobe applications store
 // them, inverted: 255 is no ink, 0 full ink.
-std::vector<std::uint8_t> encode_jpeg(const std::uint8_t* samples, int width, int height,
-                                      int components, const JpegSettings& settings = {});
+std::vector<std::uint8_t> encode_jpeg(const std::uint8_t* samples, int width, int height, int components,
+                                      const JpegSettings& settings = {});
 
 // A stream holding only the quantisation and Huffman tables, no image.
 std::vector<std::uint8_t> encode_jpeg_tables_only();

@@ -14,10 +14,7 @@ static_assert(k_music_sample_rate % k_length_fps == 0);
 
 }  // namespace
 
-std::size_t show_music_frames()
-{
-    return show_frame_count(k_length_fps) * k_music_sample_rate / k_length_fps;
-}
+std::size_t show_music_frames() { return show_frame_count(k_length_fps) * k_music_sample_rate / k_length_fps; }
 
 void fade_out(std::vector<std::int16_t>& interleaved, std::size_t fade_frames)
 {

@@ -32,10 +32,7 @@ void tool_fail(const std::string& what, const std::string& path, const std::stri
     std::exit(k_tool_failure_status);
 }
 
-void tool_fail_errno(const std::string& what, const std::string& path)
-{
-    tool_fail(what, path, std::strerror(errno));
-}
+void tool_fail_errno(const std::string& what, const std::string& path) { tool_fail(what, path, std::strerror(errno)); }
 
 void tool_usage_error(const std::string& what, void (*print_usage)(std::FILE* stream))
 {

@@ -79,12 +79,16 @@ const Wavetable& reed_table()
 
 double noise(std::uint64_t n, std::uint32_t seed)
 {
-    return dm::unit(dm::hash(static_cast<std::uint32_t>(n) ^ dm::hash(seed + static_cast<std::uint32_t>(n >> 32)))) * 2 - 1;
+    return dm::unit(dm::hash(static_cast<std::uint32_t>(n) ^ dm::hash(seed + static_cast<std::uint32_t>(n >> 32)))) *
+               2 -
+           1;
 }
 
 class Mixer {
 public:
-    Mixer() : left_(samples(k_length)), right_(samples(k_length)), send_left_(left_.size()), send_right_(left_.size()) {}
+    Mixer() : left_(samples(k_length)), right_(samples(k_length)), send_left_(left_.size()), send_right_(left_.size())
+    {
+    }
 
     static std::size_t samples(double seconds) { return static_cast<std::size_t>(seconds * k_sample_rate); }
 
@@ -149,7 +153,7 @@ double envelope(double t, double length, double attack, double release)
 }
 
 struct Chord {
-    int root;                 // MIDI note of the bass
+    int root;                  // MIDI note of the bass
     std::array<int, 3> tones;  // MIDI notes of the pad, around middle C
 };
 
@@ -222,7 +226,8 @@ void play_bass(Mixer& mix)
     for (int bar = k_intro_bars; bar < k_final_bar; ++bar) {
         const double f = note_frequency(chord_of_bar(bar).root);
         // First set: steady eighths. Second set: a syncopated root, fifth and octave figure.
-        static constexpr double first_pattern[][2] = {{0, 1}, {0.5, 1}, {1, 1}, {1.5, 1}, {2, 1}, {2.5, 1}, {3, 1}, {3.5, 1}};
+        static constexpr double first_pattern[][2] = {{0, 1}, {0.5, 1}, {1, 1}, {1.5, 1},
+                                                      {2, 1}, {2.5, 1}, {3, 1}, {3.5, 1}};
         static constexpr double second_pattern[][2] = {{0, 1}, {0.75, 1}, {1.5, 1.5}, {2, 2}, {2.75, 1}, {3.5, 1.5}};
         const bool second = in_second_set(bar);
         const auto* pattern = second ? second_pattern : first_pattern;

@@ -312,7 +312,8 @@ Rgb newton(double x, double y)
     const Rgb hues[3] = {{0.95, 0.35, 0.25}, {0.25, 0.8, 0.45}, {0.3, 0.45, 1.0}};
     const double shade = dm::exp(-n * 0.1);
     const double bands = 0.5 + 0.5 * dm::cos(n * 1.1);
-    return hues[root] * (0.2 + 0.6 * shade + 0.2 * bands) + Rgb{1, 0.95, 0.8} * (0.25 * dm::smoothstep(0.25, 0.0, shade));
+    return hues[root] * (0.2 + 0.6 * shade + 0.2 * bands) +
+           Rgb{1, 0.95, 0.8} * (0.25 * dm::smoothstep(0.25, 0.0, shade));
 }
 
 // Set 2, 6: a ringed planet over a starfield, the show's closing picture.
@@ -369,10 +370,7 @@ const PictureEntry k_pictures[k_picture_count] = {
     {"a ringed planet", planet},
 };
 
-std::uint8_t to_byte(double value)
-{
-    return static_cast<std::uint8_t>(dm::clamp(value, 0.0, 1.0) * 255 + 0.5);
-}
+std::uint8_t to_byte(double value) { return static_cast<std::uint8_t>(dm::clamp(value, 0.0, 1.0) * 255 + 0.5); }
 
 // Rows [first, last) of a picture, each pixel the mean of a 2x2 grid of samples.
 void draw_rows(Painter paint, int first, int last, std::uint8_t* out)

@@ -44,7 +44,8 @@ std::vector<std::uint8_t> square_icon(const std::uint8_t* rgb, int width, int he
             if (weight == 0)
                 break;
             for (int i = 0; i < side * 3; ++i)
-                sums[static_cast<std::size_t>(t) * side * 3 + i] += weight * rows[static_cast<std::size_t>(y) * side * 3 + i];
+                sums[static_cast<std::size_t>(t) * side * 3 + i] += weight *
+                                                                    rows[static_cast<std::size_t>(y) * side * 3 + i];
         }
     const std::uint64_t area = std::uint64_t{static_cast<unsigned>(span)} * span;
     std::vector<std::uint8_t> icon(sums.size());

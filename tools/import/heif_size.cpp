@@ -26,7 +26,8 @@ const heif_reader k_reader = {
         Input& input = input_of(user);
         std::size_t done = 0;
         while (done < size) {
-            const ssize_t n = pread(input.descriptor, static_cast<char*>(data) + done, size - done, input.position + done);
+            const ssize_t n = pread(input.descriptor, static_cast<char*>(data) + done, size - done,
+                                    input.position + done);
             if (n <= 0)
                 return 1;
             done += static_cast<std::size_t>(n);

@@ -283,7 +283,8 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < used; ++i) {
         const char* path = options.pictures[i];
         g_progress.say("picture " + std::to_string(i + 1) + " of " + std::to_string(used) + ": " + path);
-        const std::vector<std::uint8_t> samples = fit_picture(path, options.fit, k_frame_width, k_frame_height, &reason);
+        const std::vector<std::uint8_t> samples = fit_picture(path, options.fit, k_frame_width, k_frame_height,
+                                                              &reason);
         if (samples.empty())
             fail_clearing("cannot read the picture", path, reason);
         jpegs.push_back(encode_jpeg(samples.data(), k_frame_width, k_frame_height, 3, k_imported_picture_jpeg));

@@ -282,8 +282,7 @@ DecodedMusic decode_music(const std::string& path, double start_seconds, std::si
         return music;
     }
     std::unique_ptr<AVCodecContext, CodecFreer> codec(avcodec_alloc_context3(decoder));
-    if (!codec ||
-        (error = avcodec_parameters_to_context(codec.get(), format->streams[stream_index]->codecpar)) < 0 ||
+    if (!codec || (error = avcodec_parameters_to_context(codec.get(), format->streams[stream_index]->codecpar)) < 0 ||
         (error = avcodec_open2(codec.get(), decoder, nullptr)) < 0) {
         music.reason = codec ? av_reason(error) : "out of memory";
         return music;

@@ -17,9 +17,9 @@ struct DecodedMusic {
     // Interleaved 16-bit stereo samples at 44.1 kHz; empty, with the reason, on a failure.
     std::vector<std::int16_t> samples;
     std::string reason;
-    int damaged_packets = 0;        // skipped by the decoder
-    double decoded_seconds = 0;     // of the file from its start, when it was decoded to its end
-    double declared_seconds = 0;    // the length its header declares; 0 when it declares none
+    int damaged_packets = 0;      // skipped by the decoder
+    double decoded_seconds = 0;   // of the file from its start, when it was decoded to its end
+    double declared_seconds = 0;  // the length its header declares; 0 when it declares none
 };
 
 // The music at path from start_seconds on, at most max_frames frames (a frame being one sample

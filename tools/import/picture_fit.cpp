@@ -23,7 +23,11 @@ public:
     Image& operator=(const Image&) = delete;
 
     VipsImage* get() const { return image_; }
-    VipsImage** out() { reset(nullptr); return &image_; }
+    VipsImage** out()
+    {
+        reset(nullptr);
+        return &image_;
+    }
     // Takes the result of a step in place of its input.
     void replace(Image& next)
     {
@@ -85,7 +89,7 @@ bool to_srgb(Image& image)
 // the SVG loader's among them (an SVG may name other files; ImageMagick reads a hundred formats
 // and some of them name files too).
 constexpr const char* k_allowed_loaders[] = {
-    "VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadWebp",
+    "VipsForeignLoadJpeg", "VipsForeignLoadPng",   "VipsForeignLoadWebp",
     "VipsForeignLoadTiff", "VipsForeignLoadNsgif", "VipsForeignLoadHeif",
 };
 
@@ -210,8 +214,8 @@ std::vector<std::uint8_t> fit_picture(const std::string& path, Fit fit, int widt
     Image image;
     Image next;
     if (vips_thumbnail_source(source.get(), image.out(), width, "height", height, "size", VIPS_SIZE_BOTH, "crop",
-                              fit == Fit::cover ? VIPS_INTERESTING_CENTRE : VIPS_INTERESTING_NONE,
-                              "option_string", "fail_on=truncated", nullptr) != 0 ||
+                              fit == Fit::cover ? VIPS_INTERESTING_CENTRE : VIPS_INTERESTING_NONE, "option_string",
+                              "fail_on=truncated", nullptr) != 0 ||
         !to_srgb(image)) {
         *reason = vips_reason();
         return {};
@@ -232,8 +236,8 @@ std::vector<std::uint8_t> fit_picture(const std::string& path, Fit fit, int widt
         return {};
     }
     image.replace(next);
-    if (vips_gravity(image.get(), next.out(), VIPS_COMPASS_DIRECTION_CENTRE, width, height, "extend",
-                     VIPS_EXTEND_BLACK, nullptr) != 0) {
+    if (vips_gravity(image.get(), next.out(), VIPS_COMPASS_DIRECTION_CENTRE, width, height, "extend", VIPS_EXTEND_BLACK,
+                     nullptr) != 0) {
         *reason = vips_reason();
         return {};
     }

@@ -17,16 +17,31 @@
 inline constexpr std::uint64_t k_headless_default_fps = 60;
 
 enum class PresentOp {
-    open, take_display, set_mode, create_flip_chain, back_buffer, share_desktop, create_primary,
-    create_offscreen, clip_to_window, desktop_bits, describe, lock, unlock, flip, blit, restore,
-    release_surface, release,
+    open,
+    take_display,
+    set_mode,
+    create_flip_chain,
+    back_buffer,
+    share_desktop,
+    create_primary,
+    create_offscreen,
+    clip_to_window,
+    desktop_bits,
+    describe,
+    lock,
+    unlock,
+    flip,
+    blit,
+    restore,
+    release_surface,
+    release,
 };
 
 // A call to the window, as the window procedure's tests read it back.
 struct WindowCall {
     enum Kind { resize, place, capture, release_capture } kind;
-    std::int32_t a = 0;  // width, or x of a place
-    std::int32_t b = 0;  // height, or y of a place
+    std::int32_t a = 0;       // width, or x of a place
+    std::int32_t b = 0;       // height, or y of a place
     std::int32_t width = 0;   // of a place
     std::int32_t height = 0;  // of a place
     bool operator==(const WindowCall&) const = default;

@@ -9,7 +9,8 @@
 #include "show/frame_count.h"
 #include "show/virtual_clock.h"
 
-static_assert(k_headless_default_fps == k_show_fps, "the headless clock runs at the show's own rate unless told otherwise");
+static_assert(k_headless_default_fps == k_show_fps,
+              "the headless clock runs at the show's own rate unless told otherwise");
 
 HeadlessState g_headless;
 
@@ -26,10 +27,7 @@ void message_box_show(PlatformWindow*, const char*, const char*) {}
 
 const char* platform_failure_reason() { return ""; }
 
-std::uint32_t clock_now_ms()
-{
-    return virtual_clock_ms(g_headless.frames, g_headless.fps);
-}
+std::uint32_t clock_now_ms() { return virtual_clock_ms(g_headless.frames, g_headless.fps); }
 
 bool display_connect() { return true; }
 
@@ -60,15 +58,9 @@ void window_place(PlatformWindow*, std::int32_t x, std::int32_t y, std::int32_t 
     g_headless.window_on_screen = {x, y, x + width, y + height};
 }
 
-void window_capture_pointer(PlatformWindow*)
-{
-    g_headless.window_calls.push_back({WindowCall::capture});
-}
+void window_capture_pointer(PlatformWindow*) { g_headless.window_calls.push_back({WindowCall::capture}); }
 
-void window_release_pointer()
-{
-    g_headless.window_calls.push_back({WindowCall::release_capture});
-}
+void window_release_pointer() { g_headless.window_calls.push_back({WindowCall::release_capture}); }
 
 // Events wait in pending_events until the test's pump takes them.
 void events_set_handler(EventHandler) {}

@@ -24,8 +24,7 @@ PresentResult result_of(PresentOp op)
 {
     g_headless.present_calls.push_back(op);
     auto& script = g_headless.scripted;
-    const auto next = std::find_if(script.begin(), script.end(),
-                                   [op](const auto& entry) { return entry.first == op; });
+    const auto next = std::find_if(script.begin(), script.end(), [op](const auto& entry) { return entry.first == op; });
     if (next == script.end())
         return DD_OK;
     const PresentResult result = next->second;
@@ -94,10 +93,7 @@ PresentResult present_create_offscreen(PresentDevice*, int width, int height, Pr
     return result;
 }
 
-PresentResult present_clip_to_window(PresentDevice*, PresentSurface*)
-{
-    return result_of(PresentOp::clip_to_window);
-}
+PresentResult present_clip_to_window(PresentDevice*, PresentSurface*) { return result_of(PresentOp::clip_to_window); }
 
 PresentResult present_desktop_bits(PresentDevice*, std::uint32_t* bits)
 {
@@ -111,8 +107,7 @@ PresentResult present_describe(PresentSurface* surface, SurfaceDescription* desc
 {
     const PresentResult result = result_of(PresentOp::describe);
     if (!failed(result))
-        *description = surface->visible ? SurfaceDescription{g_headless.screen.width,
-                                                             g_headless.screen.height,
+        *description = surface->visible ? SurfaceDescription{g_headless.screen.width, g_headless.screen.height,
                                                              g_headless.screen.width * 4}
                                         : g_headless.back_desc;
     return result;

@@ -195,8 +195,8 @@ bool commit_output(OutputFile* output)
         return std::fflush(output->stream) == 0;
     bool done = std::fflush(output->stream) == 0 && fsync(fileno(output->stream)) == 0;
     int error = errno;
-    if (done && output->unnamed && !link_into_place(fileno(output->stream), output->folder, output->final_name,
-                                                    output->temporary)) {
+    if (done && output->unnamed &&
+        !link_into_place(fileno(output->stream), output->folder, output->final_name, output->temporary)) {
         done = false;
         error = errno;
     }

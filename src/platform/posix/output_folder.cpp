@@ -149,8 +149,7 @@ OutputFolder* output_folder_open(const char* path, std::string* error)
     return folder;
 }
 
-bool output_folder_write(OutputFolder* folder, const char* name, const void* data, std::size_t size,
-                         std::string* error)
+bool output_folder_write(OutputFolder* folder, const char* name, const void* data, std::size_t size, std::string* error)
 {
     if (std::strlen(name) > k_longest_name) {
         *error = failure("cannot write", folder->path + "/" + name, ENAMETOOLONG);

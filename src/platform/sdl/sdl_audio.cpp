@@ -126,10 +126,7 @@ PlatformMusic* audio_load_music(std::FILE* file, SoundFormat format)
     return &g_music;
 }
 
-const char* audio_failure_reason()
-{
-    return g_audio_failure;
-}
+const char* audio_failure_reason() { return g_audio_failure; }
 
 void audio_play_music(PlatformMusic* music)
 {

@@ -4,7 +4,4 @@
 #include "app/command_line.h"
 #include "app/show_main.h"
 
-int main(int argc, char** argv)
-{
-    return show_main(command_line_text(argc, argv));
-}
+int main(int argc, char** argv) { return show_main(command_line_text(argc, argv)); }

@@ -37,13 +37,20 @@ void restore_desktop()
 std::int32_t virtual_key(SDL_Keycode key)
 {
     switch (key) {
-    case SDLK_ESCAPE: return k_key_escape;
-    case SDLK_LEFT: return k_key_left;
-    case SDLK_UP: return k_key_up;
-    case SDLK_RIGHT: return k_key_right;
-    case SDLK_DOWN: return k_key_down;
-    case SDLK_RETURN: return 13;
-    case SDLK_SPACE: return 32;
+    case SDLK_ESCAPE:
+        return k_key_escape;
+    case SDLK_LEFT:
+        return k_key_left;
+    case SDLK_UP:
+        return k_key_up;
+    case SDLK_RIGHT:
+        return k_key_right;
+    case SDLK_DOWN:
+        return k_key_down;
+    case SDLK_RETURN:
+        return 13;
+    case SDLK_SPACE:
+        return 32;
     default:
         if (key >= SDLK_a && key <= SDLK_z)
             return 'A' + (key - SDLK_a);
@@ -165,8 +172,8 @@ bool events_poll(PlatformEvent* event)
         case SDL_MOUSEBUTTONUP:
             if (e.button.button != SDL_BUTTON_LEFT)
                 break;
-            *event = {e.type == SDL_MOUSEBUTTONDOWN ? EventKind::button_down : EventKind::button_up,
-                      0, e.button.x, e.button.y};
+            *event = {e.type == SDL_MOUSEBUTTONDOWN ? EventKind::button_down : EventKind::button_up, 0, e.button.x,
+                      e.button.y};
             return true;
         case SDL_WINDOWEVENT:
             if (e.window.event != SDL_WINDOWEVENT_CLOSE)

@@ -27,11 +27,11 @@ struct PresentDevice {
     SDL_Texture* texture = nullptr;
     int texture_width = 0;
     int texture_height = 0;
-    int frame_width = 0;   // full-screen: the mode asked for, which the flip chain's buffers have
+    int frame_width = 0;  // full-screen: the mode asked for, which the flip chain's buffers have
     int frame_height = 0;
     bool letterboxed = false;  // full-screen on an output other than the frame's size: bars to clear
-    bool lost = false;  // set by SDL's reset events, cleared by restore
-    bool software = false;   // the renderer draws into the window's framebuffer
+    bool lost = false;         // set by SDL's reset events, cleared by restore
+    bool software = false;     // the renderer draws into the window's framebuffer
     int texture_pitch = 0;
     // The framebuffer the last lock handed out in place of the texture; null when it was the texture.
     SDL_Surface* framebuffer_frame = nullptr;
@@ -103,8 +103,7 @@ bool is_software_opengl(SDL_Renderer* renderer)
 
 PresentResult create_renderer(PresentDevice* device)
 {
-    device->renderer = SDL_CreateRenderer(device->window, -1,
-                                          SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    device->renderer = SDL_CreateRenderer(device->window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     if (device->renderer != nullptr && is_software_opengl(device->renderer)) {
         SDL_DestroyRenderer(device->renderer);
         device->renderer = nullptr;
@@ -126,8 +125,8 @@ PresentResult create_texture(PresentDevice* device, int width, int height)
 {
     if (device->texture != nullptr)
         SDL_DestroyTexture(device->texture);
-    device->texture = SDL_CreateTexture(device->renderer, SDL_PIXELFORMAT_RGB888,
-                                        SDL_TEXTUREACCESS_STREAMING, width, height);
+    device->texture = SDL_CreateTexture(device->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width,
+                                        height);
     if (device->texture == nullptr)
         return failure("cannot create the back surface", DDERR_OUTOFMEMORY);
     SDL_SetTextureBlendMode(device->texture, SDL_BLENDMODE_NONE);
@@ -154,9 +153,9 @@ SDL_Surface* framebuffer_as_back(PresentDevice* device)
     if (width != device->texture_width || height != device->texture_height)
         return nullptr;
     SDL_Surface* framebuffer = SDL_GetWindowSurface(device->window);
-    if (framebuffer == nullptr || framebuffer->w != device->texture_width ||
-        framebuffer->h != device->texture_height || framebuffer->pitch != device->texture_pitch ||
-        framebuffer->format->format != SDL_PIXELFORMAT_RGB888 || SDL_MUSTLOCK(framebuffer))
+    if (framebuffer == nullptr || framebuffer->w != device->texture_width || framebuffer->h != device->texture_height ||
+        framebuffer->pitch != device->texture_pitch || framebuffer->format->format != SDL_PIXELFORMAT_RGB888 ||
+        SDL_MUSTLOCK(framebuffer))
         return nullptr;
     return framebuffer;
 }
@@ -175,8 +174,8 @@ void pace(PresentDevice* device)
 // framebuffer since the lock (the window resized meanwhile), the frame went with it and is dropped.
 PresentResult show_framebuffer(PresentDevice* device, SDL_Surface* written, const SDL_Rect* destination)
 {
-    const bool unscaled = destination == nullptr || (destination->w == device->texture_width &&
-                                                     destination->h == device->texture_height);
+    const bool unscaled = destination == nullptr ||
+                          (destination->w == device->texture_width && destination->h == device->texture_height);
     if (framebuffer_as_back(device) != written || !unscaled)
         return DDERR_SURFACEBUSY;
     if (SDL_UpdateWindowSurface(device->window) != 0)
@@ -337,10 +336,7 @@ PresentResult present_unlock(PresentSurface* surface)
     return DD_OK;
 }
 
-PresentResult present_flip(PresentSurface* primary, bool)
-{
-    return show(primary->device, nullptr);
-}
+PresentResult present_flip(PresentSurface* primary, bool) { return show(primary->device, nullptr); }
 
 PresentResult present_blit(PresentSurface* primary, const Rect& destination, PresentSurface*)
 {

@@ -13,7 +13,6 @@
 #include "platform/web/web_internal.h"
 #include "show/frame_count.h"
 
-
 // frame_limit: in test mode, stop after this many frames (0: play to the end).
 extern "C" EMSCRIPTEN_KEEPALIVE int web_show(int windowed, int virtual_fps, int frame_limit)
 {
@@ -42,4 +41,3 @@ extern "C" EMSCRIPTEN_KEEPALIVE double web_show_frame_count(int fps)
 {
     return fps > 0 ? static_cast<double>(show_frame_count(static_cast<std::uint64_t>(fps))) : 0;
 }
-

@@ -41,17 +41,13 @@ std::string facts_json()
     for (std::size_t place = 0; place < pictures.size(); ++place)
         effect += std::string(place ? "," : "") + (picture_carries_effect(static_cast<int>(place)) ? "true" : "false");
     effect += "]";
-    return "{\"frame_width\":" + std::to_string(k_frame_width) +
-           ",\"frame_height\":" + std::to_string(k_frame_height) +
-           ",\"fps\":" + std::to_string(k_show_fps) +
-           ",\"keys\":{\"Escape\":" + std::to_string(k_key_escape) + ",\"ArrowLeft\":" + std::to_string(k_key_left) +
-           ",\"ArrowUp\":" + std::to_string(k_key_up) + ",\"ArrowRight\":" + std::to_string(k_key_right) +
-           ",\"ArrowDown\":" + std::to_string(k_key_down) + "}" +
-           ",\"files\":" + quoted_list(data_set_files()) +
-           ",\"pictures\":" + quoted_list(pictures) +
+    return "{\"frame_width\":" + std::to_string(k_frame_width) + ",\"frame_height\":" + std::to_string(k_frame_height) +
+           ",\"fps\":" + std::to_string(k_show_fps) + ",\"keys\":{\"Escape\":" + std::to_string(k_key_escape) +
+           ",\"ArrowLeft\":" + std::to_string(k_key_left) + ",\"ArrowUp\":" + std::to_string(k_key_up) +
+           ",\"ArrowRight\":" + std::to_string(k_key_right) + ",\"ArrowDown\":" + std::to_string(k_key_down) + "}" +
+           ",\"files\":" + quoted_list(data_set_files()) + ",\"pictures\":" + quoted_list(pictures) +
            ",\"texture\":" + quoted_under_data(k_texture_file_path) +
-           ",\"soundtrack\":" + quoted_under_data(k_soundtrack_path) +
-           ",\"effect_places\":" + effect + "}";
+           ",\"soundtrack\":" + quoted_under_data(k_soundtrack_path) + ",\"effect_places\":" + effect + "}";
 }
 
 }  // namespace

@@ -36,9 +36,9 @@ void feeder_stop(PlatformMusic* music);
 // of our sound, apart from whatever Wine and the sound server do with it afterwards.
 struct RingReport {
     long buffers_written;
-    long refills;           // those between the first fill and the music's end
-    long ran_dry;           // of them, the ones that found every buffer back: the sound had stopped
-    int least_queued_ms;    // the least sound the device still held at one of them
+    long refills;         // those between the first fill and the music's end
+    long ran_dry;         // of them, the ones that found every buffer back: the sound had stopped
+    int least_queued_ms;  // the least sound the device still held at one of them
 };
 
 // Safe to call from any thread at any time.

@@ -109,8 +109,8 @@ OutputFile* output_open(const char* path, std::string* reason)
             return fail(output, reason, std::strerror(errno));
         output->stream = stdout;
         HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
-        output->existed = handle != INVALID_HANDLE_VALUE && handle != nullptr && GetFileType(handle) == FILE_TYPE_DISK &&
-                          handle_identity(handle, &output->identity);
+        output->existed = handle != INVALID_HANDLE_VALUE && handle != nullptr &&
+                          GetFileType(handle) == FILE_TYPE_DISK && handle_identity(handle, &output->identity);
         return output;
     }
     // An empty name names no file, as one ending in a separator does: said as on Linux, where

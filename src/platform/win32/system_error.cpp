@@ -32,8 +32,8 @@ bool system_message(DWORD error, char* text, std::size_t size)
     if (length == 0)
         length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
                                 capacity, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' ||
-                          text[length - 1] == '.'))
+    while (length > 0 &&
+           (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' || text[length - 1] == '.'))
         --length;
     if (size > 0)
         text[length] = '\0';

@@ -130,15 +130,9 @@ bool ring_refill(PlatformMusic* music)
     return playing || !music->ended;
 }
 
-HANDLE ring_buffer_done()
-{
-    return g_output.buffer_done;
-}
+HANDLE ring_buffer_done() { return g_output.buffer_done; }
 
-void ring_reset()
-{
-    waveOutReset(g_output.device);
-}
+void ring_reset() { waveOutReset(g_output.device); }
 
 RingReport ring_report()
 {
@@ -218,10 +212,7 @@ PlatformMusic* audio_load_music(std::FILE* file, SoundFormat format)
     return &g_music;
 }
 
-const char* audio_failure_reason()
-{
-    return g_audio_failure;
-}
+const char* audio_failure_reason() { return g_audio_failure; }
 
 void audio_play_music(PlatformMusic* music)
 {

@@ -36,8 +36,9 @@ void write_to_the_starting_console()
     }
     HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, 0, nullptr);
-    const int descriptor =
-        console != INVALID_HANDLE_VALUE ? _open_osfhandle(reinterpret_cast<std::intptr_t>(console), _O_TEXT) : -1;
+    const int descriptor = console != INVALID_HANDLE_VALUE
+                               ? _open_osfhandle(reinterpret_cast<std::intptr_t>(console), _O_TEXT)
+                               : -1;
     if (descriptor < 0)
         return;
     // The C runtime leaves a windowed program's streams on no descriptor at all (-2), and its

@@ -45,8 +45,7 @@ int refresh_rate()
 {
     DEVMODEA mode = {};
     mode.dmSize = sizeof mode;
-    return EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode) ? static_cast<int>(mode.dmDisplayFrequency)
-                                                                       : 0;
+    return EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode) ? static_cast<int>(mode.dmDisplayFrequency) : 0;
 }
 
 // The one device of the process: flip and blit reach it through their surfaces.

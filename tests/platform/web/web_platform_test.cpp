@@ -30,7 +30,7 @@ void install_canvas()
         Module["web_context"] = { putImageData(image) { Module["put_bytes"] = image.data.slice(); } };
         Module["put_bytes"] = null;
     });
-    // clang-format on
+// clang-format on
 }
 
 // The bytes last put on the canvas; empty when nothing was.

@@ -157,8 +157,8 @@ int make_signal(const char* path, double seconds, int rate, int channels)
 
 // The lag at which frames (interleaved stereo) [from, from + window) best match the reference's
 // left channel, frame i holding the reference's frame i - lag; searched around guess.
-long best_lag(const std::vector<std::int16_t>& frames, const Reference& expected, long guess, long from,
-              long window, long search)
+long best_lag(const std::vector<std::int16_t>& frames, const Reference& expected, long guess, long from, long window,
+              long search)
 {
     const long base = from - guess - search;  // the reference's first frame needed
     std::vector<double> reference(window + 2 * search + 1);
@@ -185,8 +185,7 @@ long best_lag(const std::vector<std::int16_t>& frames, const Reference& expected
 }
 
 // The worse correlation of the two channels of frames [from, to) with the reference at that lag.
-double correlation(const std::vector<std::int16_t>& frames, const Reference& expected, long lag, long from,
-                   long to)
+double correlation(const std::vector<std::int16_t>& frames, const Reference& expected, long lag, long from, long to)
 {
     double worst = 1;
     for (int c = 0; c < 2; ++c) {
@@ -325,8 +324,8 @@ int play(const char* path, int play_ms, int busy_at_ms, int busy_ms)
     std::printf("ring: %ld buffers written", ring.buffers_written);
     if (busy_ms > 0)
         std::printf(" (%ld while the main thread was busy)", written_while_busy);
-    std::printf("; at %ld refills the device held at least %d ms, none %ld times\n", ring.refills,
-                ring.least_queued_ms, ring.ran_dry);
+    std::printf("; at %ld refills the device held at least %d ms, none %ld times\n", ring.refills, ring.least_queued_ms,
+                ring.ran_dry);
     if (ring.ran_dry > 0)
         return fail("the device ran out of sound at %.0f of %.0f refills", double(ring.ran_dry), double(ring.refills));
     if (busy_ms > 0 && written_while_busy == 0)
@@ -412,9 +411,10 @@ int compare(const char* path, double min_music_ms, const Reference& expected)
     const double samples = 2.0 * matched * k_block_frames + 1e-9;
     const double rms = std::sqrt(heard_energy / samples), expected_rms = std::sqrt(expected_energy / samples);
     std::printf("%ld breaks, the longest %.1f ms; %ld of %ld blocks of %.0f ms match the %s, the last %.1f ms "
-                "later than the first, at rms %.3f (%.3f expected)\n", breaks, longest_gap * 1000.0 / k_rate,
-                matched, blocks, k_block_frames * 1000.0 / k_rate, expected.decoded.empty() ? "signal" : "soundtrack",
-                (lag - first_lag) * 1000.0 / k_rate, rms, expected_rms);
+                "later than the first, at rms %.3f (%.3f expected)\n",
+                breaks, longest_gap * 1000.0 / k_rate, matched, blocks, k_block_frames * 1000.0 / k_rate,
+                expected.decoded.empty() ? "signal" : "soundtrack", (lag - first_lag) * 1000.0 / k_rate, rms,
+                expected_rms);
     if (matched < blocks * k_min_matched_share)
         return fail("%.0f of %.0f blocks match", double(matched), double(blocks));
     if (matched < k_min_matched_blocks)
@@ -436,7 +436,8 @@ int main(int argc, char** argv)
     if (std::strcmp(mode, "decode") == 0 && (argc == 4 || argc == 5))
         return decode(argv[2], std::atof(argv[3]), argc == 5 ? std::atol(argv[4]) : 0);
     if (std::strcmp(mode, "play") == 0 && (argc == 4 || argc == 6))
-        return play(argv[2], std::atoi(argv[3]), argc == 6 ? std::atoi(argv[4]) : 0, argc == 6 ? std::atoi(argv[5]) : 0);
+        return play(argv[2], std::atoi(argv[3]), argc == 6 ? std::atoi(argv[4]) : 0,
+                    argc == 6 ? std::atoi(argv[5]) : 0);
     if (std::strcmp(mode, "compare") == 0 && argc == 5) {
         Reference expected = {.mono = std::strcmp(argv[4], "mono") == 0, .decoded = {}};
         if (!expected.mono && std::strcmp(argv[4], "stereo") != 0 && !decode_file(argv[4], &expected.decoded))

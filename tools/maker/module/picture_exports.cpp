@@ -65,7 +65,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::uint8_t* maker_jpeg_buffer(std::uint32_t si
 // Measures the JPEG in the buffer when width is 0, else a picture of width x height that decodes
 // to components bytes a pixel, as its own header says; then gives its size and why it is refused.
 extern "C" EMSCRIPTEN_KEEPALIVE const std::int32_t* maker_check_picture(std::int32_t width, std::int32_t height,
-                                                                         std::int32_t components)
+                                                                        std::int32_t components)
 {
     long long decode_bytes = static_cast<long long>(width) * height * components;
     g_refusal.clear();
