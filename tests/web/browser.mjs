@@ -1,107 +1,94 @@
-// Headless Chromium driven over the DevTools protocol through --remote-debugging-pipe: no
-// dependency to pin or download, and no port for another process to reach. The browser reads
-// commands on its fd 3 and writes replies and events on fd 4, each message JSON ended by a NUL.
-import { spawn } from 'node:child_process';
+// A headless browser for the web tests, driven by puppeteer-core: Chromium over the DevTools
+// protocol, Firefox over WebDriver BiDi, the same scenarios in both. WEB_BROWSER chooses the engine
+// (chromium, the default, or firefox); CHROMIUM and FIREFOX name their programs, the system's
+// own by default: nothing is downloaded.
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { serve } from './serve.mjs';
+import { start_sound_server } from './sound_server.mjs';
 
-// Without the background-networking flags Chromium keeps opening connections that a closed
-// network refuses; srgb keeps getImageData and screenshots exact.
-const k_flags = [
-  '--headless=new', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-  '--disable-background-networking', '--disable-component-update', '--disable-sync',
-  '--autoplay-policy=no-user-gesture-required', '--force-color-profile=srgb',
-  '--disable-default-apps', '--disable-extensions', '--mute-audio',
-  // A hidden or occluded page would have its animation frames throttled in live mode.
+// Besides puppeteer's own (no background networking among them): srgb keeps getImageData and
+// screenshots exact; a hidden or occluded page would have its animation frames throttled in live mode.
+const k_chromium_flags = [
+  '--no-sandbox', '--disable-gpu', '--disable-quic', '--disable-component-update', '--disable-sync',
+  '--autoplay-policy=no-user-gesture-required', '--force-color-profile=srgb', '--mute-audio',
   '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
-  '--disable-backgrounding-occluded-windows', '--window-size=800,600',
+  '--disable-backgrounding-occluded-windows',
 ];
 
-export const k_chromium = process.env.CHROMIUM ?? '/usr/bin/chromium';
+// Autoplay allowed, as Chromium's flag does; no update checks or reports to reach for.
+const k_firefox_prefs = {
+  'media.autoplay.default': 0,
+  'media.autoplay.blocking_policy': 0,
+  'app.update.enabled': false,
+  'datareporting.policy.dataSubmissionEnabled': false,
+  'toolkit.telemetry.enabled': false,
+  'browser.safebrowsing.malware.enabled': false,
+  'browser.safebrowsing.phishing.enabled': false,
+};
+
+const k_engines = {
+  chromium: { program: process.env.CHROMIUM ?? '/usr/bin/chromium', package: 'chromium', browser: 'chrome' },
+  firefox: { program: process.env.FIREFOX ?? '/usr/bin/firefox-esr', package: 'firefox-esr', browser: 'firefox' },
+};
+
+export const k_engine = process.env.WEB_BROWSER ?? 'chromium';
+
+// Why this engine cannot run here, or null when it can.
+export function engine_missing() {
+  const engine = k_engines[k_engine];
+  if (!engine) return `no engine "${k_engine}" (WEB_BROWSER is chromium or firefox)`;
+  if (!fs.existsSync(engine.program)) return `no ${k_engine} at ${engine.program} (Debian's ${engine.package} package)`;
+  if (!fs.existsSync(new URL('../../node_modules/puppeteer-core/package.json', import.meta.url))) {
+    return 'no puppeteer-core in node_modules (scripts/web installs it with npm ci)';
+  }
+  return null;
+}
 
 export class Browser {
-  // Starts the browser with a fresh profile; close() stops it and removes the profile.
+  // Starts the browser with a fresh profile in a folder of its own; close() stops it and removes it.
   static async launch() {
-    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'velmorastik-chromium-'));
-    const child = spawn(k_chromium, [...k_flags, `--user-data-dir=${profile}`, '--remote-debugging-pipe', 'about:blank'],
-      // A process group of its own, so that an interrupted run can end every process it started.
-      { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'], detached: true });
-    const browser = new Browser(child, profile);
-    await browser.send('Target.setDiscoverTargets', { discover: true });
-    return browser;
+    const { default: puppeteer } = await import('puppeteer-core');
+    const engine = k_engines[k_engine];
+    const profile = fs.mkdtempSync(path.join(os.tmpdir(), `velmorastik-${k_engine}-`));
+    const firefox = k_engine === 'firefox';
+    // Firefox plays through a sound server, and there may be none (NO_SOUND_SERVER=1 runs it so).
+    const sound = firefox && !process.env.NO_SOUND_SERVER ? await start_sound_server() : null;
+    const browser = await puppeteer.launch({
+      env: sound?.env ?? process.env,
+      browser: engine.browser,
+      executablePath: engine.program,
+      headless: true,
+      userDataDir: profile,
+      args: firefox ? [] : [...k_chromium_flags, '--window-size=800,600'],
+      extraPrefsFirefox: k_firefox_prefs,
+      defaultViewport: { width: 800, height: 600 },
+      pipe: !firefox,
+      // The whole show exported as a video is one long call into the page.
+      protocolTimeout: 600_000,
+      // The tests end the browser themselves, profile and all, on a signal (run_scenario).
+      handleSIGINT: false, handleSIGTERM: false, handleSIGHUP: false,
+      dumpio: false,
+    });
+    return new Browser(browser, profile, sound);
   }
 
-  constructor(child, profile) {
-    this.child = child;
+  constructor(browser, profile, sound) {
+    this.browser = browser;
     this.profile = profile;
-    this.next_id = 1;
-    this.pending = new Map();
-    this.listeners = new Set();
-    this.stderr = '';
-    this.exited = false;
-    let buffer = Buffer.alloc(0);
-    child.stdio[4].on('data', (chunk) => {
-      buffer = Buffer.concat([buffer, chunk]);
-      let end;
-      while ((end = buffer.indexOf(0)) >= 0) {
-        const message = JSON.parse(buffer.subarray(0, end).toString('utf8'));
-        buffer = buffer.subarray(end + 1);
-        this.#dispatch(message);
-      }
-    });
-    child.stderr.on('data', (chunk) => { this.stderr = (this.stderr + chunk).slice(-4000); });
-    child.on('exit', (code, signal) => {
-      this.exited = true;
-      const error = new Error(`chromium ended (${signal ?? code}): ${this.stderr.trim().split('\n').slice(-5).join(' | ')}`);
-      for (const { reject } of this.pending.values()) reject(error);
-      this.pending.clear();
-    });
-    child.stdio[3].on('error', () => {});
-  }
-
-  #dispatch(message) {
-    if (message.id !== undefined) {
-      const waiter = this.pending.get(message.id);
-      if (!waiter) return;
-      this.pending.delete(message.id);
-      if (message.error) waiter.reject(new Error(`${waiter.method}: ${message.error.message} ${message.error.data ?? ''}`));
-      else waiter.resolve(message.result);
-      return;
-    }
-    for (const listener of this.listeners) listener(message);
-  }
-
-  // Sends one command, to the browser or (with session) to one page; resolves to its result.
-  send(method, params = {}, session = undefined) {
-    if (this.exited) return Promise.reject(new Error(`chromium has ended; cannot send ${method}`));
-    const id = this.next_id++;
-    const message = { id, method, params };
-    if (session) message.sessionId = session;
-    return new Promise((resolve, reject) => {
-      this.pending.set(id, { resolve, reject, method });
-      this.child.stdio[3].write(JSON.stringify(message) + '\0');
-    });
-  }
-
-  // Calls listener(message) for every event until the returned function is called.
-  on_event(listener) {
-    this.listeners.add(listener);
-    return () => this.listeners.delete(listener);
+    this.sound = sound;
+    this.engine = k_engine;
   }
 
   async new_page() {
-    const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' });
-    const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true });
-    const page = new Page(this, sessionId);
-    await page.start();
+    const page = new Page(this, await this.browser.newPage());
+    await page.before_load(k_instrumentation);
     return page;
   }
 
-  // The ids of the browser and every process it started (renderers, GPU, utilities).
+  // The ids of the browser and every process it started (renderers, content, GPU, utilities).
   process_ids() {
-    const all = [];
     const children = new Map();
     for (const entry of fs.readdirSync('/proc')) {
       if (!/^\d+$/.test(entry)) continue;
@@ -112,7 +99,8 @@ export class Browser {
         children.get(parent).push(Number(entry));
       } catch { /* gone meanwhile */ }
     }
-    const queue = [this.child.pid];
+    const all = [];
+    const queue = [this.browser.process().pid];
     while (queue.length) {
       const pid = queue.pop();
       all.push(pid);
@@ -134,24 +122,21 @@ export class Browser {
     return kilobytes * 1024;
   }
 
-  // For an interrupted run: ends the browser and its processes at once, then removes the profile.
-  async kill() {
-    if (!this.exited) {
-      const ended = new Promise((resolve) => this.child.once('exit', resolve));
-      try { process.kill(-this.child.pid, 'SIGKILL'); } catch { /* already gone */ }
-      await ended;
-    }
+  // For an interrupted run: ends the browser and its processes at once (it leads a process group
+  // of its own), then removes the profile.
+  kill() {
+    const child = this.browser.process();
+    try { process.kill(-child.pid, 'SIGKILL'); } catch { /* already gone */ }
+    this.sound?.close();
     fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 5 });
   }
 
   async close() {
-    if (!this.exited) {
-      const ended = new Promise((resolve) => this.child.once('exit', resolve));
-      this.send('Browser.close').catch(() => {});
-      const timer = setTimeout(() => { try { process.kill(-this.child.pid, 'SIGKILL'); } catch { /* gone */ } }, 5000);
-      await ended;
-      clearTimeout(timer);
-    }
+    const child = this.browser.process();
+    const timer = setTimeout(() => { try { process.kill(-child.pid, 'SIGKILL'); } catch { /* gone */ } }, 5000);
+    await this.browser.close().catch(() => {});
+    clearTimeout(timer);
+    this.sound?.close();
     fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 5 });
   }
 }
@@ -192,63 +177,42 @@ const k_instrumentation = `(() => {
 })();`;
 
 export class Page {
-  constructor(browser, session) {
+  constructor(browser, page) {
     this.browser = browser;
-    this.session = session;
+    this.page = page;
     // Everything the page reports as an error: console.error, uncaught exceptions, failed loads.
     this.errors = [];
     this.console = [];
-    browser.on_event((message) => {
-      if (message.sessionId !== session) return;
-      const { method, params } = message;
-      if (method === 'Runtime.consoleAPICalled') {
-        const text = params.args.map((a) => a.value ?? a.description ?? '').join(' ');
-        this.console.push(`${params.type}: ${text}`);
-        if (params.type === 'error' || params.type === 'assert') this.errors.push(`console.${params.type}: ${text}`);
-      } else if (method === 'Runtime.exceptionThrown') {
-        const d = params.exceptionDetails;
-        this.errors.push(`exception: ${d.exception?.description ?? d.text} at ${d.url ?? ''}:${d.lineNumber}`);
-      } else if (method === 'Log.entryAdded' && params.entry.level === 'error') {
-        this.errors.push(`log: ${params.entry.text} ${params.entry.url ?? ''}`.trim());
+    page.on('console', (message) => {
+      const type = message.type();
+      const text = message.text();
+      this.console.push(`${type}: ${text}`);
+      if (type === 'error' || type === 'assert') {
+        // A failed load's message names its address only in its location.
+        const where = message.location()?.url ?? '';
+        this.errors.push(`console.${type}: ${text}${where && !text.includes(where) ? ` ${where}` : ''}`);
       }
     });
-  }
-
-  async start() {
-    await this.send('Page.enable');
-    await this.send('Runtime.enable');
-    await this.send('Log.enable');
-    await this.send('Page.addScriptToEvaluateOnNewDocument', { source: k_instrumentation });
-  }
-
-  send(method, params = {}) {
-    return this.browser.send(method, params, this.session);
+    page.on('pageerror', (error) => this.errors.push(`exception: ${error.stack ?? error.message ?? error}`));
   }
 
   // Runs source in every document this page loads from now on, before the page's own scripts.
   before_load(source) {
-    return this.send('Page.addScriptToEvaluateOnNewDocument', { source });
+    return this.page.evaluateOnNewDocument(source);
   }
 
   // Loads url and waits for its load event.
   async goto(url) {
-    const loaded = new Promise((resolve) => {
-      const stop = this.browser.on_event((m) => {
-        if (m.sessionId === this.session && m.method === 'Page.loadEventFired') { stop(); resolve(); }
-      });
-    });
-    const result = await this.send('Page.navigate', { url });
-    if (result.errorText) throw new Error(`cannot load ${url}: ${result.errorText}`);
-    await loaded;
+    await this.page.goto(url, { waitUntil: 'load', timeout: 60_000 });
   }
 
   // The value of a JavaScript expression in the page (awaited when it is a promise).
   async eval(expression) {
-    const result = await this.send('Runtime.evaluate', { expression, returnByValue: true, awaitPromise: true });
-    if (result.exceptionDetails) {
-      throw new Error(`in the page: ${result.exceptionDetails.exception?.description ?? result.exceptionDetails.text}`);
+    try {
+      return await this.page.evaluate(expression);
+    } catch (error) {
+      throw new Error(`in the page: ${error.name}: ${error.message}`);
     }
-    return result.result.value;
   }
 
   // Polls expression until it gives a truthy value, which it returns; fails after seconds with what.
@@ -268,29 +232,51 @@ export class Page {
     }
   }
 
-  async click(x, y) {
-    for (const type of ['mouseMoved', 'mousePressed', 'mouseReleased']) {
-      await this.send('Input.dispatchMouseEvent', { type, x, y, button: 'left', clickCount: 1 });
-    }
+  click(x, y) {
+    return this.page.mouse.click(x, y);
   }
 
-  async press(key, code, key_code) {
-    const common = { key, code, windowsVirtualKeyCode: key_code, nativeVirtualKeyCode: key_code };
-    await this.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', ...common });
-    await this.send('Input.dispatchKeyEvent', { type: 'keyUp', ...common });
+  // A key by its name ('Escape', 'ArrowRight'), pressed and released.
+  press(key) {
+    return this.page.keyboard.press(key);
+  }
+
+  // Text typed into the focused element, a key for each character.
+  type(text) {
+    return this.page.keyboard.type(text);
+  }
+
+  // Gives the page's file input (the first matching selector) these files, as a person choosing them.
+  async set_files(selector, files) {
+    const input = await this.page.$(selector);
+    if (!input) throw new Error(`no ${selector} in the page`);
+    await input.uploadFile(...files);
+    await input.dispose();
+  }
+
+  // Calls listener(url) for every request the page makes from now on.
+  on_request(listener) {
+    this.page.on('request', (request) => listener(request.url()));
   }
 }
 
 // Runs one scenario of a browser test and ends the process with its status: site served on
 // 127.0.0.1, a fresh browser and page, scenario({ page, url, work, browser }) awaited, then the
 // browser, the server and the work folder gone, also when stopped from outside (CTest's timeout,
-// Ctrl-C) so that no browser is left running. A failure prints "FAIL name: message", status 1.
+// Ctrl-C) so that no browser is left running. A failure prints "FAIL name: message", status 1;
+// an engine that cannot run here skips (status 77), saying why.
 export async function run_scenario(name, site, work, scenario) {
+  const missing = engine_missing();
+  if (missing) {
+    fs.rmSync(work, { recursive: true, force: true });
+    console.log(`SKIPPED: ${missing}`);
+    process.exit(77);
+  }
   const server = await serve(site);
   const browser = await Browser.launch();
   for (const [signal, code] of [['SIGINT', 130], ['SIGTERM', 143]]) {
-    process.on(signal, async () => {
-      await browser.kill();
+    process.on(signal, () => {
+      browser.kill();
       fs.rmSync(work, { recursive: true, force: true });
       process.exit(code);
     });
@@ -300,7 +286,7 @@ export async function run_scenario(name, site, work, scenario) {
     const page = await browser.new_page();
     await scenario({ page, url: server.url, work, browser });
   } catch (error) {
-    console.error(`FAIL ${name}: ${error.message}`);
+    console.error(`FAIL ${name} (${k_engine}): ${error.message}`);
     status = 1;
   } finally {
     await browser.close();

@@ -1,4 +1,4 @@
-// The maker's page in headless Chromium, one scenario a run:
+// The maker's page in a headless browser (browser.mjs: Chromium or Firefox), one scenario a run:
 //   node maker_test.mjs pictures|set_plays|fit_quality|music_refused
 // Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture),
 // NATIVE_IMPORT (the native velmorastik-import). The inputs are made here with ImageMagick; the
@@ -63,13 +63,6 @@ function no_errors(page) {
   assert.ok(page.errors.length === 0, `the page reported errors:\n${page.errors.join('\n')}`);
 }
 
-// Gives the page files through a file input of its own (the test's, or the maker's picker).
-async function set_files(page, selector, files) {
-  const { result } = await page.send('Runtime.evaluate', { expression: `document.querySelector(${JSON.stringify(selector)})` });
-  assert.ok(result.objectId, `no ${selector} in the page`);
-  await page.send('DOM.setFileInputFiles', { files, objectId: result.objectId });
-}
-
 // Calls velmorastikMaker.make with the files as pictures (and a texture, music, its start, a fit);
 // resolves to the notes.
 async function make(page, pictures, { fit = 'contain', texture = null, music = null, music_start = 0 } = {}) {
@@ -80,9 +73,9 @@ async function make(page, pictures, { fit = 'contain', texture = null, music = n
       document.body.append(input);
     }
   })()`);
-  await set_files(page, '#test-pictures', pictures);
-  if (texture) await set_files(page, '#test-texture', [texture]);
-  if (music) await set_files(page, '#test-music', [music]);
+  await page.set_files('#test-pictures', pictures);
+  if (texture) await page.set_files('#test-texture', [texture]);
+  if (music) await page.set_files('#test-music', [music]);
   return page.eval(`velmorastikMaker.make({ pictures: [...document.getElementById('test-pictures').files],
     fit: ${JSON.stringify(fit)}, texture: ${texture ? "document.getElementById('test-texture').files[0]" : 'null'},
     music: ${music ? "document.getElementById('test-music').files[0]" : 'null'}, musicStart: ${String(music_start)} })`);
@@ -136,7 +129,7 @@ async function pictures({ page, url, work }) {
 
   await open_maker(page, url);
   // Through the picker, as a person chooses them: the two broken files named and left out.
-  await set_files(page, '#picture-input', [file('turned.jpg'), file('cut.jpg'), file('notes.png'), file('alpha.png')]);
+  await page.set_files('#picture-input', [file('turned.jpg'), file('cut.jpg'), file('notes.png'), file('alpha.png')]);
   await page.wait_for(`document.querySelectorAll('#picture-list li').length === 2 && document.getElementById('status').textContent === ''`,
     60, 'two pictures in the list');
   const shown = await page.eval(`[...document.querySelectorAll('#notes li, #order-notes li')].map((li) => li.textContent)`);
@@ -150,7 +143,7 @@ async function pictures({ page, url, work }) {
     `the places' labels: ${JSON.stringify(labels)}`);
   // The keyboard moves the first picture after the second.
   await page.eval(`document.querySelector('#picture-list li').focus()`);
-  await page.press('ArrowRight', 'ArrowRight', 39);
+  await page.press('ArrowRight');
   const order = await page.eval(`[...document.querySelectorAll('#picture-list li .name')].map((p) => p.textContent)`);
   assert.deepEqual(order, ['alpha.png', 'turned.jpg'], 'ArrowRight did not move the picture');
   assert.equal(await page.eval('document.activeElement.querySelector(".name")?.textContent'), 'turned.jpg',
@@ -219,7 +212,7 @@ async function pictures({ page, url, work }) {
   await page.wait_for(`window.__webtest.audio_contexts.some((c) => c.state === 'running')`, 10, 'a running AudioContext');
   const silent = page.console.filter((line) => /cannot be played|no sound output/.test(line));
   assert.deepEqual(silent, [], 'the show went silent');
-  await page.press('Escape', 'Escape', 27);
+  await page.press('Escape');
   await page.wait_for(`!document.getElementById('replay').hidden && !document.getElementById('back-button').hidden`, 10,
     '"Play again" and "Back to the maker"');
   await page.eval(`document.getElementById('back-button').click()`);
@@ -239,10 +232,7 @@ async function set_plays({ page, url, work }) {
   magick('-size', '500x500', 'pattern:checkerboard', file('texture.png'));
 
   const requests = [];
-  await page.send('Network.enable');
-  page.browser.on_event((m) => {
-    if (m.sessionId === page.session && m.method === 'Network.requestWillBeSent') requests.push(m.params.request.url);
-  });
+  page.on_request((address) => requests.push(address));
   await open_maker(page, url, `?clock=virtual&fps=60&frames=${k_played_frames}`);
   const loaded = requests.length;
   assert.deepEqual(await make(page, [file('a.jpg'), file('b.png'), file('c.webp')], { texture: file('texture.png') }),
@@ -385,7 +375,7 @@ async function music_refused({ page, url, work }) {
   const field = `document.getElementById('music-start')`;
   const type_start = async (text) => {
     await page.eval(`(() => { const field = ${field}; field.scrollIntoView({ block: 'center' }); field.focus(); field.select(); })()`);
-    await page.send('Input.insertText', { text });
+    await page.type(text);
     await page.eval(`${field}.blur()`);
   };
   await type_start('-1');

@@ -1,15 +1,13 @@
 #!/usr/bin/env bash
 # Runs one scenario of maker_test.mjs, or skips it (status 77) saying what is missing.
 #   maker_test.sh pictures|set_plays|fit_quality|music_refused
-# Environment: SITE (the built site), NATIVE_CAPTURE, NATIVE_IMPORT (the native tools), CHROMIUM
-# (default /usr/bin/chromium).
+# Environment: SITE (the built site), NATIVE_CAPTURE, NATIVE_IMPORT (the native tools), WEB_BROWSER
+# (chromium or firefox; browser.mjs skips when it is missing).
 set -euo pipefail
 skip() { echo "SKIPPED: $*"; exit 77; }
 
 scenario=${1:?usage: maker_test.sh SCENARIO}
-chromium=${CHROMIUM:-/usr/bin/chromium}
 command -v node >/dev/null || skip "node is not installed"
-[ -x "$chromium" ] || skip "no Chromium at $chromium (Debian's chromium package)"
 [ -n "${SITE:-}" ] && [ -f "$SITE/maker.html" ] || skip "no built site with the maker at '${SITE:-}' (scripts/web builds it)"
 for tool in convert identify unzip; do
   command -v $tool >/dev/null || skip "$tool is not installed (the tests make and read pictures and zips with it)"
@@ -22,5 +20,4 @@ case $scenario in
     [ -n "${NATIVE_IMPORT:-}" ] && [ -x "$NATIVE_IMPORT" ] ||
       skip "no native import tool at '${NATIVE_IMPORT:-}' (the native build makes it)" ;;
 esac
-export CHROMIUM=$chromium
 exec node "$(dirname "$0")/maker_test.mjs" "$scenario"

@@ -4,14 +4,12 @@
 #                       no_sound_output|file_page
 # Environment: SITE (the built site: index.html, script, .wasm, data/), NATIVE_CAPTURE (a native
 # velmorastik-capture), NATIVE_DATA (the folder holding the data/ the site was built with),
-# CHROMIUM (default /usr/bin/chromium).
+# WEB_BROWSER (chromium or firefox; browser.mjs skips when it is missing).
 set -euo pipefail
 skip() { echo "SKIPPED: $*"; exit 77; }
 
 scenario=${1:?usage: run_browser_test.sh SCENARIO}
-chromium=${CHROMIUM:-/usr/bin/chromium}
 command -v node >/dev/null || skip "node is not installed"
-[ -x "$chromium" ] || skip "no Chromium at $chromium (Debian's chromium package)"
 [ -n "${SITE:-}" ] && [ -f "$SITE/index.html" ] || skip "no built site at '${SITE:-}' (scripts/web builds it)"
 case $scenario in
   virtual_clock|canvas_readback)
@@ -24,5 +22,4 @@ case $scenario in
     command -v ffmpeg >/dev/null || skip "ffmpeg is not installed (it makes the long soundtrack)"
     ;;
 esac
-export CHROMIUM=$chromium
 exec node "$(dirname "$0")/show_test.mjs" "$scenario"

@@ -1,4 +1,4 @@
-// The web show in headless Chromium, one scenario a run:
+// The web show in a headless browser (browser.mjs: Chromium or Firefox), one scenario a run:
 //   node show_test.mjs virtual_clock|canvas_readback|live|missing_picture|long_soundtrack|broken_soundtrack|
 //                      no_sound_output|file_page
 // Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture),
@@ -126,7 +126,7 @@ async function live({ page, url }) {
   await page.wait_for('window.__webtest.frames_drawn >= 60', 20, 'the show drawing 60 frames');
   await page.wait_for('window.__webtest.media.some((m) => !m.paused && m.currentTime > 0)', 10, 'the soundtrack playing');
   assert.equal(await page.eval(visible_text('/click to start/i')), null, 'the start overlay is still shown after the click');
-  await page.press('Escape', 'Escape', 27);
+  await page.press('Escape');
   const offer = await page.wait_for(visible_text('/again/i'), 10, 'the offer to play again');
   const after_escape = await page.eval('window.__webtest.frames_drawn');
   await new Promise((resolve) => setTimeout(resolve, 500));
@@ -228,11 +228,8 @@ async function no_sound_output({ page, url }) {
     let start;
     if (address.startsWith('maker')) {
       await page.wait_for('window.makerReady === true', 60, 'the maker ready');
-      const { result } = await page.send('Runtime.evaluate', { expression: `(() => {
-        const input = Object.assign(document.createElement('input'), { type: 'file', hidden: true });
-        return document.body.appendChild(input);
-      })()` });
-      await page.send('DOM.setFileInputFiles', { files: [path.join(site, 'data/gfx/1/1.jpg')], objectId: result.objectId });
+      await page.eval(`document.body.append(Object.assign(document.createElement('input'), { type: 'file', hidden: true }))`);
+      await page.set_files('input[type=file][hidden]', [path.join(site, 'data/gfx/1/1.jpg')]);
       await page.eval(`velmorastikMaker.make({ pictures: [...document.querySelector('input[type=file][hidden]').files] })`);
       start = await page.eval(`(() => { const button = document.getElementById('play-button');
         button.scrollIntoView({ block: 'center' });
@@ -252,7 +249,7 @@ async function no_sound_output({ page, url }) {
     const lines = page.console.slice(console_before).filter((line) => silent_line.test(line));
     assert.equal(lines.length, 1, `${address}: lines about the sound: ${JSON.stringify(lines)}`);
     assert.match(lines[0], said, address);
-    await page.press('Escape', 'Escape', 27);
+    await page.press('Escape');
     await page.wait_for(`!document.getElementById('replay').hidden`, 10, `${address}: the offer to play again after Escape`);
     report.push(`${address}: first frame ${start_ms} ms after the click, "${lines[0]}"`);
   }

@@ -1,4 +1,4 @@
-// The maker's soundtrack (tools/maker/soundtrack.js) in headless Chromium, one scenario
+// The maker's soundtrack (tools/maker/soundtrack.js) in a headless browser (browser.mjs), one scenario
 // a run, against the native velmorastik-import on the same music made by ffmpeg:
 //   node sound_test.mjs long_music|same_bytes|short_music|music_start|two_hours|refused
 // Environment: MAKER_MODULE (the folder of velmorastik-maker.js and .wasm), NATIVE_IMPORT (a native
@@ -12,7 +12,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { k_chromium, run_scenario } from './browser.mjs';
+import { engine_missing, run_scenario } from './browser.mjs';
 
 const k_here = path.dirname(fileURLToPath(import.meta.url));
 const k_root = path.resolve(k_here, '../..');
@@ -94,9 +94,7 @@ function no_errors(page) {
 
 // Sets the page's file input to file, as a person choosing it would.
 async function choose(page, file) {
-  const { root } = await page.send('DOM.getDocument');
-  const { nodeId } = await page.send('DOM.querySelector', { nodeId: root.nodeId, selector: '#music' });
-  await page.send('DOM.setFileInputFiles', { nodeId, files: [file] });
+  await page.set_files('#music', [file]);
 }
 
 async function make(page, file, options = {}) {
@@ -308,7 +306,7 @@ if (!scenarios[name]) {
   console.error(`usage: sound_test.mjs ${Object.keys(scenarios).join('|')}`);
   process.exit(64);
 }
-if (!fs.existsSync(k_chromium)) skip(`no Chromium at ${k_chromium} (Debian's chromium package)`);
+if (engine_missing()) skip(engine_missing());
 for (const tool of ['ffmpeg', 'convert']) {
   try { run('sh', ['-c', `command -v ${tool}`]); } catch { skip(`${tool} is not installed (it makes and decodes the test's music)`); }
 }
@@ -333,7 +331,6 @@ for (const file of ['velmorastik-maker.js', 'velmorastik-maker.wasm']) fs.copyFi
 
 // Each scenario starts on the test's page, its script loaded.
 await run_scenario(name, site, work, async ({ page, url, work, browser }) => {
-  await page.send('DOM.enable');
   await page.goto(`${url}index.html`);
   await page.wait_for('window.sound_test !== undefined', 20, 'the page\'s script');
   await scenarios[name]({ page, work, browser });

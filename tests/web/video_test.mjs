@@ -1,4 +1,4 @@
-// The maker's video in headless Chromium, one scenario a run:
+// The maker's video in a headless browser (browser.mjs: Chromium or Firefox), one scenario a run:
 //   node video_test.mjs whole_show|cancel
 // Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture, which
 // hashes its frames as the page does). The pictures are made here with ImageMagick; the video is read back with ffprobe.
@@ -30,8 +30,7 @@ async function open_maker(page, url, work) {
     const input = Object.assign(document.createElement('input'), { type: 'file', id: 'test-pictures', multiple: true, hidden: true });
     document.body.append(input);
   })()`);
-  const { result } = await page.send('Runtime.evaluate', { expression: `document.getElementById('test-pictures')` });
-  await page.send('DOM.setFileInputFiles', { files: [file('a.jpg'), file('b.png')], objectId: result.objectId });
+  await page.set_files('#test-pictures', [file('a.jpg'), file('b.png')]);
   assert.deepEqual(await page.eval(`velmorastikMaker.make({ pictures: [...document.getElementById('test-pictures').files] })`),
     ["2 pictures for the show's 12 places: reused in order"]);
 }

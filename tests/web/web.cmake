@@ -1,12 +1,13 @@
 # The web build's tests, included by tests/CMakeLists.txt: the portable unit tests compiled to
 # WebAssembly, run under Node (CMAKE_CROSSCOMPILING_EMULATOR) with the host's files in reach;
-# then the web show in headless Chromium, driven over the DevTools pipe by
-# tests/web/show_test.mjs. It compares the page with the native build's capture tool on the
+# then the web show in headless Chromium and in headless Firefox, the same scenarios driven by
+# puppeteer-core (tests/web/browser.mjs): web_NAME in Chromium, web_firefox_NAME in Firefox. It compares the page with the native build's capture tool on the
 # data set the site carries, so it needs:
 #   VELMORASTIK_WEB_SITE        the built site (index.html, script, .wasm, data/)
 #   VELMORASTIK_NATIVE_CAPTURE  a native velmorastik-capture
 #   VELMORASTIK_NATIVE_DATA     the folder holding the data/ the site was built with
-# and node and /usr/bin/chromium on the machine; each test skips, saying why, when one is missing.
+# and node, puppeteer-core in node_modules, and /usr/bin/chromium or /usr/bin/firefox-esr on the
+# machine; each test skips, saying why, when one is missing.
 # scripts/web passes the native build's folders as VELMORASTIK_NATIVE_BIN and _DATA_SET.
 target_link_options(velmorastik-tests PRIVATE -sNODERAWFS=1 -sEXIT_RUNTIME=1)
 gtest_discover_tests(velmorastik-tests TEST_PREFIX ${test_prefix} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
@@ -20,7 +21,12 @@ target_link_options(velmorastik-web-platform-tests PRIVATE -sEXIT_RUNTIME=1)
 gtest_discover_tests(velmorastik-web-platform-tests TEST_PREFIX ${test_prefix} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES TIMEOUT ${velmorastik_test_timeout})
 
-# The site in a real Chromium.
+# The browser tests' names in each engine, and the engine each name's scenarios run in.
+set(browser_engines chromium firefox)
+set(browser_tests_chromium web_)
+set(browser_tests_firefox web_firefox_)
+
+# The site in real browsers.
 if(NOT DEFINED VELMORASTIK_NATIVE_BIN)
   set(VELMORASTIK_NATIVE_BIN ${PROJECT_SOURCE_DIR}/build/bin)
 endif()
@@ -37,28 +43,33 @@ get_filename_component(native_build ${VELMORASTIK_NATIVE_BIN} DIRECTORY)
 set(VELMORASTIK_NATIVE_SHOW_FRAMES ${native_build}/show-frames-60.txt
   CACHE FILEPATH "The native build's frame hashes of the whole show at 60 fps (its show_frames target)")
 
-foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtrack broken_soundtrack no_sound_output
-    file_page)
-  add_test(NAME web_${scenario}
-    COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_browser_test.sh ${scenario})
-  set_tests_properties(web_${scenario} PROPERTIES
-    SKIP_RETURN_CODE 77
-    # The whole show in virtual time and the native capture beside it take a few minutes at most.
-    TIMEOUT 480
-    ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA};NATIVE_SHOW_FRAMES=${VELMORASTIK_NATIVE_SHOW_FRAMES}")
+foreach(engine ${browser_engines})
+  foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtrack broken_soundtrack no_sound_output
+      file_page)
+    set(test ${browser_tests_${engine}}${scenario})
+    add_test(NAME ${test} COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_browser_test.sh ${scenario})
+    set_tests_properties(${test} PROPERTIES
+      SKIP_RETURN_CODE 77
+      # The whole show in virtual time and the native capture beside it take a few minutes at most.
+      TIMEOUT 480
+      ENVIRONMENT "WEB_BROWSER=${engine};SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA};NATIVE_SHOW_FRAMES=${VELMORASTIK_NATIVE_SHOW_FRAMES}")
+  endforeach()
 endforeach()
 
 # The maker's page: pictures in, the data set out, played natively and in the page, its fitting
 # beside the native import's.
 set(VELMORASTIK_NATIVE_IMPORT ${VELMORASTIK_NATIVE_BIN}/velmorastik-import
   CACHE FILEPATH "A native velmorastik-import, the fits the maker's are compared with")
-foreach(scenario pictures set_plays fit_quality hostile music_refused)
-  add_test(NAME web_maker_${scenario} COMMAND ${CMAKE_CURRENT_LIST_DIR}/maker_test.sh ${scenario})
-  set_tests_properties(web_maker_${scenario} PROPERTIES
-    SKIP_RETURN_CODE 77
-    # 12-megapixel inputs made and fitted, and the whole show captured natively: a few minutes.
-    TIMEOUT 600
-    ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_IMPORT=${VELMORASTIK_NATIVE_IMPORT}")
+foreach(engine ${browser_engines})
+  foreach(scenario pictures set_plays fit_quality hostile music_refused)
+    set(test ${browser_tests_${engine}}maker_${scenario})
+    add_test(NAME ${test} COMMAND ${CMAKE_CURRENT_LIST_DIR}/maker_test.sh ${scenario})
+    set_tests_properties(${test} PROPERTIES
+      SKIP_RETURN_CODE 77
+      # 12-megapixel inputs made and fitted, and the whole show captured natively: a few minutes.
+      TIMEOUT 600
+      ENVIRONMENT "WEB_BROWSER=${engine};SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_IMPORT=${VELMORASTIK_NATIVE_IMPORT}")
+  endforeach()
 endforeach()
 
 # The tests' own hash, pixel order and server, without a browser.
@@ -78,36 +89,46 @@ if(VELMORASTIK_NODE)
     ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};BUILD=${CMAKE_BINARY_DIR};NODE_MODULES=${PROJECT_SOURCE_DIR}/node_modules")
 endif()
 
-# The page's maker's soundtrack in Chromium against the native import on the same music
+# The page's maker's soundtrack in each browser against the native import on the same music
 # (tests/web/sound_test.mjs): the maker's module from this build, the import from the native one.
 if(VELMORASTIK_NODE)
-  foreach(scenario long_music same_bytes short_music music_start two_hours refused)
-    add_test(NAME web_sound_${scenario} COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/sound_test.mjs ${scenario})
-    set_tests_properties(web_sound_${scenario} PROPERTIES
-      SKIP_RETURN_CODE 77
-      # Two minutes of music made twice, once in the page and once natively, and decoded: a minute or two.
-      TIMEOUT 300
-      ENVIRONMENT "MAKER_MODULE=${CMAKE_BINARY_DIR}/bin;NATIVE_IMPORT=${VELMORASTIK_NATIVE_BIN}/velmorastik-import")
+  foreach(engine ${browser_engines})
+    foreach(scenario long_music same_bytes short_music music_start two_hours refused)
+      set(test ${browser_tests_${engine}}sound_${scenario})
+      add_test(NAME ${test} COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/sound_test.mjs ${scenario})
+      set_tests_properties(${test} PROPERTIES
+        SKIP_RETURN_CODE 77
+        # Two minutes of music made twice, once in the page and once natively, and decoded: a minute or two.
+        TIMEOUT 300
+        ENVIRONMENT "WEB_BROWSER=${engine};MAKER_MODULE=${CMAKE_BINARY_DIR}/bin;NATIVE_IMPORT=${VELMORASTIK_NATIVE_BIN}/velmorastik-import")
+    endforeach()
   endforeach()
 endif()
 
 # The maker's video (tests/web/video_test.mjs): the whole show exported at 30 fps, probed and its
 # frames hashed against the native capture's; Cancel.
 if(VELMORASTIK_NODE)
-  foreach(scenario whole_show cancel)
-    add_test(NAME web_video_${scenario} COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/video_test.mjs ${scenario})
-    set_tests_properties(web_video_${scenario} PROPERTIES
-      SKIP_RETURN_CODE 77
-      # The show encoded in the page and captured natively: a minute or two.
-      TIMEOUT 400
-      ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE}")
+  foreach(engine ${browser_engines})
+    foreach(scenario whole_show cancel)
+      set(test ${browser_tests_${engine}}video_${scenario})
+      add_test(NAME ${test} COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/video_test.mjs ${scenario})
+      set_tests_properties(${test} PROPERTIES
+        SKIP_RETURN_CODE 77
+        # The show encoded in the page and captured natively: a minute or two.
+        TIMEOUT 400
+        ENVIRONMENT "WEB_BROWSER=${engine};SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE}")
+    endforeach()
   endforeach()
 endif()
 
 # The browsers that draw the whole show, fit large pictures, make music or encode a video, or time
 # the show's start keep both of a two-core machine's cores busy: one at a time (tests/CMakeLists.txt).
 if(VELMORASTIK_NODE)
-  set_tests_properties(web_virtual_clock web_long_soundtrack web_maker_pictures web_maker_set_plays
-    web_maker_fit_quality web_maker_hostile web_sound_long_music web_sound_same_bytes web_sound_two_hours web_video_whole_show
-    web_video_cancel PROPERTIES RESOURCE_LOCK ${cores_lock} COST ${cores_cost})
+  foreach(engine ${browser_engines})
+    set(prefix ${browser_tests_${engine}})
+    set_tests_properties(${prefix}virtual_clock ${prefix}long_soundtrack ${prefix}maker_pictures ${prefix}maker_set_plays
+      ${prefix}maker_fit_quality ${prefix}maker_hostile ${prefix}sound_long_music ${prefix}sound_same_bytes
+      ${prefix}sound_two_hours ${prefix}video_whole_show ${prefix}video_cancel
+      PROPERTIES RESOURCE_LOCK ${cores_lock} COST ${cores_cost})
+  endforeach()
 endif()
