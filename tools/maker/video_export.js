@@ -64,6 +64,13 @@ async function soundtrack_buffer(pcm, rate, mp3, seconds) {
   return context.startRendering();
 }
 
+// H.264 from the encoder as Annex B, its parameter sets in the stream, from which the MP4's
+// description is written: Firefox's own description repeats each parameter set's header byte,
+// which decoders read as a sequence parameter set that does not exist ("sps_id 1 out of range").
+function annex_b_for_avc(config) {
+  if (config.codec.startsWith('avc1')) config.avc = { ...config.avc, format: 'annexb' };
+}
+
 // files: path under data/ -> bytes (the set); pcm: the maker's soundtrack's samples at pcm_rate,
 // or null; soundtrack_path: where files holds the MP3; frame_count: the show's frames at fps;
 // sizes: the frame's, from the maker's module. Resolves to { blob, hashes (every frame's FNV-1a
@@ -76,7 +83,8 @@ export async function export_video({ files, pcm, pcm_rate, soundtrack_path, fps,
   const cancelled = () => signal && signal.aborted;
 
   const output = new Output({ format: format.format(), target: new BufferTarget() });
-  const video = new VideoSampleSource({ codec: format.video, bitrate: k_video_bitrate, keyFrameInterval: 2 });
+  const video = new VideoSampleSource({ codec: format.video, bitrate: k_video_bitrate, keyFrameInterval: 2,
+    onEncoderConfig: annex_b_for_avc });
   const audio = new AudioBufferSource({ codec: 'opus', bitrate: k_audio_bitrate });
   output.addVideoTrack(video, { frameRate: fps });
   output.addAudioTrack(audio);
