@@ -216,10 +216,15 @@ async function no_sound_output({ page, url }) {
     if (stall === 'element') Object.defineProperty(HTMLMediaElement.prototype, 'src', { set() {}, get() { return ''; } });
   })()`);
   const silent_line = /no sound output|cannot be played/;
+  const no_output = /^log: no sound output \(the browser's audio did not start in 2 s\): the show goes on in silence$/;
+  // A browser with truly no sound output (NO_SOUND_SERVER: Firefox without a sound server) is
+  // left as it is; elsewhere its AudioContext is made to stall.
+  const real = Boolean(process.env.NO_SOUND_SERVER);
   const cases = [
-    { page: 'index.html?stall=context', said: /^log: no sound output \(the browser's audio did not start in 2 s\): the show goes on in silence$/ },
-    { page: 'index.html?stall=element', said: /^log: soundtrack data\/sfx\/lumo\.mp3 cannot be played \(not ready to play after 2 s\): the show goes on in silence$/ },
-    { page: 'maker.html?stall=context', said: /^log: no sound output \(the browser's audio did not start in 2 s\): the show goes on in silence$/ },
+    { page: real ? 'index.html' : 'index.html?stall=context', said: no_output },
+    ...(real ? [] : [{ page: 'index.html?stall=element',
+      said: /^log: soundtrack data\/sfx\/lumo\.mp3 cannot be played \(not ready to play after 2 s\): the show goes on in silence$/ }]),
+    { page: real ? 'maker.html' : 'maker.html?stall=context', said: no_output },
   ];
   const report = [];
   for (const { page: address, said } of cases) {
