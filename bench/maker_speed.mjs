@@ -13,8 +13,7 @@ try {
   await page.goto(`${server.url}maker.html`);
   await page.wait_for('window.makerReady === true', 60, 'the maker ready');
   await page.eval(`document.body.append(Object.assign(document.createElement('input'), { type: 'file', id: 'bench', multiple: true, hidden: true }))`);
-  const { result } = await page.send('Runtime.evaluate', { expression: `document.getElementById('bench')` });
-  await page.send('DOM.setFileInputFiles', { files: photos, objectId: result.objectId });
+  await page.set_files('#bench', photos);
   const fits = [];
   const videos = [];
   for (let run = 0; run < 3; run++) {
