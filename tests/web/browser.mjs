@@ -134,6 +134,17 @@ export class Browser {
     return kilobytes * 1024;
   }
 
+  // The memory once the browser has settled: the most of five readings over a second, so that a
+  // process still starting or a program still compiling does not make the baseline low.
+  async settled_memory_bytes() {
+    let most = 0;
+    for (let reading = 0; reading < 5; reading++) {
+      most = Math.max(most, this.memory_bytes());
+      await new Promise((resolve) => setTimeout(resolve, 200));
+    }
+    return most;
+  }
+
   // For an interrupted run: ends the browser and its processes at once, then removes the profile.
   async kill() {
     if (!this.exited) {

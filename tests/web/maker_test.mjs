@@ -1,5 +1,5 @@
 // The maker's page in headless Chromium, one scenario a run:
-//   node maker_test.mjs pictures|set_plays|fit_quality|music_refused
+//   node maker_test.mjs pictures|set_plays|fit_quality|hostile|music_refused|no_webcodecs
 // Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture),
 // NATIVE_IMPORT (the native velmorastik-import). The inputs are made here with ImageMagick; the
 // sets the page exports are unzipped and decoded natively. Every scenario also fails on any error
@@ -402,7 +402,25 @@ async function music_refused({ page, url, work }) {
   console.log(`music refused: ${JSON.stringify(notes)}; a start of NaN, -1 or Infinity refused, -1 marked in the field`);
 }
 
-const scenarios = { pictures, set_plays, fit_quality, hostile, music_refused };
+// Without WebCodecs (older Safari, Firefox on Android): the set is still made, zipped and played,
+// and the video's button, disabled, says why in a sentence.
+async function no_webcodecs({ page, url, work }) {
+  magick('-size', '64x48', 'xc:rgb(40,90,160)', path.join(work, 'picture.png'));
+  await page.before_load('delete window.VideoEncoder; delete window.AudioEncoder;');
+  await open_maker(page, url, '?clock=virtual&fps=60&frames=60');
+  assert.deepEqual(await make(page, [path.join(work, 'picture.png')]), ["1 picture for the show's 12 places: reused in order"]);
+  const [disabled, said] = await page.eval(`[document.getElementById('download-video').disabled,
+    document.getElementById('no-video').textContent]`);
+  assert.equal(disabled, true, 'the video button is enabled without WebCodecs');
+  assert.match(said, /^This browser cannot make a video: it has no VideoEncoder and no AudioEncoder \(WebCodecs\)\. /);
+  await export_set(page, work);
+  await page.eval('velmorastikMaker.play()');
+  await page.wait_for('window.showDone === true', 60, 'the show played in the page');
+  assert.equal(await page.eval('window.showFrameHashes.length'), 60, 'the show did not play its 60 frames');
+  no_errors(page);
+}
+
+const scenarios = { pictures, set_plays, fit_quality, hostile, music_refused, no_webcodecs };
 const name = process.argv[2];
 if (!scenarios[name]) {
   console.error(`usage: maker_test.mjs ${Object.keys(scenarios).join('|')}`);

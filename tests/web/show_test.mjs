@@ -158,11 +158,7 @@ async function long_soundtrack({ page, url, browser }) {
   const overlay = await page.wait_for(visible_text('/click to start/i'), 60, 'the "Click to start" overlay');
   // The page as loaded, once its processes have settled: the overlay may show while the program is
   // still being compiled, and what that takes is not the soundtrack's.
-  let before = 0;
-  for (let sample = 0; sample < 5; sample++) {
-    before = Math.max(before, browser.memory_bytes());
-    await new Promise((resolve) => setTimeout(resolve, 200));
-  }
+  const before = await browser.settled_memory_bytes();
   await page.click(overlay.x, overlay.y);
   let most = before;
   const watch_end = Date.now() + k_watch_ms;

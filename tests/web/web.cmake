@@ -52,7 +52,7 @@ endforeach()
 # beside the native import's.
 set(VELMORASTIK_NATIVE_IMPORT ${VELMORASTIK_NATIVE_BIN}/velmorastik-import
   CACHE FILEPATH "A native velmorastik-import, the fits the maker's are compared with")
-foreach(scenario pictures set_plays fit_quality hostile music_refused)
+foreach(scenario pictures set_plays fit_quality hostile music_refused no_webcodecs)
   add_test(NAME web_maker_${scenario} COMMAND ${CMAKE_CURRENT_LIST_DIR}/maker_test.sh ${scenario})
   set_tests_properties(web_maker_${scenario} PROPERTIES
     SKIP_RETURN_CODE 77

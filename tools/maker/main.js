@@ -158,7 +158,7 @@ function render_pictures(focus_id = null) {
   const empty = count === 0;
   element('play-button').disabled = empty;
   element('download-set').disabled = empty;
-  element('download-video').disabled = empty || g_video !== null;
+  element('download-video').disabled = empty || g_video !== null || g_no_video;
 }
 
 function move(from, to) {
@@ -359,6 +359,8 @@ element('download-set').addEventListener('click', async () => {
 });
 // The video's control: its progress, the time left and Cancel.
 let g_video = null;  // the AbortController of the export under way
+// True when this browser cannot encode the video: the button stays, disabled, said why beside it.
+let g_no_video = false;
 function minutes_text(seconds) {
   const s = Math.max(0, Math.round(seconds));
   return `${Math.floor(s / 60)}:${String(s % 60).padStart(2, '0')}`;
@@ -391,7 +393,7 @@ element('download-video').addEventListener('click', async () => {
     g_video = null;
     bar.hidden = true;
     element('video-cancel').hidden = true;
-    element('download-video').disabled = maker.pictures.length === 0;
+    element('download-video').disabled = maker.pictures.length === 0 || g_no_video;
     if (!element('download-video').disabled) element('download-video').focus();
   }
 });
@@ -430,8 +432,12 @@ async function start() {
   render_pictures();
   video_format(maker.sizes).then((format) => { element('video-format').textContent = format.label; },
     (error) => {
-      element('video-format').textContent = `none: ${reason_of(error)}`;
-      element('download-video').hidden = true;
+      g_no_video = true;
+      element('video-hint').hidden = true;
+      element('no-video').textContent = reason_of(error);
+      element('no-video').hidden = false;
+      element('download-video').disabled = true;
+      element('download-video').setAttribute('aria-describedby', 'no-video');
     });
   const frames = facts.frame_count(facts.fps);
   const seconds = frames / facts.fps;
