@@ -432,6 +432,8 @@ async function offline({ page, work }) {
     paths: (await (await caches.open(names[0])).keys()).map((r) => decodeURI(new URL(r.url).pathname).slice(1)).sort() }))`);
   assert.equal(cached.names.length, 1, `caches: ${cached.names}`);
   assert.deepEqual(cached.paths, site_files(site), "the worker's cache is not the whole site");
+  const { installabilityErrors: installability } = await page.send('Page.getInstallabilityErrors');
+  assert.deepEqual(installability, [], 'the browser would not install the site');
   await server.close();
 
   await page.goto(`${url}index.html?clock=virtual&fps=60&frames=${k_offline_frames}`);
