@@ -38,7 +38,7 @@ set(VELMORASTIK_NATIVE_SHOW_FRAMES ${native_build}/show-frames-60.txt
   CACHE FILEPATH "The native build's frame hashes of the whole show at 60 fps (its show_frames target)")
 
 foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtrack broken_soundtrack no_sound_output
-    file_page)
+    file_page site_update)
   add_test(NAME web_${scenario}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_browser_test.sh ${scenario})
   set_tests_properties(web_${scenario} PROPERTIES
