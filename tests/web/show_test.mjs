@@ -1,6 +1,6 @@
 // The web show in headless Chromium, one scenario a run:
 //   node show_test.mjs virtual_clock|canvas_readback|live|missing_picture|long_soundtrack|broken_soundtrack|
-//                      no_sound_output|file_page
+//                      no_sound_output|file_page|site_update
 // Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture),
 // NATIVE_DATA (a folder holding the data/ the site was built with). Every scenario also fails on
 // any error the page reports in its console.
@@ -9,6 +9,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { execFileSync } from 'node:child_process';
+import { fileURLToPath } from 'node:url';
 import { run_scenario } from './browser.mjs';
 import { native_frames, bgrx_to_rgba, k_frame_bytes } from './frames.mjs';
 
@@ -267,6 +268,41 @@ async function file_page({ page }) {
   console.log(`file page: "${message.text.trim()}"`);
 }
 
+// A site rebuilt while a page of it is open: the new build's worker fetches the new set into a
+// cache of its own beside the old, the open page keeps getting the old build's files, and once
+// that page is gone the new build alone is left.
+async function site_update({ page, url, work, browser }) {
+  const caches_and_notices = `Promise.all([caches.keys(), fetch('NOTICES.txt').then((r) => r.text())])`;
+  const notices = path.join(work, 'site/NOTICES.txt');
+  const first = fs.readFileSync(notices, 'utf8');
+  await page.goto(`${url}index.html`);
+  await page.wait_for(`navigator.serviceWorker.ready.then((r) => r.active.state === 'activated')`, 60, "the first build's worker");
+  const [[old_cache]] = await page.eval(caches_and_notices);
+
+  fs.appendFileSync(notices, 'The second build.\n');
+  execFileSync(process.execPath, [fileURLToPath(new URL('../../scripts/lib/site_worker.mjs', import.meta.url)), path.join(work, 'site')],
+    { stdio: 'ignore' });
+  await page.goto(`${url}index.html`);
+  await page.wait_for('navigator.serviceWorker.getRegistration().then((r) => r.waiting !== null)', 60, "the second build's worker installed");
+  const [during, during_notices] = await page.eval(caches_and_notices);
+  assert.equal(during.length, 2, `caches while the first build's page is open: ${during}`);
+  assert.ok(during.includes(old_cache), `the first build's cache is gone while its page is open: ${during}`);
+  assert.equal(during_notices, first, "the first build's page got the second build's file");
+
+  const second = await browser.new_page();
+  await page.goto('about:blank');
+  await second.goto(`${url}index.html`);
+  await second.wait_for('navigator.serviceWorker.getRegistration().then((r) => r.waiting === null && r.active.state === "activated")',
+    60, "the second build's worker active");
+  await second.goto(`${url}index.html`);
+  const [after, after_notices] = await second.eval(caches_and_notices);
+  assert.deepEqual(after, during.filter((name) => name !== old_cache), 'the caches once the first build is closed');
+  assert.equal(after_notices, first + 'The second build.\n', "the second build's page");
+  no_errors(page);
+  no_errors(second);
+  console.log(`site update: ${old_cache} kept while its page was open, then ${after[0]} alone`);
+}
+
 // A copy of the site without the intro's background, for missing_picture.
 function site_without_picture(work) {
   const copy = path.join(work, 'site');
@@ -301,11 +337,15 @@ function site_with_broken_soundtrack(work) {
 }
 
 const scenarios = { virtual_clock, canvas_readback, live, missing_picture, long_soundtrack, broken_soundtrack, no_sound_output,
-  file_page };
+  file_page, site_update };
 const sites = {
   missing_picture: site_without_picture,
   long_soundtrack: site_with_long_soundtrack,
   broken_soundtrack: site_with_broken_soundtrack,
+  site_update: (work) => {
+    fs.cpSync(site, path.join(work, 'site'), { recursive: true });
+    return path.join(work, 'site');
+  },
 };
 const name = process.argv[2];
 if (!scenarios[name]) {

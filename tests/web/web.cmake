@@ -38,7 +38,7 @@ set(VELMORASTIK_NATIVE_SHOW_FRAMES ${native_build}/show-frames-60.txt
   CACHE FILEPATH "The native build's frame hashes of the whole show at 60 fps (its show_frames target)")
 
 foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtrack broken_soundtrack no_sound_output
-    file_page)
+    file_page site_update)
   add_test(NAME web_${scenario}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_browser_test.sh ${scenario})
   set_tests_properties(web_${scenario} PROPERTIES
@@ -52,7 +52,7 @@ endforeach()
 # beside the native import's.
 set(VELMORASTIK_NATIVE_IMPORT ${VELMORASTIK_NATIVE_BIN}/velmorastik-import
   CACHE FILEPATH "A native velmorastik-import, the fits the maker's are compared with")
-foreach(scenario pictures set_plays fit_quality hostile music_refused no_webcodecs)
+foreach(scenario pictures set_plays fit_quality hostile music_refused no_webcodecs offline)
   add_test(NAME web_maker_${scenario} COMMAND ${CMAKE_CURRENT_LIST_DIR}/maker_test.sh ${scenario})
   set_tests_properties(web_maker_${scenario} PROPERTIES
     SKIP_RETURN_CODE 77
@@ -107,7 +107,7 @@ endif()
 # The browsers that draw the whole show, fit large pictures, make music or encode a video, or time
 # the show's start keep both of a two-core machine's cores busy: one at a time (tests/CMakeLists.txt).
 if(VELMORASTIK_NODE)
-  set_tests_properties(web_virtual_clock web_long_soundtrack web_maker_pictures web_maker_set_plays
+  set_tests_properties(web_virtual_clock web_long_soundtrack web_maker_pictures web_maker_set_plays web_maker_offline
     web_maker_fit_quality web_maker_hostile web_sound_long_music web_sound_same_bytes web_sound_two_hours web_video_whole_show
     web_video_cancel PROPERTIES RESOURCE_LOCK ${cores_lock} COST ${cores_cost})
 endif()

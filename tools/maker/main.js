@@ -5,6 +5,7 @@ import { Maker, music_start_seconds, reason_of } from './maker.js';
 import { fill_places, place_label } from './places.js';
 import { show_facts } from '../../src/platform/web/site/show_program.js';
 import { open_stage, test_mode } from '../../src/platform/web/site/show_player.js';
+import { keep_site_offline } from '../../src/platform/web/site/offline.js';
 import { zip_data_set } from './data_set_zip.js';
 import { download } from './download.js';
 import { export_video, video_format } from './video_export.js';
@@ -443,6 +444,8 @@ async function start() {
   const seconds = frames / facts.fps;
   element('show-length').textContent = `The show lasts ${Math.floor(seconds / 60)}:${(seconds % 60).toFixed(2).padStart(5, '0')} ` +
     `(${frames} frames at ${facts.fps} frames a second): longer music is cut to it and fades out with it.`;
+  // The time from the navigation's start to here, for the browser's tools and the tests.
+  performance.mark('maker ready');
   window.makerReady = true;
 }
 
@@ -450,6 +453,7 @@ if (location.protocol === 'file:') {
   set_status('The maker must be served over HTTP; it cannot work from a file opened in the browser. ' +
     'Serve this folder with scripts/web --serve, or with any static web server, and open the address it gives.');
 } else {
+  keep_site_offline();
   g_ready = start();
   g_ready.catch((error) => {
     set_status('The maker cannot start: ' + reason_of(error));
