@@ -134,15 +134,20 @@ export class Browser {
     return kilobytes * 1024;
   }
 
-  // The memory once the browser has settled: the most of five readings over a second, so that a
-  // process still starting or a program still compiling does not make the baseline low.
+  // The memory once the browser has settled: read every quarter second until two seconds of
+  // readings lie within 4 MB (at most ten seconds), the most of them; a process still starting
+  // or a program still compiling would make a baseline low.
   async settled_memory_bytes() {
-    let most = 0;
-    for (let reading = 0; reading < 5; reading++) {
-      most = Math.max(most, this.memory_bytes());
-      await new Promise((resolve) => setTimeout(resolve, 200));
+    const readings = [];
+    const until = Date.now() + 10000;
+    for (;;) {
+      readings.push(this.memory_bytes());
+      const last = readings.slice(-8);
+      if (last.length === 8 && Math.max(...last) - Math.min(...last) <= 4 * 1048576) break;
+      if (Date.now() > until) break;
+      await new Promise((resolve) => setTimeout(resolve, 250));
     }
-    return most;
+    return Math.max(...readings.slice(-8));
   }
 
   // For an interrupted run: ends the browser and its processes at once, then removes the profile.
