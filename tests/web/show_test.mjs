@@ -21,8 +21,10 @@ const k_readback_frame = Number(process.env.READBACK_FRAME ?? 900);
 // A long soundtrack must not delay the show: its first frame within this of the click...
 const k_start_ms = 1000;
 // ...nor cost the browser more than this, whatever its length (decoded whole, 45 minutes of
-// stereo take about a gigabyte).
-const k_memory_growth_bytes = 100 * 1024 * 1024;
+// stereo take about a gigabyte, as 16-bit samples half that). A play itself takes about 50 MB (the
+// program's memory, the frame), and Chromium may start a process of its own with the click
+// (measured: 110 to 160 MB more in some runs, none in others, with any soundtrack).
+const k_memory_growth_bytes = 250 * 1024 * 1024;
 // Long enough after the click for a soundtrack being decoded whole to show in the figures.
 const k_watch_ms = 8000;
 // Without sound output: the page's 2 s wait for the sound, then the show's start, with room for a
