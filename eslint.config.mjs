@@ -27,6 +27,11 @@ export default [
     languageOptions: { sourceType: "script", globals: { ...globals.worker, ...k_module_globals } },
   },
   {
+    // The site's service worker, bundled by the build with its list of files (SITE_PRECACHE).
+    files: ["**/service_worker.js"],
+    languageOptions: { sourceType: "module", globals: { ...globals.serviceworker, SITE_PRECACHE: "readonly" } },
+  },
+  {
     // Node's programs: the web tests, their server and the benchmarks.
     files: ["**/*.mjs"],
     languageOptions: { sourceType: "module", globals: globals.node },

@@ -122,6 +122,22 @@ export class Browser {
     return kilobytes * 1024;
   }
 
+  // The memory once the browser has settled: read every quarter second until two seconds of
+  // readings lie within 4 MB (at most ten seconds), the most of them; a process still starting
+  // or a program still compiling would make a baseline low.
+  async settled_memory_bytes() {
+    const readings = [];
+    const until = Date.now() + 10000;
+    for (;;) {
+      readings.push(this.memory_bytes());
+      const last = readings.slice(-8);
+      if (last.length === 8 && Math.max(...last) - Math.min(...last) <= 4 * 1048576) break;
+      if (Date.now() > until) break;
+      await new Promise((resolve) => setTimeout(resolve, 250));
+    }
+    return Math.max(...readings.slice(-8));
+  }
+
   // For an interrupted run: ends the browser and its processes at once (it leads a process group
   // of its own), then removes the profile.
   kill() {
@@ -252,6 +268,17 @@ export class Page {
     if (!input) throw new Error(`no ${selector} in the page`);
     await input.uploadFile(...files);
     await input.dispose();
+  }
+
+  // Chromium's DevTools command method with params, for what no engine-neutral call reads (the
+  // page's installability).
+  async devtools(method, params = {}) {
+    const session = await this.page.createCDPSession();
+    try {
+      return await session.send(method, params);
+    } finally {
+      await session.detach();
+    }
   }
 
   // Calls listener(url) for every request the page makes from now on.

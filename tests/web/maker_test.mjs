@@ -1,5 +1,5 @@
-// The maker's page in a headless browser (browser.mjs: Chromium or Firefox), one scenario a run:
-//   node maker_test.mjs pictures|set_plays|fit_quality|music_refused
+// The maker's page in headless Chromium or Firefox, one scenario a run:
+//   node maker_test.mjs pictures|set_plays|fit_quality|hostile|music_refused|no_webcodecs|offline
 // Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture),
 // NATIVE_IMPORT (the native velmorastik-import). The inputs are made here with ImageMagick; the
 // sets the page exports are unzipped and decoded natively. Every scenario also fails on any error
@@ -11,6 +11,7 @@ import path from 'node:path';
 import { execFileSync, spawnSync } from 'node:child_process';
 import { run_scenario } from './browser.mjs';
 import { native_hashes } from './frames.mjs';
+import { serve } from './serve.mjs';
 
 const site = process.env.SITE;
 const capture = process.env.NATIVE_CAPTURE;
@@ -23,6 +24,11 @@ const k_places = k_table.filter(([, kind]) => kind === 'picture').map(([, , file
 const k_set_files = k_table.map(([, , file]) => file).sort();
 // Enough of the show, in virtual time, to reach the first set's effect over its first picture.
 const k_played_frames = 901;
+// Frames of the show played offline, from the site's set and from the maker's.
+const k_offline_frames = 300;
+// The maker loaded from the browser's cache is ready within this of the navigation's start (its
+// aim is a second; this leaves room for a busy machine).
+const k_offline_ready_ms = 3000;
 // JPEG at quality 92 moves a flat colour by a few levels.
 const k_jpeg_slack = 6;
 // The maker's fitting against libvips' (both Lanczos-3 after a box reduction, the browser's
@@ -393,7 +399,92 @@ async function music_refused({ page, url, work }) {
   console.log(`music refused: ${JSON.stringify(notes)}; a start of NaN, -1 or Infinity refused, -1 marked in the field`);
 }
 
-const scenarios = { pictures, set_plays, fit_quality, hostile, music_refused };
+// Without WebCodecs (older Safari, Firefox on Android): the set is still made, zipped and played,
+// and the video's button, disabled, says why in a sentence.
+async function no_webcodecs({ page, url, work }) {
+  magick('-size', '64x48', 'xc:rgb(40,90,160)', path.join(work, 'picture.png'));
+  await page.before_load('delete window.VideoEncoder; delete window.AudioEncoder;');
+  await open_maker(page, url, '?clock=virtual&fps=60&frames=60');
+  assert.deepEqual(await make(page, [path.join(work, 'picture.png')]), ["1 picture for the show's 12 places: reused in order"]);
+  const [disabled, said] = await page.eval(`[document.getElementById('download-video').disabled,
+    document.getElementById('no-video').textContent]`);
+  assert.equal(disabled, true, 'the video button is enabled without WebCodecs');
+  assert.match(said, /^This browser cannot make a video: it has no VideoEncoder and no AudioEncoder \(WebCodecs\)\. /);
+  await export_set(page, work);
+  await page.eval('velmorastikMaker.play()');
+  await page.wait_for('window.showDone === true', 60, 'the show played in the page');
+  assert.equal(await page.eval('window.showFrameHashes.length'), 60, 'the show did not play its 60 frames');
+  no_errors(page);
+}
+
+// Every file of the built site, as paths under it, sorted; the worker itself is the browser's.
+function site_files(folder, prefix = '') {
+  return fs.readdirSync(folder, { withFileTypes: true }).flatMap((entry) => (entry.isDirectory()
+    ? site_files(path.join(folder, entry.name), `${prefix}${entry.name}/`) : [prefix + entry.name]))
+    .filter((file) => file !== 'service_worker.js').sort();
+}
+
+// Visited once, the site works with its server gone: the worker has kept every file of it; the show
+// plays the native frames, the maker makes a show of pictures and music, exports it and plays it.
+async function offline({ page, work }) {
+  const file = (name) => path.join(work, name);
+  magick('-size', '1200x900', 'plasma:red-blue', '-seed', '5', file('a.jpg'));
+  magick('-size', '900x1200', 'gradient:yellow-purple', file('b.png'));
+  execFileSync('ffmpeg', ['-nostdin', '-loglevel', 'error', '-f', 'lavfi', '-i', 'sine=frequency=440:duration=8',
+    '-ac', '2', file('tone.mp3')]);
+  // A server of this scenario's own, to stop.
+  const server = await serve(site);
+  const url = server.url;
+  await open_maker(page, url);
+  await page.wait_for(`navigator.serviceWorker.ready.then((r) => r.active.state === 'activated')`, 60, "the site's worker active");
+  const cached = await page.eval(`caches.keys().then(async (names) => ({ names,
+    paths: (await (await caches.open(names[0])).keys()).map((r) => decodeURI(new URL(r.url).pathname).slice(1)).sort() }))`);
+  assert.equal(cached.names.length, 1, `caches: ${cached.names}`);
+  assert.deepEqual(cached.paths, site_files(site), "the worker's cache is not the whole site");
+  const { installabilityErrors: installability } = await page.devtools('Page.getInstallabilityErrors');
+  assert.deepEqual(installability, [], 'the browser would not install the site');
+  await server.close();
+
+  await page.goto(`${url}index.html?clock=virtual&fps=60&frames=${k_offline_frames}`);
+  await page.wait_for('window.showDone === true', 300, 'the show played offline');
+  const show = await page.eval('window.showFrameHashes');
+  const native = native_hashes(capture, site, ['--fps', '60', '--frames', `0-${k_offline_frames - 1}`]);
+  assert.equal(show.length, k_offline_frames, `the show played ${show.length} frames offline`);
+  for (let i = 0; i < native.length; i++) assert.equal(show[i], native[i], `offline, frame ${i} differs from the native show's`);
+  // The show asks for the soundtrack's head by a range; a media element asks for ranges too.
+  const soundtrack = fs.readFileSync(path.join(site, 'data/sfx/lumo.mp3'));
+  const ranged = await page.eval(`Promise.all(['bytes=1000-1999', 'bytes=-10'].map((range) =>
+    fetch('data/sfx/lumo.mp3', { headers: { Range: range } }).then(async (r) => ({ status: r.status,
+      range: r.headers.get('Content-Range'), bytes: [...new Uint8Array(await r.arrayBuffer())] }))))`);
+  assert.deepEqual(ranged, [
+    { status: 206, range: `bytes 1000-1999/${soundtrack.length}`, bytes: [...soundtrack.subarray(1000, 2000)] },
+    { status: 206, range: `bytes ${soundtrack.length - 10}-${soundtrack.length - 1}/${soundtrack.length}`,
+      bytes: [...soundtrack.subarray(-10)] },
+  ], 'ranges of the soundtrack from the cache');
+
+  await open_maker(page, url, `?clock=virtual&fps=60&frames=${k_offline_frames}`);
+  const ready_ms = await page.eval(`performance.getEntriesByName('maker ready')[0].startTime`);
+  const notes = await make(page, [file('a.jpg'), file('b.png')], { music: file('tone.mp3') });
+  // The music's note comes from the maker's encoder, which only music makes the maker load.
+  assert.deepEqual(notes, ["2 pictures for the show's 12 places: reused in order",
+    'tone.mp3: 0:08.0, shorter than the show (1:57.8): kept whole, without a fade'], 'the notes offline');
+  const set = await export_set(page, work);
+  const music = fs.readFileSync(path.join(set, 'data/sfx/lumo.mp3'));
+  assert.ok(!music.equals(soundtrack), 'the exported set kept the default soundtrack');
+  await page.eval('velmorastikMaker.play()');
+  await page.wait_for('window.showDone === true', 300, "the maker's show played offline");
+  const played = await page.eval('window.showFrameHashes');
+  const made = native_hashes(capture, set, ['--fps', '60', '--frames', `0-${k_offline_frames - 1}`]);
+  assert.equal(played.length, k_offline_frames, `the maker played ${played.length} frames offline`);
+  for (let i = 0; i < made.length; i++) assert.equal(played[i], made[i], `the maker's show, frame ${i} differs from the native show's`);
+  no_errors(page);
+  assert.ok(ready_ms <= k_offline_ready_ms, `the maker was ready ${ready_ms.toFixed(0)} ms after the offline navigation`);
+  console.log(`offline: ${cached.paths.length} files cached; with the server stopped the show played ${k_offline_frames} ` +
+    `frames equal to the native ones, the maker was ready ${ready_ms.toFixed(0)} ms after the navigation's start, made a ` +
+    `show with music (${music.length}-byte soundtrack), exported it and played ${k_offline_frames} frames equal to the native ones`);
+}
+
+const scenarios = { pictures, set_plays, fit_quality, hostile, music_refused, no_webcodecs, offline };
 const name = process.argv[2];
 if (!scenarios[name]) {
   console.error(`usage: maker_test.mjs ${Object.keys(scenarios).join('|')}`);

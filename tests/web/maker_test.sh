@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs one scenario of maker_test.mjs, or skips it (status 77) saying what is missing.
-#   maker_test.sh pictures|set_plays|fit_quality|music_refused
+#   maker_test.sh pictures|set_plays|fit_quality|hostile|music_refused|no_webcodecs|offline
 # Environment: SITE (the built site), NATIVE_CAPTURE, NATIVE_IMPORT (the native tools), WEB_BROWSER
 # (chromium or firefox; browser.mjs skips when it is missing).
 set -euo pipefail
@@ -13,9 +13,11 @@ for tool in convert identify unzip; do
   command -v $tool >/dev/null || skip "$tool is not installed (the tests make and read pictures and zips with it)"
 done
 case $scenario in
-  set_plays)
+  set_plays|offline)
     [ -n "${NATIVE_CAPTURE:-}" ] && [ -x "$NATIVE_CAPTURE" ] ||
-      skip "no native capture tool at '${NATIVE_CAPTURE:-}' (the native build makes it)" ;;
+      skip "no native capture tool at '${NATIVE_CAPTURE:-}' (the native build makes it)" ;;&
+  offline)
+    command -v ffmpeg >/dev/null || skip "ffmpeg is not installed (it makes the music)" ;;
   fit_quality)
     [ -n "${NATIVE_IMPORT:-}" ] && [ -x "$NATIVE_IMPORT" ] ||
       skip "no native import tool at '${NATIVE_IMPORT:-}' (the native build makes it)" ;;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one browser scenario of show_test.mjs, or skips it (status 77) saying what is missing.
 #   run_browser_test.sh virtual_clock|canvas_readback|live|missing_picture|long_soundtrack|broken_soundtrack|
-#                       no_sound_output|file_page
+#                       no_sound_output|file_page|site_update
 # Environment: SITE (the built site: index.html, script, .wasm, data/), NATIVE_CAPTURE (a native
 # velmorastik-capture), NATIVE_DATA (the folder holding the data/ the site was built with),
 # WEB_BROWSER (chromium or firefox; browser.mjs skips when it is missing).

@@ -9,6 +9,9 @@ import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { requested_range } from '../../src/platform/web/site/byte_range.js';
+
+export { requested_range };
 
 // The browser refuses to compile WebAssembly streamed with any other type than application/wasm.
 const k_types = {
@@ -17,6 +20,7 @@ const k_types = {
   '.mjs': 'text/javascript; charset=utf-8',
   '.css': 'text/css; charset=utf-8',
   '.json': 'application/json',
+  '.webmanifest': 'application/manifest+json',
   '.wasm': 'application/wasm',
   '.jpg': 'image/jpeg',
   '.jpeg': 'image/jpeg',
@@ -31,13 +35,17 @@ const k_types = {
 };
 
 // The page's scripts and styles are its own files, never inline; the program is WebAssembly,
-// which the browser compiles only with 'wasm-unsafe-eval'. The icon is an empty data: URL.
+// which the browser compiles only with 'wasm-unsafe-eval'. The maker's encoder and the service
+// worker that keeps the site offline are the site's own scripts, as is the manifest that lets a
+// browser install it. A test's own page may have an empty data: URL for its icon.
 export const k_content_security_policy = [
-  "default-src 'none'", "script-src 'self' 'wasm-unsafe-eval'", "style-src 'self'", "img-src 'self' data:",
-  "media-src 'self'", "connect-src 'self'", "base-uri 'none'", "form-action 'none'", "frame-ancestors 'none'",
+  "default-src 'none'", "script-src 'self' 'wasm-unsafe-eval'", "worker-src 'self'", "style-src 'self'",
+  "img-src 'self' data:", "media-src 'self'", "connect-src 'self'", "manifest-src 'self'", "base-uri 'none'",
+  "form-action 'none'", "frame-ancestors 'none'",
 ].join('; ');
 
-// On every answer, errors too. No caching: a person replacing a picture sees it on the next load.
+// On every answer, errors too. No HTTP caching: a person replacing a picture sees it on the next
+// load (once the site's worker is rewritten for it, where a browser keeps the site offline).
 const k_headers = {
   'Content-Security-Policy': k_content_security_policy,
   'X-Content-Type-Options': 'nosniff',
@@ -61,24 +69,6 @@ export function resolve_request(root, url) {
   const relative = path.relative(root, file);
   if (relative.startsWith('..') || path.isAbsolute(relative)) return null;
   return file;
-}
-
-// The byte range a Range header asks of a file of size bytes: { start, end } (end included),
-// null for the whole file (no header, or one this server does not take, such as several ranges),
-// 'unsatisfiable' when it starts past the end. Media players ask for ranges to stream.
-export function requested_range(header, size) {
-  const match = /^bytes=(\d*)-(\d*)$/.exec(header ?? '');
-  if (!match || (match[1] === '' && match[2] === '')) return null;
-  let start, end;
-  if (match[1] === '') {
-    start = Math.max(0, size - Number(match[2]));
-    end = size - 1;
-  } else {
-    start = Number(match[1]);
-    end = match[2] === '' ? size - 1 : Math.min(Number(match[2]), size - 1);
-    if (end < start && start < size) return null;
-  }
-  return start < size ? { start, end } : 'unsatisfiable';
 }
 
 // The real path of file when it is a regular file inside real_root, else null.

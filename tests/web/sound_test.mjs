@@ -255,7 +255,7 @@ async function two_hours({ page, work, browser }) {
   for (let n = 0; n < 2 * 60 * 3; ++n) fs.writeSync(out, bytes);
   fs.closeSync(out);
   await choose(page, music);
-  const before = browser.memory_bytes();
+  const before = await browser.settled_memory_bytes();
   let most = before;
   const making = page.eval('window.sound_test.make({ start_seconds: 3600 })');
   let done = false;

@@ -138,3 +138,15 @@ if(VELMORASTIK_NODE)
       PROPERTIES RESOURCE_LOCK ${cores_lock} COST ${cores_cost})
   endforeach()
 endif()
+
+# What only Chromium is asked here: the site's worker kept whole and an update taking over (its
+# installability is read through Chromium's own protocol), and the maker without WebCodecs.
+add_test(NAME web_site_update COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_browser_test.sh site_update)
+foreach(scenario no_webcodecs offline)
+  add_test(NAME web_maker_${scenario} COMMAND ${CMAKE_CURRENT_LIST_DIR}/maker_test.sh ${scenario})
+endforeach()
+set_tests_properties(web_site_update web_maker_no_webcodecs web_maker_offline PROPERTIES
+  SKIP_RETURN_CODE 77
+  TIMEOUT 600
+  ENVIRONMENT "WEB_BROWSER=chromium;SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA};NATIVE_SHOW_FRAMES=${VELMORASTIK_NATIVE_SHOW_FRAMES};NATIVE_IMPORT=${VELMORASTIK_NATIVE_IMPORT}")
+set_tests_properties(web_maker_offline PROPERTIES RESOURCE_LOCK ${cores_lock} COST ${cores_cost})

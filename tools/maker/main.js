@@ -5,6 +5,7 @@ import { Maker, music_start_seconds, reason_of } from './maker.js';
 import { fill_places, place_label } from './places.js';
 import { show_facts } from '../../src/platform/web/site/show_program.js';
 import { open_stage, test_mode } from '../../src/platform/web/site/show_player.js';
+import { keep_site_offline } from '../../src/platform/web/site/offline.js';
 import { zip_data_set } from './data_set_zip.js';
 import { download } from './download.js';
 import { export_video, video_format } from './video_export.js';
@@ -158,7 +159,7 @@ function render_pictures(focus_id = null) {
   const empty = count === 0;
   element('play-button').disabled = empty;
   element('download-set').disabled = empty;
-  element('download-video').disabled = empty || g_video !== null;
+  element('download-video').disabled = empty || g_video !== null || g_no_video;
 }
 
 function move(from, to) {
@@ -359,6 +360,8 @@ element('download-set').addEventListener('click', async () => {
 });
 // The video's control: its progress, the time left and Cancel.
 let g_video = null;  // the AbortController of the export under way
+// True when this browser cannot encode the video: the button stays, disabled, said why beside it.
+let g_no_video = false;
 function minutes_text(seconds) {
   const s = Math.max(0, Math.round(seconds));
   return `${Math.floor(s / 60)}:${String(s % 60).padStart(2, '0')}`;
@@ -391,7 +394,7 @@ element('download-video').addEventListener('click', async () => {
     g_video = null;
     bar.hidden = true;
     element('video-cancel').hidden = true;
-    element('download-video').disabled = maker.pictures.length === 0;
+    element('download-video').disabled = maker.pictures.length === 0 || g_no_video;
     if (!element('download-video').disabled) element('download-video').focus();
   }
 });
@@ -430,13 +433,19 @@ async function start() {
   render_pictures();
   video_format(maker.sizes).then((format) => { element('video-format').textContent = format.label; },
     (error) => {
-      element('video-format').textContent = `none: ${reason_of(error)}`;
-      element('download-video').hidden = true;
+      g_no_video = true;
+      element('video-hint').hidden = true;
+      element('no-video').textContent = reason_of(error);
+      element('no-video').hidden = false;
+      element('download-video').disabled = true;
+      element('download-video').setAttribute('aria-describedby', 'no-video');
     });
   const frames = facts.frame_count(facts.fps);
   const seconds = frames / facts.fps;
   element('show-length').textContent = `The show lasts ${Math.floor(seconds / 60)}:${(seconds % 60).toFixed(2).padStart(5, '0')} ` +
     `(${frames} frames at ${facts.fps} frames a second): longer music is cut to it and fades out with it.`;
+  // The time from the navigation's start to here, for the browser's tools and the tests.
+  performance.mark('maker ready');
   window.makerReady = true;
 }
 
@@ -444,6 +453,7 @@ if (location.protocol === 'file:') {
   set_status('The maker must be served over HTTP; it cannot work from a file opened in the browser. ' +
     'Serve this folder with scripts/web --serve, or with any static web server, and open the address it gives.');
 } else {
+  keep_site_offline();
   g_ready = start();
   g_ready.catch((error) => {
     set_status('The maker cannot start: ' + reason_of(error));

@@ -24,9 +24,15 @@ export class ExportCancelled extends Error {
 // The first of the containers and codecs the browser encodes for frames of the given size (the
 // maker's module's): { container, video, audio, mime, extension, label } for the page to name.
 export async function video_format({ frame_width, frame_height }) {
+  // Without these the checks below would fail as a missing name; the person is told what is missing.
+  const missing = ['VideoEncoder', 'AudioEncoder', 'VideoFrame'].filter((name) => typeof globalThis[name] !== 'function');
+  if (missing.length) {
+    throw new Error(`This browser cannot make a video: it has no ${missing.join(' and no ')} (WebCodecs). ` +
+      'The data set (.zip) plays the same show in a browser that has them, and on Linux and Windows.');
+  }
   const size = { width: frame_width, height: frame_height, bitrate: k_video_bitrate };
   const opus = await canEncodeAudio('opus', { numberOfChannels: 2, sampleRate: k_audio_rate, bitrate: k_audio_bitrate });
-  if (!opus) throw new Error('this browser cannot encode Opus sound, so it cannot make the video');
+  if (!opus) throw new Error('This browser cannot encode Opus sound, so it cannot make a video. The data set (.zip) plays the same show.');
   if (await canEncodeVideo('avc', size)) {
     return { format: () => new Mp4OutputFormat({ fastStart: 'in-memory' }), video: 'avc', mime: 'video/mp4',
       extension: 'mp4', label: 'MP4 (H.264 video, Opus sound)' };
@@ -35,7 +41,7 @@ export async function video_format({ frame_width, frame_height }) {
     return { format: () => new WebMOutputFormat(), video: 'vp9', mime: 'video/webm',
       extension: 'webm', label: 'WebM (VP9 video, Opus sound)' };
   }
-  throw new Error('this browser cannot encode H.264 or VP9 video, so it cannot make the video');
+  throw new Error('This browser cannot encode H.264 or VP9 video, so it cannot make one. The data set (.zip) plays the same show.');
 }
 
 // The soundtrack over exactly seconds at 48 kHz stereo: music shorter than the show is followed by

@@ -4,6 +4,7 @@
 // hash in window.showFrameHashes; &frames=N stops it after N frames with the last one on the canvas.
 import { show_facts } from './show_program.js';
 import { open_stage, show_message, test_mode } from './show_player.js';
+import { keep_site_offline } from './offline.js';
 
 const element = (id) => document.getElementById(id);
 
@@ -66,6 +67,7 @@ async function main() {
       'Serve this folder with scripts/web --serve, or with any static web server, and open the address it gives.');
     return;
   }
+  keep_site_offline();
   try {
     const facts = await show_facts();
     const stage = open_stage(facts, test_mode(facts));

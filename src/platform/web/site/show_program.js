@@ -1,21 +1,33 @@
 // The show's WebAssembly program, the one way the page, the maker's Play and its video make it:
-// velmorastik.js (an ES module, beside the page) and velmorastik.wasm, whose bytes are fetched once,
-// so that every later play asks the server for nothing. A module made afresh for every play, so
-// that playing again starts from a clean program; exit() ends a play as natively.
+// velmorastik.js (an ES module, beside the page) and velmorastik.wasm, fetched and compiled once,
+// so that every later play asks the server for nothing and costs only its own memory. An instance
+// made afresh for every play, so that playing again starts from a clean program; exit() ends a
+// play as natively.
 // The show's facts (the frame's size, the rate its length is told at, its keys, the data set's
-// files and the places under the effect) come from a module of its own that never plays.
+// files and the places under the effect) come from an instance of its own that never plays.
 
-let g_bytes = null;
+let g_program = null;
 let g_factory = null;
 let g_facts = null;
 
-// velmorastik.wasm's bytes.
-export function program_bytes() {
-  g_bytes ??= fetch(new URL('velmorastik.wasm', document.baseURI)).then((response) => {
+// velmorastik.wasm, compiled.
+function program() {
+  g_program ??= fetch(new URL('velmorastik.wasm', document.baseURI)).then((response) => {
     if (!response.ok) throw new Error(`velmorastik.wasm: the server answered ${response.status}`);
     return response.arrayBuffer();
-  });
-  return g_bytes;
+  }).then((bytes) => WebAssembly.compile(bytes));
+  return g_program;
+}
+
+// The factory's options that instantiate the compiled program rather than fetch and compile it again.
+function compiled(module) {
+  return {
+    instantiateWasm: (imports, receive) => {
+      WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module),
+        (error) => console.error(`velmorastik.wasm could not start: ${error}`));
+      return {};
+    },
+  };
 }
 
 // The module's factory. Its address is made at run time, so that the bundler leaves the program
@@ -51,9 +63,9 @@ function write_data_set(fs, files) {
 //   keys                       the array the page pushes key codes into
 //   in_memory                  the soundtrack is in files, not on the site for an element to stream
 export async function create_show(files, hooks) {
-  const [create, wasm_binary] = await Promise.all([factory(), program_bytes()]);
+  const [create, module] = await Promise.all([factory(), program()]);
   const made = create({
-    wasmBinary: wasm_binary,
+    ...compiled(module),
     web_keys: hooks.keys ?? [],
     web_context: hooks.context ?? null,
     audio_context: hooks.audio_context ?? null,
@@ -88,8 +100,8 @@ export function start_show(instance, entry, args) {
 // { frame_width, frame_height, fps, keys (name -> code), files, pictures, texture, soundtrack
 // (paths under data/), effect_places (per picture, in order), frame_count(fps) }.
 export function show_facts() {
-  g_facts ??= Promise.all([factory(), program_bytes()]).then(async ([create, wasm_binary]) => {
-    const m = await create({ wasmBinary: wasm_binary, print: (text) => console.log(text), printErr: (text) => console.log(text) });
+  g_facts ??= Promise.all([factory(), program()]).then(async ([create, module]) => {
+    const m = await create({ ...compiled(module), print: (text) => console.log(text), printErr: (text) => console.log(text) });
     const facts = JSON.parse(m.ccall('web_facts', 'string', [], []));
     return { ...facts, frame_count: (fps) => (fps > 0 ? m._web_show_frame_count(fps) : 0) };
   });
