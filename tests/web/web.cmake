@@ -43,18 +43,27 @@ get_filename_component(native_build ${VELMORASTIK_NATIVE_BIN} DIRECTORY)
 set(VELMORASTIK_NATIVE_SHOW_FRAMES ${native_build}/show-frames-60.txt
   CACHE FILEPATH "The native build's frame hashes of the whole show at 60 fps (its show_frames target)")
 
-foreach(engine ${browser_engines})
-  foreach(scenario virtual_clock canvas_readback live missing_picture long_soundtrack broken_soundtrack no_sound_output
-      file_page)
-    set(test ${browser_tests_${engine}}${scenario})
-    add_test(NAME ${test} COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_browser_test.sh ${scenario})
-    set_tests_properties(${test} PROPERTIES
-      SKIP_RETURN_CODE 77
-      # The whole show in virtual time and the native capture beside it take a few minutes at most.
-      TIMEOUT 480
-      ENVIRONMENT "WEB_BROWSER=${engine};SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA};NATIVE_SHOW_FRAMES=${VELMORASTIK_NATIVE_SHOW_FRAMES}")
+# browser_tests(KIND COMMAND command... SCENARIOS scenario... TIMEOUT seconds ENVIRONMENT list): each
+# scenario as a test in each engine, named by the engine's prefix, KIND and the scenario, the
+# scenario last on its command line; missing tools skip it (77).
+function(browser_tests kind)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TIMEOUT;ENVIRONMENT" "COMMAND;SCENARIOS")
+  foreach(engine ${browser_engines})
+    foreach(scenario ${arg_SCENARIOS})
+      set(test ${browser_tests_${engine}}${kind}${scenario})
+      add_test(NAME ${test} COMMAND ${arg_COMMAND} ${scenario})
+      set_tests_properties(${test} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT ${arg_TIMEOUT}
+        ENVIRONMENT "WEB_BROWSER=${engine};${arg_ENVIRONMENT}")
+    endforeach()
   endforeach()
-endforeach()
+endfunction()
+
+# The show's page. The whole show in virtual time and the native capture beside it take a few
+# minutes at most.
+browser_tests("" COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_browser_test.sh
+  SCENARIOS virtual_clock canvas_readback live missing_picture long_soundtrack broken_soundtrack no_sound_output file_page
+  TIMEOUT 480
+  ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA};NATIVE_SHOW_FRAMES=${VELMORASTIK_NATIVE_SHOW_FRAMES}")
 
 # Firefox with no sound server at all, as on a machine without one: its AudioContext never starts,
 # and the show and the maker's Play go on in silence after 2 s.
@@ -66,17 +75,11 @@ set_tests_properties(web_firefox_no_sound_server PROPERTIES SKIP_RETURN_CODE 77 
 # beside the native import's.
 set(VELMORASTIK_NATIVE_IMPORT ${VELMORASTIK_NATIVE_BIN}/velmorastik-import
   CACHE FILEPATH "A native velmorastik-import, the fits the maker's are compared with")
-foreach(engine ${browser_engines})
-  foreach(scenario pictures set_plays fit_quality hostile music_refused)
-    set(test ${browser_tests_${engine}}maker_${scenario})
-    add_test(NAME ${test} COMMAND ${CMAKE_CURRENT_LIST_DIR}/maker_test.sh ${scenario})
-    set_tests_properties(${test} PROPERTIES
-      SKIP_RETURN_CODE 77
-      # 12-megapixel inputs made and fitted, and the whole show captured natively: a few minutes.
-      TIMEOUT 600
-      ENVIRONMENT "WEB_BROWSER=${engine};SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_IMPORT=${VELMORASTIK_NATIVE_IMPORT}")
-  endforeach()
-endforeach()
+# 12-megapixel inputs made and fitted, and the whole show captured natively: a few minutes.
+browser_tests(maker_ COMMAND ${CMAKE_CURRENT_LIST_DIR}/maker_test.sh
+  SCENARIOS pictures set_plays fit_quality hostile music_refused
+  TIMEOUT 600
+  ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_IMPORT=${VELMORASTIK_NATIVE_IMPORT}")
 
 # The tests' own hash, pixel order and server, without a browser.
 find_program(VELMORASTIK_NODE node)
@@ -97,34 +100,22 @@ endif()
 
 # The page's maker's soundtrack in each browser against the native import on the same music
 # (tests/web/sound_test.mjs): the maker's module from this build, the import from the native one.
+# Two minutes of music made twice, once in the page and once natively, and decoded: a minute or two.
 if(VELMORASTIK_NODE)
-  foreach(engine ${browser_engines})
-    foreach(scenario long_music same_bytes short_music music_start two_hours refused)
-      set(test ${browser_tests_${engine}}sound_${scenario})
-      add_test(NAME ${test} COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/sound_test.mjs ${scenario})
-      set_tests_properties(${test} PROPERTIES
-        SKIP_RETURN_CODE 77
-        # Two minutes of music made twice, once in the page and once natively, and decoded: a minute or two.
-        TIMEOUT 300
-        ENVIRONMENT "WEB_BROWSER=${engine};MAKER_MODULE=${CMAKE_BINARY_DIR}/bin;NATIVE_IMPORT=${VELMORASTIK_NATIVE_BIN}/velmorastik-import")
-    endforeach()
-  endforeach()
+  browser_tests(sound_ COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/sound_test.mjs
+    SCENARIOS long_music same_bytes short_music music_start two_hours refused
+    TIMEOUT 300
+    ENVIRONMENT "MAKER_MODULE=${CMAKE_BINARY_DIR}/bin;NATIVE_IMPORT=${VELMORASTIK_NATIVE_BIN}/velmorastik-import")
 endif()
 
 # The maker's video (tests/web/video_test.mjs): the whole show exported at 30 fps, probed and its
 # frames hashed against the native capture's; Cancel.
+# The show encoded in the page and captured natively: a minute or two.
 if(VELMORASTIK_NODE)
-  foreach(engine ${browser_engines})
-    foreach(scenario whole_show cancel)
-      set(test ${browser_tests_${engine}}video_${scenario})
-      add_test(NAME ${test} COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/video_test.mjs ${scenario})
-      set_tests_properties(${test} PROPERTIES
-        SKIP_RETURN_CODE 77
-        # The show encoded in the page and captured natively: a minute or two.
-        TIMEOUT 400
-        ENVIRONMENT "WEB_BROWSER=${engine};SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE}")
-    endforeach()
-  endforeach()
+  browser_tests(video_ COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/video_test.mjs
+    SCENARIOS whole_show cancel
+    TIMEOUT 400
+    ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE}")
 endif()
 
 # The browsers that draw the whole show, fit large pictures, make music or encode a video, or time
