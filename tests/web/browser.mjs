@@ -281,6 +281,21 @@ export class Page {
     }
   }
 
+  // The page as on a phone's screen of width x height CSS pixels, touch its input.
+  phone(width, height) {
+    return this.page.setViewport({ width, height, deviceScaleFactor: 3, isMobile: true, hasTouch: true });
+  }
+
+  // A finger put down at from ({ x, y }, in the viewport's CSS pixels), moved to to in steps and lifted.
+  async touch_drag(from, to, steps = 10) {
+    const touch = this.page.touchscreen;
+    await touch.touchStart(from.x, from.y);
+    for (let step = 1; step <= steps; step++) {
+      await touch.touchMove(from.x + (to.x - from.x) * step / steps, from.y + (to.y - from.y) * step / steps);
+    }
+    await touch.touchEnd();
+  }
+
   // Calls listener(url) for every request the page makes from now on.
   on_request(listener) {
     this.page.on('request', (request) => listener(request.url()));

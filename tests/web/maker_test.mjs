@@ -1,5 +1,5 @@
 // The maker's page in headless Chromium or Firefox, one scenario a run:
-//   node maker_test.mjs pictures|set_plays|fit_quality|hostile|music_refused|no_webcodecs|offline
+//   node maker_test.mjs pictures|set_plays|fit_quality|hostile|music_refused|no_webcodecs|offline|phone
 // Environment: SITE (the built site), NATIVE_CAPTURE (the native velmorastik-capture),
 // NATIVE_IMPORT (the native velmorastik-import). The inputs are made here with ImageMagick; the
 // sets the page exports are unzipped and decoded natively. Every scenario also fails on any error
@@ -484,7 +484,43 @@ async function offline({ page, work }) {
     `show with music (${music.length}-byte soundtrack), exported it and played ${k_offline_frames} frames equal to the native ones`);
 }
 
-const scenarios = { pictures, set_plays, fit_quality, hostile, music_refused, no_webcodecs, offline };
+// On a phone's screen (390x844) with touch: nothing fixed or placed over the page's content, no
+// sideways scroll, every button 44 px high and every other control 24 px, and a finger's drag of
+// the first picture onto the third puts it there.
+async function phone({ page, url, work }) {
+  const names = ['red.png', 'green.png', 'blue.png'];
+  for (const [n, colour] of ['rgb(200,0,0)', 'rgb(0,200,0)', 'rgb(0,0,200)'].entries()) {
+    magick('-size', '400x300', `xc:${colour}`, path.join(work, names[n]));
+  }
+  await page.phone(390, 844);
+  await open_maker(page, url);
+  await make(page, names.map((name) => path.join(work, name)));
+  const layout = await page.eval(`(() => {
+    const shown = (e) => e.getClientRects().length > 0 && getComputedStyle(e).opacity !== '0';
+    const name = (e) => e.id || e.textContent.trim().slice(0, 30) || e.tagName;
+    const all = [...document.querySelectorAll('body *')].filter(shown);
+    return {
+      placed: all.filter((e) => ['fixed', 'absolute', 'sticky'].includes(getComputedStyle(e).position)).map(name),
+      sideways: document.documentElement.scrollWidth - window.innerWidth,
+      low_buttons: all.filter((e) => e.matches('button, .button') && e.getBoundingClientRect().height < 44).map(name),
+      small_targets: all.filter((e) => e.matches('a, label, input, select') && e.getBoundingClientRect().height < 24).map(name),
+    };
+  })()`);
+  assert.deepEqual(layout, { placed: [], sideways: 0, low_buttons: [], small_targets: [] }, 'the page on a phone');
+  const centres = await page.eval(`(() => {
+    document.getElementById('picture-list').scrollIntoView();
+    return [...document.querySelectorAll('#picture-list .picture canvas')].map((c) => {
+      const r = c.getBoundingClientRect();
+      return { x: r.left + r.width / 2, y: r.top + r.height / 2 };
+    });
+  })()`);
+  await page.touch_drag(centres[0], centres[2]);
+  const order = await page.eval(`[...document.querySelectorAll('#picture-list .name')].map((n) => n.textContent)`);
+  assert.deepEqual(order, ['green.png', 'blue.png', 'red.png'], 'the order after the drag');
+  no_errors(page);
+}
+
+const scenarios = { pictures, set_plays, fit_quality, hostile, music_refused, no_webcodecs, offline, phone };
 const name = process.argv[2];
 if (!scenarios[name]) {
   console.error(`usage: maker_test.mjs ${Object.keys(scenarios).join('|')}`);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs one scenario of maker_test.mjs, or skips it (status 77) saying what is missing.
-#   maker_test.sh pictures|set_plays|fit_quality|hostile|music_refused|no_webcodecs|offline
+#   maker_test.sh pictures|set_plays|fit_quality|hostile|music_refused|no_webcodecs|offline|phone
 # Environment: SITE (the built site), NATIVE_CAPTURE, NATIVE_IMPORT (the native tools), WEB_BROWSER
 # (chromium or firefox; browser.mjs skips when it is missing).
 set -euo pipefail

@@ -131,12 +131,12 @@ if(VELMORASTIK_NODE)
 endif()
 
 # What only Chromium is asked here: the site's worker kept whole and an update taking over (its
-# installability is read through Chromium's own protocol), and the maker without WebCodecs.
+# installability is read through Chromium's own protocol), the maker without WebCodecs, and on a phone's screen with touch.
 add_test(NAME web_site_update COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_browser_test.sh site_update)
-foreach(scenario no_webcodecs offline)
+foreach(scenario no_webcodecs offline phone)
   add_test(NAME web_maker_${scenario} COMMAND ${CMAKE_CURRENT_LIST_DIR}/maker_test.sh ${scenario})
 endforeach()
-set_tests_properties(web_site_update web_maker_no_webcodecs web_maker_offline PROPERTIES
+set_tests_properties(web_site_update web_maker_no_webcodecs web_maker_offline web_maker_phone PROPERTIES
   SKIP_RETURN_CODE 77
   TIMEOUT 600
   ENVIRONMENT "WEB_BROWSER=chromium;SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA};NATIVE_SHOW_FRAMES=${VELMORASTIK_NATIVE_SHOW_FRAMES};NATIVE_IMPORT=${VELMORASTIK_NATIVE_IMPORT}")

@@ -91,7 +91,7 @@ function render_places() {
 }
 
 const g_thumbnails = new Map();  // picture id -> canvas, for the fit it was made with
-let g_dragged = null;
+let g_dragged = null;  // the picture being dragged: { index, x, y, pointer, moved }
 
 function render_pictures(focus_id = null) {
   g_made = null;
@@ -102,7 +102,6 @@ function render_pictures(focus_id = null) {
     const item = document.createElement('li');
     item.className = 'picture';
     item.tabIndex = 0;
-    item.draggable = true;
     item.dataset.id = picture.id;
     const where = places[index].length ? `${places[index].length === 1 ? 'place' : 'places'} ${places[index].join(', ')}` :
       `left out: the show has ${maker.places.length} places`;
@@ -133,21 +132,33 @@ function render_pictures(focus_id = null) {
       if (step) { event.preventDefault(); move(index, index + step); }
       if (event.key === 'Delete' || event.key === 'Backspace') { event.preventDefault(); remove(index); }
     });
-    item.addEventListener('dragstart', (event) => {
-      g_dragged = index;
-      event.dataTransfer.effectAllowed = 'move';
-      event.dataTransfer.setData('text/plain', String(picture.id));
+    // Dragged by its picture, with a mouse, a pen or a finger (the picture takes no scrolling
+    // touch): let go over another picture, it takes that one's place.
+    item.addEventListener('pointerdown', (event) => {
+      if (event.button !== 0 || !event.target.closest('canvas')) return;
+      g_dragged = { index, x: event.clientX, y: event.clientY, pointer: event.pointerId, moved: false };
+      item.setPointerCapture(event.pointerId);
     });
-    item.addEventListener('dragover', (event) => { if (g_dragged !== null) event.preventDefault(); });
-    item.addEventListener('drop', (event) => {
-      if (g_dragged === null) return;
-      event.preventDefault();
-      event.stopPropagation();
-      const from = g_dragged;
+    item.addEventListener('pointermove', (event) => {
+      if (g_dragged?.pointer !== event.pointerId) return;
+      // A few pixels of a hand's unsteadiness are not a drag.
+      if (Math.hypot(event.clientX - g_dragged.x, event.clientY - g_dragged.y) > 8) {
+        g_dragged.moved = true;
+        item.classList.add('dragging');
+      }
+    });
+    item.addEventListener('pointerup', (event) => {
+      const drag = g_dragged;
       g_dragged = null;
-      move(from, index);
+      item.classList.remove('dragging');
+      if (drag?.pointer !== event.pointerId || !drag.moved) return;
+      const over = document.elementFromPoint(event.clientX, event.clientY)?.closest('#picture-list .picture');
+      if (over) move(drag.index, [...list.children].indexOf(over));
     });
-    item.addEventListener('dragend', () => { g_dragged = null; });
+    item.addEventListener('pointercancel', () => {
+      g_dragged = null;
+      item.classList.remove('dragging');
+    });
     return item;
   }));
   element('picture-count').textContent = count === 0 ? 'No pictures yet.' :
@@ -294,7 +305,7 @@ element('picture-input').addEventListener('change', (event) => {
 const drop_zone = element('drop-zone');
 for (const type of ['dragenter', 'dragover']) {
   element('maker').addEventListener(type, (event) => {
-    if (g_dragged !== null || !event.dataTransfer.types.includes('Files')) return;
+    if (!event.dataTransfer.types.includes('Files')) return;
     event.preventDefault();
     drop_zone.classList.add('over');
   });
@@ -302,7 +313,7 @@ for (const type of ['dragenter', 'dragover']) {
 drop_zone.addEventListener('dragleave', () => drop_zone.classList.remove('over'));
 element('maker').addEventListener('drop', (event) => {
   drop_zone.classList.remove('over');
-  if (g_dragged !== null || !event.dataTransfer.types.includes('Files')) return;
+  if (!event.dataTransfer.types.includes('Files')) return;
   event.preventDefault();
   take_pictures([...event.dataTransfer.files]);
 });
