@@ -3,8 +3,8 @@
 import test from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { read_picture_header } from '../../tools/maker/picture_header.js';
-import { fit_geometry, fit_pixels } from '../../tools/maker/resample.js';
+import { read_picture_header } from '../../tools/maker/picture_header.mjs';
+import { fit_geometry, fit_pixels } from '../../tools/maker/resample.mjs';
 
 const made = (...args) => new Uint8Array(execFileSync('convert', [...args]));
 const le = (value, bytes) => Array.from({ length: bytes }, (_, k) => (value >> (8 * k)) & 255);

@@ -9,7 +9,7 @@ import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { requested_range } from '../../src/platform/web/site/byte_range.js';
+import { requested_range } from '../../src/platform/web/site/byte_range.mjs';
 
 export { requested_range };
 

@@ -2,8 +2,8 @@
 // orientation, in sRGB, any transparency laid over black, fitted to the frame. A picture is
 // refused before decoding when its size cannot be read, is over the import's limits (measured by
 // the maker's module: see maker_native.js) or it is cut short.
-import { read_picture_header, k_not_a_picture } from './picture_header.js';
-import { fit_pixels } from './resample.js';
+import { read_picture_header, k_not_a_picture } from './picture_header.mjs';
+import { fit_pixels } from './resample.mjs';
 
 // The reason a picture is left out; its message is the one the maker shows beside the file's name.
 export class PictureRefused extends Error {}

@@ -2,8 +2,6 @@
 // picture measured before the browser decodes it, as velmorastik-import measures it (JPEGs by
 // libjpeg itself) and refused in its words, and a fitted picture encoded as it encodes one.
 
-#include <emscripten.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,7 +25,7 @@ std::vector<std::uint8_t> g_encoded;  // and its JPEG
 }  // namespace
 
 // The frame's width and height and the texture's side, as three 32-bit numbers.
-extern "C" EMSCRIPTEN_KEEPALIVE const std::int32_t* maker_picture_sizes()
+extern "C" const std::int32_t* maker_picture_sizes()
 {
     g_sizes[0] = k_frame_width;
     g_sizes[1] = k_frame_height;
@@ -37,7 +35,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE const std::int32_t* maker_picture_sizes()
 
 // Room for width x height RGB samples (rows back to back), which the worker fills before
 // maker_encode_picture.
-extern "C" EMSCRIPTEN_KEEPALIVE std::uint8_t* maker_rgb_buffer(std::int32_t width, std::int32_t height)
+extern "C" std::uint8_t* maker_rgb_buffer(std::int32_t width, std::int32_t height)
 {
     g_rgb.assign(static_cast<std::size_t>(width) * height * 3, 0);
     return g_rgb.data();
@@ -46,17 +44,17 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::uint8_t* maker_rgb_buffer(std::int32_t widt
 // The samples in the buffer as the import writes a picture: the same libjpeg-turbo and settings,
 // so that the maker's set is the import's byte for byte from the same samples. Returns the JPEG's
 // size; its bytes are at maker_encoded_picture() until the next call.
-extern "C" EMSCRIPTEN_KEEPALIVE std::int32_t maker_encode_picture(std::int32_t width, std::int32_t height)
+extern "C" std::int32_t maker_encode_picture(std::int32_t width, std::int32_t height)
 {
     g_encoded = encode_jpeg(g_rgb.data(), width, height, 3, k_imported_picture_jpeg);
     g_rgb = {};
     return static_cast<std::int32_t>(g_encoded.size());
 }
 
-extern "C" EMSCRIPTEN_KEEPALIVE const std::uint8_t* maker_encoded_picture() { return g_encoded.data(); }
+extern "C" const std::uint8_t* maker_encoded_picture() { return g_encoded.data(); }
 
 // Room for a JPEG of size bytes, which the worker fills before maker_check_picture.
-extern "C" EMSCRIPTEN_KEEPALIVE std::uint8_t* maker_jpeg_buffer(std::uint32_t size)
+extern "C" std::uint8_t* maker_jpeg_buffer(std::uint32_t size)
 {
     g_jpeg.assign(size, 0);
     return g_jpeg.data();
@@ -64,8 +62,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::uint8_t* maker_jpeg_buffer(std::uint32_t si
 
 // Measures the JPEG in the buffer when width is 0, else a picture of width x height that decodes
 // to components bytes a pixel, as its own header says; then gives its size and why it is refused.
-extern "C" EMSCRIPTEN_KEEPALIVE const std::int32_t* maker_check_picture(std::int32_t width, std::int32_t height,
-                                                                        std::int32_t components)
+extern "C" const std::int32_t* maker_check_picture(std::int32_t width, std::int32_t height, std::int32_t components)
 {
     long long decode_bytes = static_cast<long long>(width) * height * components;
     g_refusal.clear();

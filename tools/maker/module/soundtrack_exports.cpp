@@ -1,8 +1,6 @@
 // The soundtrack's half of the page's maker, called by maker_worker.js: the page decodes and
 // resamples the music, this fades and encodes it exactly as velmorastik-import does.
 
-#include <emscripten.h>
-
 #include <cstdint>
 #include <vector>
 
@@ -22,7 +20,7 @@ std::uint32_t g_facts[5];
 
 // The show's length in frames of music, the rate, the channels, the lowest rate taken and the
 // fade's frames, as an array of five 32-bit numbers.
-extern "C" EMSCRIPTEN_KEEPALIVE const std::uint32_t* maker_facts()
+extern "C" const std::uint32_t* maker_facts()
 {
     g_facts[0] = static_cast<std::uint32_t>(show_music_frames());
     g_facts[1] = k_music_sample_rate;
@@ -34,7 +32,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE const std::uint32_t* maker_facts()
 
 // Room for frames interleaved stereo frames, which the worker fills; any earlier MP3 is dropped.
 // Null when the frames are more than the show holds.
-extern "C" EMSCRIPTEN_KEEPALIVE std::int16_t* maker_soundtrack_buffer(std::uint32_t frames)
+extern "C" std::int16_t* maker_soundtrack_buffer(std::uint32_t frames)
 {
     g_mp3 = {};
     if (frames > show_music_frames())
@@ -45,7 +43,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::int16_t* maker_soundtrack_buffer(std::uint3
 
 // Ends the music with the show (or keeps it whole when shorter) in the buffer, then encodes it.
 // 1 when it faded, 0 when it was kept whole, -1 when the encoder failed.
-extern "C" EMSCRIPTEN_KEEPALIVE int maker_finish_soundtrack()
+extern "C" int maker_finish_soundtrack()
 {
     const bool faded = end_with_show(g_pcm, show_music_frames());
     g_mp3 = encode_mp3(g_pcm, k_music_sample_rate, k_music_bitrate_kbps);
@@ -54,5 +52,5 @@ extern "C" EMSCRIPTEN_KEEPALIVE int maker_finish_soundtrack()
     return faded ? 1 : 0;
 }
 
-extern "C" EMSCRIPTEN_KEEPALIVE const std::uint8_t* maker_mp3_data() { return g_mp3.data(); }
-extern "C" EMSCRIPTEN_KEEPALIVE std::uint32_t maker_mp3_size() { return static_cast<std::uint32_t>(g_mp3.size()); }
+extern "C" const std::uint8_t* maker_mp3_data() { return g_mp3.data(); }
+extern "C" std::uint32_t maker_mp3_size() { return static_cast<std::uint32_t>(g_mp3.size()); }

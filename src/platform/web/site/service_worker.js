@@ -7,7 +7,7 @@
 // against its digest, into a new cache, and installs only when every file is there; it takes over
 // once no page of the old build is open, and only then deletes the old caches, so that a page
 // never gets one build's files from another's.
-import { requested_range } from './byte_range.js';
+import { requested_range } from './byte_range.mjs';
 
 const { version, files } = SITE_PRECACHE;
 const k_prefix = 'velmorastik-site-';
