@@ -28,7 +28,7 @@ PlatformMusic* say_silent(const char* path, const char* reason)
 int music_init(PlatformWindow*)
 {
     g_device_open = audio_open_device(k_output_rate);
-    if (!g_device_open)
+    if (!g_device_open && *audio_failure_reason() != '\0')
         std::fprintf(stderr, "no sound output (%s): the show goes on in silence\n", audio_failure_reason());
     return g_device_open ? 1 : 0;
 }

@@ -19,7 +19,8 @@ bool audio_open_device(int rate);
 // is no device or the file cannot be decoded.
 PlatformMusic* audio_load_music(std::FILE* file, SoundFormat format);
 
-// Why the last audio_open_device or audio_load_music failed, in a few words.
+// Why the last audio_open_device or audio_load_music failed, in a few words; empty when no sound
+// was wanted (a video whose sound is made apart), which is not worth a line.
 const char* audio_failure_reason();
 
 // Starts music once from its beginning. Null is ignored.

@@ -377,6 +377,19 @@ function minutes_text(seconds) {
   const s = Math.max(0, Math.round(seconds));
   return `${Math.floor(s / 60)}:${String(s % 60).padStart(2, '0')}`;
 }
+// A length to the hundredth of a second, as m:ss.hh.
+function length_text(seconds) {
+  return `${Math.floor(seconds / 60)}:${(seconds % 60).toFixed(2).padStart(5, '0')}`;
+}
+// The video's own length at the chosen rate: the show ends on a frame of that rate.
+function video_seconds(fps) {
+  return facts.frame_count(fps) / fps;
+}
+function show_video_length() {
+  const fps = Number(element('video-fps').value);
+  element('video-length').textContent = `${facts.frame_count(fps)} frames, ${length_text(video_seconds(fps))}`;
+}
+element('video-fps').addEventListener('change', () => { if (facts) show_video_length(); });
 element('download-video').addEventListener('click', async () => {
   if (g_video) return;
   g_video = new AbortController();
@@ -397,7 +410,9 @@ element('download-video').addEventListener('click', async () => {
         (seconds_left !== null ? `, about ${minutes_text(seconds_left)} left` : ''));
     } });
     download(blob, `velmorastik.${blob.type === 'video/webm' ? 'webm' : 'mp4'}`);
-    set_status(`The video is downloaded (${(blob.size / 1048576).toFixed(1)} MB).`);
+    const seconds = video_seconds(fps);
+    set_status(`The video is downloaded: ${(blob.size / 1048576).toFixed(1)} MB, ${length_text(seconds)} ` +
+      `at ${(blob.size * 8 / seconds / 1e6).toFixed(1)} Mbit/s.`);
   } catch (error) {
     if (error.name === 'AbortError') set_status('The video was cancelled.');
     else show_error(error);
@@ -453,7 +468,8 @@ async function start() {
     });
   const frames = facts.frame_count(facts.fps);
   const seconds = frames / facts.fps;
-  element('show-length').textContent = `The show lasts ${Math.floor(seconds / 60)}:${(seconds % 60).toFixed(2).padStart(5, '0')} ` +
+  show_video_length();
+  element('show-length').textContent = `The show lasts ${length_text(seconds)} ` +
     `(${frames} frames at ${facts.fps} frames a second): longer music is cut to it and fades out with it.`;
   // The time from the navigation's start to here, for the browser's tools and the tests.
   performance.mark('maker ready');

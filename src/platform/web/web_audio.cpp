@@ -122,7 +122,8 @@ PlatformMusic g_music = {1};
 bool audio_open_device(int)
 {
     if (g_web.virtual_fps != 0) {
-        g_reason = "the test mode plays without sound";
+        // A video's sound is made by the page beside the frames: nothing to say then.
+        g_reason = g_web.hand_frames ? "" : "the test mode plays without sound";
         return false;
     }
     const int started = web_audio_resume(k_audio_wait_ms);

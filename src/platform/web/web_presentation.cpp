@@ -31,6 +31,7 @@ struct PresentDevice {
     PresentSurface back = {false};
     std::unique_ptr<std::uint32_t[]> back_pixels;
     std::unique_ptr<std::uint8_t[]> rgba;
+    std::unique_ptr<std::uint8_t[]> i420;  // the video's picture of the frame, when frames are handed
 };
 
 namespace {
@@ -53,10 +54,10 @@ EM_JS(void, web_put_frame, (const std::uint8_t* rgba, int width, int height), {
     Module["web_context"].putImageData(view, 0, 0);
 });
 
-// The frame as it is in memory (B, G, R, x words), for the page to copy before it returns; true
-// when the page wants no more frames.
-EM_ASYNC_JS(int, web_hand_frame, (const std::uint32_t* bgrx, int width, int height, double index), {
-    const bytes = HEAPU8.subarray(bgrx, bgrx + width * height * 4);
+// The frame as the video's I420 picture (BT.709, limited range), for the page to copy before it
+// returns; true when the page wants no more frames.
+EM_ASYNC_JS(int, web_hand_frame, (const std::uint8_t* i420, int width, int height, double index), {
+    const bytes = HEAPU8.subarray(i420, i420 + width * height * 3 / 2);
     return (await Module["on_video_frame"](bytes, index)) ? 1 : 0;
 });
 
@@ -72,7 +73,9 @@ PresentResult make_surfaces(PresentDevice* device, int width, int height)
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
     device->back_pixels.reset(new (std::nothrow) std::uint32_t[pixels]());
     device->rgba.reset(new (std::nothrow) std::uint8_t[pixels * 4]());
-    return device->back_pixels && device->rgba ? DD_OK : DDERR_OUTOFMEMORY;
+    if (g_web.hand_frames)
+        device->i420.reset(new (std::nothrow) std::uint8_t[pixels * 3 / 2]());
+    return device->back_pixels && device->rgba && (device->i420 || !g_web.hand_frames) ? DD_OK : DDERR_OUTOFMEMORY;
 }
 
 void put_on_canvas(PresentDevice* device)
@@ -89,7 +92,10 @@ PresentResult show_back(PresentDevice* device)
         g_web.frame_hashes.push_back(frame_hash_add(k_frame_hash_basis, device->back_pixels.get(), k_frame_bytes));
         ++g_web.frames;
         if (g_web.hand_frames) {
-            if (web_hand_frame(device->back_pixels.get(), k_canvas_width, k_canvas_height,
+            // Converted here, in whole integer passes, so that every browser's encoder is given the
+            // same picture and tags it the same way (a browser converts RGB by rules of its own).
+            bgrx_to_i420_bt709(device->back_pixels.get(), k_canvas_width, k_canvas_height, device->i420.get());
+            if (web_hand_frame(device->i420.get(), k_canvas_width, k_canvas_height,
                                static_cast<double>(g_web.frames - 1)) != 0)
                 g_web.quit_requested = true;
         } else if (g_web.frames == g_web.frame_limit) {
