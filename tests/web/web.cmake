@@ -118,15 +118,20 @@ if(VELMORASTIK_NODE)
     ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE}")
 endif()
 
-# The browsers that draw the whole show, fit large pictures, make music or encode a video, or time
-# the show's start keep both of a two-core machine's cores busy: one at a time (tests/CMakeLists.txt).
+# The browsers that draw the whole show, fit large pictures, make music or encode a video keep a
+# core busy: each engine's one after another, on a core of its own, beside the other engine's. Those
+# that time the show's start or a refusal, or watch their memory, have both cores (tests/CMakeLists.txt).
+set(browser_core_chromium ${core_lock_a})
+set(browser_core_firefox ${core_lock_b})
 if(VELMORASTIK_NODE)
   foreach(engine ${browser_engines})
     set(prefix ${browser_tests_${engine}})
-    set_tests_properties(${prefix}virtual_clock ${prefix}long_soundtrack ${prefix}maker_pictures ${prefix}maker_set_plays
-      ${prefix}maker_fit_quality ${prefix}maker_hostile ${prefix}sound_long_music ${prefix}sound_same_bytes
-      ${prefix}sound_two_hours ${prefix}video_whole_show ${prefix}video_cancel
-      PROPERTIES RESOURCE_LOCK ${cores_lock} COST ${cores_cost})
+    set_tests_properties(${prefix}virtual_clock ${prefix}maker_pictures ${prefix}maker_set_plays
+      ${prefix}maker_fit_quality ${prefix}sound_long_music ${prefix}sound_same_bytes ${prefix}video_whole_show
+      ${prefix}video_cancel
+      PROPERTIES RESOURCE_LOCK ${browser_core_${engine}} COST ${cores_cost})
+    set_tests_properties(${prefix}long_soundtrack ${prefix}maker_hostile ${prefix}sound_two_hours
+      PROPERTIES RESOURCE_LOCK "${cores_lock}" COST ${cores_cost})
   endforeach()
 endif()
 
@@ -140,7 +145,7 @@ set_tests_properties(web_site_update web_maker_no_webcodecs web_maker_offline we
   SKIP_RETURN_CODE 77
   TIMEOUT 600
   ENVIRONMENT "WEB_BROWSER=chromium;SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA};NATIVE_SHOW_FRAMES=${VELMORASTIK_NATIVE_SHOW_FRAMES};NATIVE_IMPORT=${VELMORASTIK_NATIVE_IMPORT}")
-set_tests_properties(web_maker_offline PROPERTIES RESOURCE_LOCK ${cores_lock} COST ${cores_cost})
+set_tests_properties(web_maker_offline PROPERTIES RESOURCE_LOCK "${cores_lock}" COST ${cores_cost})
 
 # The video's codec chosen by a trial encode: a Chromium whose H.264 encoder fails after saying it
 # works makes the same show as VP9 in WebM.
@@ -148,5 +153,5 @@ if(VELMORASTIK_NODE)
   add_test(NAME web_video_vp9_by_trial COMMAND ${VELMORASTIK_NODE} ${CMAKE_CURRENT_LIST_DIR}/video_test.mjs vp9_by_trial)
   set_tests_properties(web_video_vp9_by_trial PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 400
     ENVIRONMENT "WEB_BROWSER=chromium;SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE}"
-    RESOURCE_LOCK ${cores_lock} COST ${cores_cost})
+    RESOURCE_LOCK ${browser_core_chromium} COST ${cores_cost})
 endif()
