@@ -348,9 +348,26 @@ async function heic({ page, url, work }) {
   // The grid, 4:3, fills the frame: its marker is the top right 53x53.
   assert_colour(rgb_of(path.join(set, 'data', k_places[1])), 620, 20, [0, 0, 255], "the grid's marker");
   const report = names.map((name, n) => compare_fits(set, native_dir, n, name, k_heic_mean_difference[name]));
+
+  // A phone's 12 megapixels (4000x3000 in 8x6 tiles, the same one): the tab's memory (its
+  // processes' PSS) grows by at most 300 MB while the picture is decoded and fitted.
+  fs.writeFileSync(file('photo.heic'), heic_file({ width: 4000, height: 3000, files: Array(48).fill(tiles[0]), columns: 8 }));
+  const before = page.browser.memory_bytes();
+  let peak = before;
+  const sampler = setInterval(() => { peak = Math.max(peak, page.browser.memory_bytes()); }, 50);
+  const start = performance.now();
+  try {
+    assert.deepEqual(await make(page, [file('photo.heic')]), ["1 picture for the show's 12 places: reused in order"]);
+  } finally {
+    clearInterval(sampler);
+  }
+  const seconds = (performance.now() - start) / 1000;
+  const grown = (Math.max(peak, page.browser.memory_bytes()) - before) / 2 ** 20;
+  assert.ok(grown <= 300, `12 megapixels of HEIC: the tab grew by ${grown.toFixed(0)} MB`);
   no_errors(page);
   console.log(`HEIC: ${notes.filter((n) => n.startsWith('cut.heic')).join('')}; mean absolute difference per ` +
-    `channel (R / G / B) from velmorastik-import: ${report.join('; ')}`);
+    `channel (R / G / B) from velmorastik-import: ${report.join('; ')}; 12 megapixels fitted in ` +
+    `${seconds.toFixed(2)} s, the tab grown by ${grown.toFixed(0)} MB`);
 }
 
 // A JPEG's segments: where the first of the given marker starts, past its start-of-image.

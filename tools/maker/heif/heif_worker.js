@@ -8,7 +8,9 @@
   module_ready.catch(() => {});
 
   function decode(module, bytes) {
-    module.HEAPU8.set(bytes, module._heif_file_buffer(bytes.length));
+    // The buffer first: making room may grow the module's memory, which leaves older views empty.
+    const buffer = module._heif_file_buffer(bytes.length);
+    module.HEAPU8.set(bytes, buffer);
     const at = module._heif_decode() >> 2;
     // The views are taken after decoding: the module's memory may have grown meanwhile.
     const [width, height, pixels, text] = module.HEAP32.subarray(at, at + 4);
