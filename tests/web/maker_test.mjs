@@ -352,7 +352,7 @@ async function heic({ page, url, work }) {
   // A phone's 12 megapixels (4000x3000 in 8x6 tiles, the same one): the tab's memory (its
   // processes' PSS) grows by at most 300 MB while the picture is decoded and fitted.
   fs.writeFileSync(file('photo.heic'), heic_file({ width: 4000, height: 3000, files: Array(48).fill(tiles[0]), columns: 8 }));
-  const before = page.browser.memory_bytes();
+  const before = await page.browser.settled_memory_bytes();
   let peak = before;
   const sampler = setInterval(() => { peak = Math.max(peak, page.browser.memory_bytes()); }, 50);
   const start = performance.now();

@@ -13,10 +13,23 @@
     module.HEAPU8.set(bytes, buffer);
     const at = module._heif_decode() >> 2;
     // The views are taken after decoding: the module's memory may have grown meanwhile.
-    const [width, height, pixels, text] = module.HEAP32.subarray(at, at + 4);
+    const [width, height, channels, pixels, text] = module.HEAP32.subarray(at, at + 5);
     const refusal = new TextDecoder().decode(module.HEAPU8.subarray(text, module.HEAPU8.indexOf(0, text)));
     if (refusal) return { answer: { refusal }, transfer: [] };
-    const rgba = module.HEAPU8.slice(pixels, pixels + width * height * 4);
+    // RGBA for the page, as its canvas gives other pictures: from RGB, opaque.
+    let rgba;
+    if (channels === 4) {
+      rgba = module.HEAPU8.slice(pixels, pixels + width * height * 4);
+    } else {
+      const rgb = module.HEAPU8.subarray(pixels, pixels + width * height * 3);
+      rgba = new Uint8Array(width * height * 4);
+      for (let i = 0, o = 0; i < rgb.length; i += 3, o += 4) {
+        rgba[o] = rgb[i];
+        rgba[o + 1] = rgb[i + 1];
+        rgba[o + 2] = rgb[i + 2];
+        rgba[o + 3] = 255;
+      }
+    }
     module._heif_release();
     return { answer: { rgba, width, height }, transfer: [rgba.buffer] };
   }
