@@ -3,9 +3,10 @@
 import js from "@eslint/js";
 import globals from "globals";
 
-// What the maker's WebAssembly module defines for the worker script appended to it (its EXPORT_NAME).
+// What the maker's WebAssembly modules define for the worker scripts appended to them (their EXPORT_NAME).
 const k_module_globals = {
   create_velmorastik_maker: "readonly",
+  create_velmorastik_heif: "readonly",
 };
 
 export default [

@@ -1,8 +1,8 @@
 # The web build (emcmake, Debian's Emscripten): the show for the browser, the page's maker and the
-# portable tests, run under Node. No SDL, FFmpeg or libpng there; libjpeg-turbo and LAME (the
-# maker's MP3 encoder) come from scripts/web-deps.
+# portable tests, run under Node. No SDL, FFmpeg or libpng there; libjpeg-turbo, LAME (the
+# maker's MP3 encoder) and libheif, libde265 and lcms2 (its HEIC decoder) come from scripts/web-deps.
 #   emcmake cmake -S . -B build-web -DVELMORASTIK_WEB_DEPS=build-web/deps
-set(VELMORASTIK_WEB_DEPS ${CMAKE_BINARY_DIR}/deps CACHE PATH "Where scripts/web-deps put libjpeg-turbo and LAME")
+set(VELMORASTIK_WEB_DEPS ${CMAKE_BINARY_DIR}/deps CACHE PATH "Where scripts/web-deps put the libraries it builds")
 set(JPEG_INCLUDE_DIR ${VELMORASTIK_WEB_DEPS}/include CACHE PATH "" FORCE)
 set(JPEG_LIBRARY ${VELMORASTIK_WEB_DEPS}/lib/libjpeg.a CACHE FILEPATH "" FORCE)
 # Named as the native build links it (-lmp3lame), so that the MP3 writer's own link line holds.

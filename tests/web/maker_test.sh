@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs one scenario of maker_test.mjs, or skips it (status 77) saying what is missing.
-#   maker_test.sh pictures|set_plays|fit_quality|hostile|music_refused|no_webcodecs|offline|phone
+#   maker_test.sh pictures|set_plays|fit_quality|heic|hostile|music_refused|no_webcodecs|offline|phone
 # Environment: SITE (the built site), NATIVE_CAPTURE, NATIVE_IMPORT (the native tools), WEB_BROWSER
 # (chromium or firefox; browser.mjs skips when it is missing).
 set -euo pipefail
@@ -18,7 +18,9 @@ case $scenario in
       skip "no native capture tool at '${NATIVE_CAPTURE:-}' (the native build makes it)" ;;&
   offline)
     command -v ffmpeg >/dev/null || skip "ffmpeg is not installed (it makes the music)" ;;
-  fit_quality)
+  heic)
+    command -v heif-enc >/dev/null || skip "heif-enc is not installed (libheif-examples: it codes the HEIC pictures)" ;;&
+  fit_quality|heic)
     [ -n "${NATIVE_IMPORT:-}" ] && [ -x "$NATIVE_IMPORT" ] ||
       skip "no native import tool at '${NATIVE_IMPORT:-}' (the native build makes it)" ;;
 esac

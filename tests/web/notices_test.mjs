@@ -11,7 +11,7 @@ const site = process.env.SITE;
 const build = process.env.BUILD;
 const node_modules = process.env.NODE_MODULES;
 const metafile = path.join(build, 'maker.meta.json');
-const traces = ['velmorastik.js.trace', 'velmorastik-maker.js.trace'].map((name) => path.join(build, 'bin', name));
+const traces = ['velmorastik.js.trace', 'velmorastik-maker.js.trace', 'velmorastik-heif.js.trace'].map((name) => path.join(build, 'bin', name));
 for (const needed of [path.join(site, 'NOTICES.txt'), metafile, ...traces]) {
   if (!fs.existsSync(needed)) {
     console.log(`SKIPPED: no ${needed} (scripts/web makes it)`);
@@ -68,14 +68,17 @@ test('every third-party static library the WebAssembly links loaded is named', (
       archives.add(path.basename(file));
     }
   }
-  // The show decodes with libjpeg-turbo and the maker encodes with LAME, both linked statically.
-  assert.ok(archives.has('libjpeg.a') && archives.has('libmp3lame.a'), `static libraries: ${[...archives]}`);
+  // The show decodes with libjpeg-turbo, the maker encodes with LAME and decodes HEIC with libheif,
+  // libde265 and lcms2, all linked statically.
+  const statics = [['libjpeg-turbo', 'libjpeg.a'], ['lame', 'libmp3lame.a'], ['libheif', 'libheif.a'],
+    ['libde265', 'libde265.a'], ['lcms2', 'liblcms2.a']];
+  assert.ok(statics.every(([, archive]) => archives.has(archive)), `static libraries: ${[...archives]}`);
   const linked = new Set(notices.split('\n').filter((line) => line.startsWith('   linked: '))
     .flatMap((line) => line.slice('   linked: '.length).split(', ')));
   for (const archive of archives) assert.ok(linked.has(archive), `NOTICES.txt does not name ${archive}`);
   // Each under its Debian source package at the version pinned for the cross builds.
   const pins = fs.readFileSync(new URL('../../scripts/lib/pins', import.meta.url), 'utf8');
-  for (const [name, archive] of [['libjpeg-turbo', 'libjpeg.a'], ['lame', 'libmp3lame.a']]) {
+  for (const [name, archive] of statics) {
     const version = pins.match(new RegExp(`^${name} (\\S+) `, 'm'))[1];
     assert.ok(notices.includes(`. ${name} ${version}\n   linked: `) &&
       new RegExp(`^\\d+\\. ${name} .*\\n {3}linked: .*${archive.replace('.', '\\.')}`, 'm').test(notices),

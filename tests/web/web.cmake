@@ -77,7 +77,7 @@ set(VELMORASTIK_NATIVE_IMPORT ${VELMORASTIK_NATIVE_BIN}/velmorastik-import
   CACHE FILEPATH "A native velmorastik-import, the fits the maker's are compared with")
 # 12-megapixel inputs made and fitted, and the whole show captured natively: a few minutes.
 browser_tests(maker_ COMMAND ${CMAKE_CURRENT_LIST_DIR}/maker_test.sh
-  SCENARIOS pictures set_plays fit_quality hostile music_refused
+  SCENARIOS pictures set_plays fit_quality heic hostile music_refused
   TIMEOUT 600
   ENVIRONMENT "SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_IMPORT=${VELMORASTIK_NATIVE_IMPORT}")
 
@@ -130,7 +130,7 @@ if(VELMORASTIK_NODE)
       ${prefix}maker_fit_quality ${prefix}sound_long_music ${prefix}sound_same_bytes ${prefix}video_whole_show
       ${prefix}video_cancel
       PROPERTIES RESOURCE_LOCK ${browser_core_${engine}} COST ${cores_cost})
-    set_tests_properties(${prefix}long_soundtrack ${prefix}maker_hostile ${prefix}sound_two_hours
+    set_tests_properties(${prefix}long_soundtrack ${prefix}maker_hostile ${prefix}maker_heic ${prefix}sound_two_hours
       PROPERTIES RESOURCE_LOCK "${cores_lock}" COST ${cores_cost})
   endforeach()
 endif()

@@ -4,6 +4,7 @@
 // the maker's module: see maker_native.js) or it is cut short.
 import { read_picture_header, k_not_a_picture } from './picture_header.mjs';
 import { fit_pixels } from './resample.mjs';
+import { decode_heif } from './heif_decode.js';
 
 // The reason a picture is left out; its message is the one the maker shows beside the file's name.
 export class PictureRefused extends Error {}
@@ -29,6 +30,7 @@ export async function decode_picture(file, native) {
       imageOrientation: 'from-image', colorSpaceConversion: 'default', premultiplyAlpha: 'premultiply',
     });
   } catch {
+    if (header.format === 'HEIC') return decode_heic(bytes);
     throw new PictureRefused(`the browser cannot decode this ${header.format} file`);
   }
   try {
@@ -46,6 +48,13 @@ export async function decode_picture(file, native) {
   } finally {
     bitmap.close();
   }
+}
+
+// A HEIC the browser could not decode, by the maker's HEIF module instead.
+async function decode_heic(bytes) {
+  const decoded = await decode_heif(bytes);
+  if (decoded.refusal) throw new PictureRefused(decoded.refusal);
+  return { rgba: decoded.rgba, width: decoded.width, height: decoded.height, format: 'HEIC' };
 }
 
 // The picture fitted to width x height: RGB bytes, rows back to back.
