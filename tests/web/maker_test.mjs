@@ -131,7 +131,9 @@ async function pictures({ page, url, work }) {
   // quarter clockwise, so that upright it is 3000x4000 with the marker at the top right.
   magick('-size', '4000x3000', 'xc:rgb(128,128,128)', '-fill', 'rgb(255,0,0)', '-draw', 'rectangle 0,0 399,399',
     '-quality', '95', file('plain.jpg'));
-  fs.writeFileSync(file('turned.jpg'), with_orientation(fs.readFileSync(file('plain.jpg')), 6));
+  // Followed by 60 MB that no decoder reads, as some cameras pad their files: the maker's module grows
+  // its memory to measure it.
+  fs.writeFileSync(file('turned.jpg'), Buffer.concat([with_orientation(fs.readFileSync(file('plain.jpg')), 6), Buffer.alloc(60 << 20)]));
   // Transparent red on the left (must come out black, not red), half-transparent white on the right.
   magick('-size', '400x300', 'xc:rgba(255,0,0,0)', '-fill', 'rgba(255,255,255,0.5)', '-draw', 'rectangle 200,0 399,299',
     file('alpha.png'));

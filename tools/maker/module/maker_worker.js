@@ -28,7 +28,11 @@
 
   // A JPEG's bytes are measured by libjpeg; any other picture by the size its header gave.
   function picture(module, { bytes, width, height, components }) {
-    if (bytes) module.HEAPU8.set(bytes, module._maker_jpeg_buffer(bytes.length));
+    // The buffer first: making room may grow the module's memory, which detaches the view held before.
+    if (bytes) {
+      const buffer = module._maker_jpeg_buffer(bytes.length);
+      module.HEAPU8.set(bytes, buffer);
+    }
     const at = module._maker_check_picture(bytes ? 0 : width, bytes ? 0 : height, components) >> 2;
     const [checked_width, checked_height, text] = module.HEAP32.subarray(at, at + 3);
     const refusal = new TextDecoder().decode(module.HEAPU8.subarray(text, module.HEAPU8.indexOf(0, text)));
@@ -42,7 +46,8 @@
   }
 
   function encode(module, { rgb, width, height }) {
-    module.HEAPU8.set(rgb, module._maker_rgb_buffer(width, height));
+    const buffer = module._maker_rgb_buffer(width, height);
+    module.HEAPU8.set(rgb, buffer);
     const size = module._maker_encode_picture(width, height);
     const at = module._maker_encoded_picture();
     const jpeg = module.HEAPU8.slice(at, at + size);
