@@ -14,6 +14,14 @@ export function fit_geometry(src_w, src_h, dst_w, dst_h, fit) {
   return { width, height, x: Math.floor((dst_w - width) / 2), y: Math.floor((dst_h - height) / 2) };
 }
 
+// The whole factor (1, 2, 4 or 8) by which a JPEG of src_w x src_h (upright) is best decoded for a
+// frame of dst_w x dst_h, as libvips' thumbnail shrinks on load: the largest that leaves the
+// resampling at least twice the frame's resolution to work from.
+export function load_shrink(src_w, src_h, dst_w, dst_h, fit) {
+  const shrink = fit === 'cover' ? Math.min(src_w / dst_w, src_h / dst_h) : Math.max(src_w / dst_w, src_h / dst_h);
+  return shrink >= 16 ? 8 : shrink >= 8 ? 4 : shrink >= 4 ? 2 : 1;
+}
+
 // Averages factor x factor blocks of an RGBA picture into RGB floats; the last partial row and
 // column of blocks are left out, as a shrink on load does.
 function box_shrink(rgba, width, height, factor) {
@@ -69,21 +77,25 @@ function axis_weights(in_n, out_n) {
   return { first, weights, taps };
 }
 
-// One pass along rows (horizontal) of an RGB float picture: in_w x rows -> out_w x rows. Edge
-// samples repeat past the picture's borders.
-function resample_rows(src, in_w, rows, out_w) {
+// One pass along rows (horizontal) of a picture of step samples a pixel (RGB floats, or the
+// RGBA bytes themselves when there was no box to average), its first three read: in_w x rows ->
+// out_w x rows of RGB floats. Edge samples repeat past the picture's borders.
+function resample_rows(src, step, in_w, rows, out_w) {
   const { first, weights, taps } = axis_weights(in_w, out_w);
+  // Each output's taps as offsets into a row, the edges' repeats resolved once.
+  const offsets = new Int32Array(out_w * taps);
+  for (let o = 0; o < out_w; o++) {
+    for (let t = 0; t < taps; t++) offsets[o * taps + t] = Math.min(in_w - 1, Math.max(0, first[o] + t)) * step;
+  }
   const out = new Float32Array(out_w * rows * 3);
   for (let y = 0; y < rows; y++) {
-    const row = y * in_w * 3;
+    const row = y * in_w * step;
     for (let o = 0; o < out_w; o++) {
       let r = 0, g = 0, b = 0;
       const base = o * taps;
       for (let t = 0; t < taps; t++) {
         const w = weights[base + t];
-        if (w === 0) continue;
-        const x = Math.min(in_w - 1, Math.max(0, first[o] + t));
-        const i = row + x * 3;
+        const i = row + offsets[base + t];
         r += src[i] * w; g += src[i + 1] * w; b += src[i + 2] * w;
       }
       const j = (y * out_w + o) * 3;
@@ -119,8 +131,10 @@ export function fit_pixels(rgba, src_w, src_h, dst_w, dst_h, fit) {
   // A box of half the reduction or less leaves the kernel at least twice the output's size to
   // work from, as libvips' thumbnail does.
   const factor = Math.max(1, Math.floor(Math.min(src_w / place.width, src_h / place.height) / 2));
-  const boxed = box_shrink(rgba, src_w, src_h, factor);
-  const across = resample_rows(boxed.pixels, boxed.width, boxed.height, place.width);
+  // Without a box, the rows are read from the RGBA bytes: no float copy of the whole picture.
+  const boxed = factor > 1 ? { ...box_shrink(rgba, src_w, src_h, factor), step: 3 } :
+    { pixels: rgba, width: src_w, height: src_h, step: 4 };
+  const across = resample_rows(boxed.pixels, boxed.step, boxed.width, boxed.height, place.width);
   const fitted = resample_columns(across, place.width, boxed.height, place.height);
   const out = new Uint8Array(dst_w * dst_h * 3);
   for (let y = Math.max(0, place.y); y < Math.min(dst_h, place.y + place.height); y++) {
