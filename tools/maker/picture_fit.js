@@ -1,16 +1,21 @@
 // A person's picture as the show wants it, decoded by the browser: turned upright by its EXIF
 // orientation, in sRGB, any transparency laid over black, fitted to the frame. A picture is
 // refused before decoding when its size cannot be read, is over the import's limits (measured by
-// the maker's module: see maker_native.js) or it is cut short.
+// the maker's module: see maker_native.js) or it is cut short. The page checks a picture
+// (check_picture); a fitting worker (picture_fitter.js, through fit_pool.js) decodes and fits it.
 import { read_picture_header, k_not_a_picture } from './picture_header.mjs';
-import { fit_pixels } from './resample.mjs';
+import { fit_pixels, load_shrink } from './resample.mjs';
 
 // The reason a picture is left out; its message is the one the maker shows beside the file's name.
 export class PictureRefused extends Error {}
 
-// The picture upright, in sRGB, over black: { rgba, width, height, format }. native is an open
-// maker's module (open_maker_native). Rejects with PictureRefused saying why it cannot be used.
-export async function decode_picture(file, native) {
+const k_types = { JPEG: 'image/jpeg', PNG: 'image/png', WebP: 'image/webp', GIF: 'image/gif', BMP: 'image/bmp',
+  AVIF: 'image/avif', HEIC: 'image/heic' };
+
+// What the page learns of a picture before anything decodes it: { format, width, height (as
+// stored), orientation (EXIF, 1 to 8) }. native is an open maker's module (open_maker_native).
+// Rejects with PictureRefused saying why it cannot be used.
+export async function check_picture(file, native) {
   const bytes = new Uint8Array(await file.arrayBuffer());
   const header = read_picture_header(bytes);
   if (!header) throw new PictureRefused(k_not_a_picture);
@@ -18,38 +23,113 @@ export async function decode_picture(file, native) {
   if (header.format !== 'JPEG' && !(header.width > 0 && header.height > 0)) {
     throw new PictureRefused(`a ${header.format} file whose size cannot be read from its header`);
   }
-  const checked = await native.picture(header.format === 'JPEG' ? bytes.slice() : null, header);
+  // The bytes are the module's from here: the worker decodes the file itself.
+  const checked = await native.picture(header.format === 'JPEG' ? bytes : null, header);
   if (checked.refusal) throw new PictureRefused(checked.refusal);
   if (!header.complete) throw new PictureRefused(`a ${header.format} file cut short: it ends before its picture does`);
-  let bitmap;
+  return { format: header.format, width: checked.width, height: checked.height, orientation: header.orientation ?? 1 };
+}
+
+// The size a checked picture stands at once upright: EXIF orientations 5 to 8 turn it a quarter.
+export function upright_size({ width, height, orientation }) {
+  return orientation >= 5 ? { width: height, height: width } : { width, height };
+}
+
+// The picture's pixels upright, in sRGB, over black: { rgba, width, height }, decoded at 1/shrink of
+// its upright size (1, 2, 4 or 8; a JPEG's decoder scales it as it decodes) or whole when the
+// browser cannot. file: the File; picture: check_picture's answer.
+export async function decode_picture(file, picture, shrink = 1) {
+  const upright = upright_size(picture);
+  const whole = picture.width * picture.height;
+  // Scaled, the size libjpeg gives: its scaled IDCT rounds up.
+  const wanted = shrink > 1 ? { width: Math.ceil(upright.width / shrink), height: Math.ceil(upright.height / shrink) } : null;
+  const decoded = await decode_image(file, picture.format, wanted);
   try {
-    // from-image: upright by the EXIF orientation; default: converted from its profile to the
-    // canvas's sRGB.
-    bitmap = await createImageBitmap(new Blob([bytes]), {
-      imageOrientation: 'from-image', colorSpaceConversion: 'default', premultiplyAlpha: 'premultiply',
-    });
-  } catch {
-    throw new PictureRefused(`the browser cannot decode this ${header.format} file`);
-  }
-  try {
-    const { width, height } = bitmap;
+    const { width, height } = decoded;
     // Upright, a picture may have turned; it may not have grown.
-    if (width * height > checked.width * checked.height) {
-      throw new PictureRefused(`decoded at ${width}x${height}, larger than its header's ${checked.width}x${checked.height}`);
+    if (width * height > whole) {
+      throw new PictureRefused(`decoded at ${width}x${height}, larger than its header's ${picture.width}x${picture.height}`);
+    }
+    // A decoder that turned it otherwise than its header says, or scaled it to another shape, is
+    // asked again for the whole picture.
+    const near = (a, b) => Math.abs(a - b) <= 1;
+    if (wanted && !(near(width, wanted.width) && near(height, wanted.height)) &&
+        !(width === upright.width && height === upright.height)) {
+      decoded.close();
+      return decode_picture(file, picture, 1);
     }
     // An opaque canvas starts black: drawing over it lays any transparency over black.
     const canvas = new OffscreenCanvas(width, height);
     const context = canvas.getContext('2d', { alpha: false, willReadFrequently: true });
-    context.drawImage(bitmap, 0, 0);
+    context.drawImage(decoded.image, 0, 0);
     const rgba = context.getImageData(0, 0, width, height, { colorSpace: 'srgb' }).data;
-    return { rgba, width, height, format: header ? header.format : 'picture' };
+    return { rgba, width, height };
   } finally {
-    bitmap.close();
+    decoded.close();
   }
 }
 
-// The picture fitted to width x height: RGB bytes, rows back to back.
-export async function fit_picture(file, width, height, fit, native) {
-  const picture = await decode_picture(file, native);
-  return fit_pixels(picture.rgba, picture.width, picture.height, width, height, fit);
+// f, run the first time only.
+function once(f) {
+  let done = false;
+  return () => { if (!done) { done = true; f(); } };
+}
+
+// Whether this browser's WebCodecs decodes type; false where ImageDecoder is missing, or its
+// question is (older Safari) or throws.
+async function image_decoder_takes(type) {
+  try {
+    return typeof ImageDecoder === 'function' && typeof ImageDecoder.isTypeSupported === 'function' &&
+      await ImageDecoder.isTypeSupported(type);
+  } catch {
+    return false;
+  }
+}
+
+// The file decoded by the browser, upright (its EXIF orientation) and converted from its profile
+// to sRGB, at wanted (upright) when given and the decoder can: { image (for drawImage), width,
+// height, close() }. Only a JPEG is asked for a size: its decoder scales while it decodes, where
+// the others would decode whole and then resample.
+async function decode_image(file, format, wanted) {
+  const type = k_types[format];
+  const refused = () => new PictureRefused(`the browser cannot decode this ${format} file`);
+  const size = format === 'JPEG' && wanted ? wanted : null;
+  if (await image_decoder_takes(type)) {
+    const decoder = new ImageDecoder({
+      data: file.stream(), type, colorSpaceConversion: 'default', preferAnimation: false,
+      ...(size && { desiredWidth: size.width, desiredHeight: size.height }),
+    });
+    // Closed before its data is all read, a decoder rejects these (Firefox reports them unhandled).
+    decoder.completed?.catch(() => {});
+    decoder.tracks?.ready?.catch(() => {});
+    let image;
+    try {
+      ({ image } = await decoder.decode({ frameIndex: 0 }));
+    } catch {
+      decoder.close();
+      throw refused();
+    }
+    // A frame's display size is its upright one: drawImage turns it by the frame's rotation.
+    return { image, width: image.displayWidth, height: image.displayHeight, close: once(() => { image.close(); decoder.close(); }) };
+  }
+  let bitmap;
+  try {
+    // from-image: upright by the EXIF orientation; default: converted from its profile to sRGB.
+    bitmap = await createImageBitmap(file, {
+      imageOrientation: 'from-image', colorSpaceConversion: 'default', premultiplyAlpha: 'premultiply',
+      ...(size && { resizeWidth: size.width, resizeHeight: size.height, resizeQuality: 'high' }),
+    });
+  } catch {
+    throw refused();
+  }
+  return { image: bitmap, width: bitmap.width, height: bitmap.height, close: once(() => bitmap.close()) };
+}
+
+// The picture fitted to width x height: RGB bytes, rows back to back. A JPEG is decoded only as
+// large as the fitting needs, as the import's libvips decodes it.
+export async function fit_picture(file, picture, width, height, fit) {
+  const upright = upright_size(picture);
+  const shrink = picture.format === 'JPEG' ? load_shrink(upright.width, upright.height, width, height, fit) : 1;
+  const decoded = await decode_picture(file, picture, shrink);
+  return fit_pixels(decoded.rgba, decoded.width, decoded.height, width, height, fit);
 }

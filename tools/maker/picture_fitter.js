@@ -1,0 +1,16 @@
+// What each of the maker's fitting workers runs (fit_pool.js starts them): a picture decoded and
+// fitted off the page's thread, its RGB handed back. A question: { id, file, picture (as
+// check_picture gave it), width, height, fit }; the answer: { id, rgb } or { id, refusal } (a
+// PictureRefused's words) or { id, error }.
+import { fit_picture, PictureRefused } from './picture_fit.js';
+
+self.onmessage = async ({ data }) => {
+  const { id, file, picture, width, height, fit } = data;
+  try {
+    const rgb = await fit_picture(file, picture, width, height, fit);
+    self.postMessage({ id, rgb }, [rgb.buffer]);
+  } catch (error) {
+    if (error instanceof PictureRefused) self.postMessage({ id, refusal: error.message });
+    else self.postMessage({ id, error: String(error?.message ?? error) });
+  }
+};
