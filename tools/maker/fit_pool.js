@@ -8,11 +8,12 @@ import { load_shrink } from './resample.mjs';
 // The memory the pictures being fitted may hold together; a picture larger than this is fitted
 // alone.
 const k_budget_bytes = 192 * 2 ** 20;
-// What fitting holds for each decoded pixel: the decoder's frame, the canvas it is drawn on and the
-// pixels read back, 4 bytes each, and the resampling's floats.
-const k_bytes_per_pixel = 16;
+// What fitting holds at most for each decoded pixel (measured in Chromium): the decoder's frame,
+// the pixels copied out of it (or the canvas they are drawn on and read back from), 4 bytes each,
+// the resampling's floats and what the engine keeps besides.
+const k_bytes_per_pixel = 24;
 // A worker idle this long ends.
-const k_idle_ms = 2000;
+const k_idle_ms = 1000;
 
 export class FitPool {
   constructor(url = new URL('maker_fitter.js', document.baseURI), size = navigator.hardwareConcurrency || 2) {

@@ -4,7 +4,7 @@
 // the maker's module: see maker_native.js) or it is cut short. The page checks a picture
 // (check_picture); a fitting worker (picture_fitter.js, through fit_pool.js) decodes and fits it.
 import { read_picture_header, k_not_a_picture } from './picture_header.mjs';
-import { fit_pixels, load_shrink } from './resample.mjs';
+import { fit_pixels, load_shrink, scratch } from './resample.mjs';
 
 // The reason a picture is left out; its message is the one the maker shows beside the file's name.
 export class PictureRefused extends Error {}
@@ -13,7 +13,7 @@ const k_types = { JPEG: 'image/jpeg', PNG: 'image/png', WebP: 'image/webp', GIF:
   AVIF: 'image/avif', HEIC: 'image/heic' };
 
 // What the page learns of a picture before anything decodes it: { format, width, height (as
-// stored), orientation (EXIF, 1 to 8) }. native is an open maker's module (open_maker_native).
+// stored), orientation (EXIF, 1 to 8), profile (whether a JPEG carries a colour profile) }. native is an open maker's module (open_maker_native).
 // Rejects with PictureRefused saying why it cannot be used.
 export async function check_picture(file, native) {
   const bytes = new Uint8Array(await file.arrayBuffer());
@@ -27,7 +27,8 @@ export async function check_picture(file, native) {
   const checked = await native.picture(header.format === 'JPEG' ? bytes : null, header);
   if (checked.refusal) throw new PictureRefused(checked.refusal);
   if (!header.complete) throw new PictureRefused(`a ${header.format} file cut short: it ends before its picture does`);
-  return { format: header.format, width: checked.width, height: checked.height, orientation: header.orientation ?? 1 };
+  return { format: header.format, width: checked.width, height: checked.height, orientation: header.orientation ?? 1,
+    profile: header.profile ?? true };
 }
 
 // The size a checked picture stands at once upright: EXIF orientations 5 to 8 turn it a quarter.
@@ -58,15 +59,55 @@ export async function decode_picture(file, picture, shrink = 1) {
       decoded.close();
       return decode_picture(file, picture, 1);
     }
-    // An opaque canvas starts black: drawing over it lays any transparency over black.
+    // A JPEG without a profile decodes to sRGB samples already, which are copied straight out of
+    // the decoder's frame: a canvas drawn on in a worker leaves Chromium holding memory for it.
+    if (picture.format === 'JPEG' && !picture.profile) {
+      const samples = await frame_samples(decoded.frame);
+      if (samples) return samples;
+    }
+    // An opaque canvas starts black: drawing over it lays any transparency over black. Each
+    // stage's memory is given back as soon as the next has what it needs.
     const canvas = new OffscreenCanvas(width, height);
     const context = canvas.getContext('2d', { alpha: false, willReadFrequently: true });
     context.drawImage(decoded.image, 0, 0);
+    decoded.close();
     const rgba = context.getImageData(0, 0, width, height, { colorSpace: 'srgb' }).data;
+    canvas.width = canvas.height = 0;
     return { rgba, width, height };
   } finally {
     decoded.close();
   }
+}
+
+// A decoded frame (VideoFrame) of opaque 8-bit RGB as { rgba (the fourth byte unused), width,
+// height }, turned upright by the frame's rotation and then its flip as drawImage turns it; null
+// for any other frame, which goes through a canvas.
+async function frame_samples(frame) {
+  if (!frame || (frame.format !== 'BGRX' && frame.format !== 'RGBX')) return null;
+  const { width: w, height: h } = frame.visibleRect;
+  const stored = scratch('stored', Uint8Array, w * h * 4);
+  await frame.copyTo(stored, { layout: [{ offset: 0, stride: w * 4 }] });
+  const [r, b] = frame.format === 'BGRX' ? [2, 0] : [0, 2];
+  const rotation = frame.rotation ?? 0;
+  const flip = frame.flip ?? false;
+  if (rotation === 0 && !flip) {
+    if (r !== 0) for (let i = 0; i < stored.length; i += 4) { const t = stored[i]; stored[i] = stored[i + 2]; stored[i + 2] = t; }
+    return { rgba: stored, width: w, height: h };
+  }
+  const turned = rotation % 180 !== 0;
+  const width = turned ? h : w, height = turned ? w : h;
+  const rgba = scratch('upright', Uint8Array, width * height * 4);
+  for (let y = 0, j = 0; y < height; y++) {
+    for (let x0 = 0; x0 < width; x0++, j += 4) {
+      const x = flip ? width - 1 - x0 : x0;
+      // The stored pixel that the rotation brings to (x, y).
+      const [sx, sy] = rotation === 90 ? [y, h - 1 - x] : rotation === 180 ? [w - 1 - x, h - 1 - y] :
+        rotation === 270 ? [w - 1 - y, x] : [x, y];
+      const i = (sy * w + sx) * 4;
+      rgba[j] = stored[i + r]; rgba[j + 1] = stored[i + 1]; rgba[j + 2] = stored[i + b];
+    }
+  }
+  return { rgba, width, height };
 }
 
 // f, run the first time only.
@@ -96,7 +137,7 @@ async function decode_image(file, format, wanted) {
   const size = format === 'JPEG' && wanted ? wanted : null;
   if (await image_decoder_takes(type)) {
     const decoder = new ImageDecoder({
-      data: file.stream(), type, colorSpaceConversion: 'default', preferAnimation: false,
+      data: await file.arrayBuffer(), type, colorSpaceConversion: 'default', preferAnimation: false,
       ...(size && { desiredWidth: size.width, desiredHeight: size.height }),
     });
     // Closed before its data is all read, a decoder rejects these (Firefox reports them unhandled).
@@ -110,7 +151,8 @@ async function decode_image(file, format, wanted) {
       throw refused();
     }
     // A frame's display size is its upright one: drawImage turns it by the frame's rotation.
-    return { image, width: image.displayWidth, height: image.displayHeight, close: once(() => { image.close(); decoder.close(); }) };
+    return { image, frame: image, width: image.displayWidth, height: image.displayHeight,
+      close: once(() => { image.close(); decoder.close(); }) };
   }
   let bitmap;
   try {

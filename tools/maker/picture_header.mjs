@@ -41,28 +41,31 @@ function exif_orientation(b, start, end) {
 
 // Whether a JPEG's markers run to its end-of-image marker, stepping over every segment by its
 // length and every scan's coded data up to the next marker; bytes between markers are skipped
-// as libjpeg skips them; and the first EXIF orientation it gives (1 when none), by which the
-// browsers turn it upright. Its size is libjpeg's to read (the maker's module).
+// as libjpeg skips them; the first EXIF orientation it gives (1 when none), by which the browsers
+// turn it upright; and whether it carries a colour profile. Its size is libjpeg's to read (the
+// maker's module).
 function jpeg_header(b) {
   let i = 2;
   let orientation = null;
+  let profile = false;
   while (i + 1 < b.length) {
     if (b[i] !== 0xff) { i++; continue; }
     const marker = b[i + 1];
     if (marker === 0xff) { i++; continue; }
-    if (marker === 0xd9) return { format: 'JPEG', complete: true, orientation: orientation ?? 1 };
+    if (marker === 0xd9) return { format: 'JPEG', complete: true, orientation: orientation ?? 1, profile };
     if ((marker >= 0xd0 && marker <= 0xd7) || marker === 0x01 || marker === 0x00) { i += 2; continue; }
     if (i + 3 >= b.length) break;
     if (marker === 0xe1 && orientation === null) {
       orientation = exif_orientation(b, i + 4, Math.min(b.length, i + 2 + be16(b, i + 2)));
     }
+    if (marker === 0xe2 && i + 16 <= b.length && ascii(b, i + 4, 12) === 'ICC_PROFILE\0') profile = true;
     i += 2 + be16(b, i + 2);
     if (marker === 0xda) {
       while (i + 1 < b.length && !(b[i] === 0xff && b[i + 1] !== 0 && !(b[i + 1] >= 0xd0 && b[i + 1] <= 0xd7) &&
                                    b[i + 1] !== 0xff)) i++;
     }
   }
-  return { format: 'JPEG', complete: false, orientation: orientation ?? 1 };
+  return { format: 'JPEG', complete: false, orientation: orientation ?? 1, profile };
 }
 
 // A PNG's size, grown by every frame of an animated one (fcTL), and whether its chunks run whole

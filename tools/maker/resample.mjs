@@ -22,12 +22,25 @@ export function load_shrink(src_w, src_h, dst_w, dst_h, fit) {
   return shrink >= 16 ? 8 : shrink >= 8 ? 4 : shrink >= 4 ? 2 : 1;
 }
 
+// Buffers kept from one fitting to the next (a worker fits one picture at a time), so that a
+// worker's memory stays that of its largest picture rather than growing with garbage until the
+// engine collects it. A view of length elements of the named buffer, grown when too short.
+const g_scratch = new Map();
+export function scratch(name, Type, length) {
+  let buffer = g_scratch.get(name);
+  if (!(buffer instanceof Type) || buffer.length < length) {
+    buffer = new Type(length);
+    g_scratch.set(name, buffer);
+  }
+  return buffer.subarray(0, length);
+}
+
 // Averages factor x factor blocks of an RGBA picture into RGB floats; the last partial row and
 // column of blocks are left out, as a shrink on load does.
 function box_shrink(rgba, width, height, factor) {
   const out_w = Math.max(1, Math.floor(width / factor));
   const out_h = Math.max(1, Math.floor(height / factor));
-  const out = new Float32Array(out_w * out_h * 3);
+  const out = scratch('box', Float32Array, out_w * out_h * 3);
   const sums = new Float32Array(out_w * 3);
   const area = factor * factor;
   for (let oy = 0; oy < out_h; oy++) {
@@ -87,7 +100,7 @@ function resample_rows(src, step, in_w, rows, out_w) {
   for (let o = 0; o < out_w; o++) {
     for (let t = 0; t < taps; t++) offsets[o * taps + t] = Math.min(in_w - 1, Math.max(0, first[o] + t)) * step;
   }
-  const out = new Float32Array(out_w * rows * 3);
+  const out = scratch('rows', Float32Array, out_w * rows * 3);
   for (let y = 0; y < rows; y++) {
     const row = y * in_w * step;
     for (let o = 0; o < out_w; o++) {
@@ -108,7 +121,7 @@ function resample_rows(src, step, in_w, rows, out_w) {
 // The same down columns: in_h rows of width -> out_h rows.
 function resample_columns(src, width, in_h, out_h) {
   const { first, weights, taps } = axis_weights(in_h, out_h);
-  const out = new Float32Array(width * out_h * 3);
+  const out = scratch('columns', Float32Array, width * out_h * 3).fill(0);
   const stride = width * 3;
   for (let o = 0; o < out_h; o++) {
     const base = o * taps;
