@@ -1,7 +1,8 @@
 // The maker's pictures fitted in workers (picture_fitter.js, beside the page as maker_fitter.js), as
 // many at once as the machine has cores, so that twelve photos take the time of a few; and no more
 // at once than the decoded pixels' budget allows, so that large photos do not add up to more memory
-// than the tab can have. The workers end once there is nothing to fit, giving their memory back.
+// than the tab can have. The workers start with the page (start()), so that fitting asks nothing of
+// the server, and drop their buffers once there is nothing to fit.
 import { PictureRefused, upright_size } from './picture_fit.js';
 import { load_shrink } from './resample.mjs';
 
@@ -12,7 +13,7 @@ const k_budget_bytes = 192 * 2 ** 20;
 // the pixels copied out of it (or the canvas they are drawn on and read back from), 4 bytes each,
 // the resampling's floats and what the engine keeps besides.
 const k_bytes_per_pixel = 24;
-// A worker idle this long ends.
+// Workers idle this long drop their buffers.
 const k_idle_ms = 1000;
 
 export class FitPool {
@@ -27,6 +28,17 @@ export class FitPool {
     this.idle_timer = null;
     // Where WebCodecs decodes, a JPEG is decoded only as large as it is needed; elsewhere whole.
     this.scaled_decode = typeof ImageDecoder === 'function';
+  }
+
+  // Starts the workers, which wait for pictures; resolves once each has loaded its script.
+  start() {
+    const started = [];
+    while (this.idle.length + this.busy.size < this.size) {
+      const worker = this.#start_worker();
+      started.push(new Promise((resolve, reject) => { worker.started = { resolve, reject }; }));
+      this.idle.push(worker);
+    }
+    return Promise.all(started);
   }
 
   // file (a File or Blob; picture: check_picture's answer about it) fitted to width x height:
@@ -61,13 +73,17 @@ export class FitPool {
       worker.postMessage({ id: job.id, ...job.message });
     }
     if (this.busy.size === 0 && this.queue.length === 0) {
-      this.idle_timer = setTimeout(() => this.#end_idle(), k_idle_ms);
+      this.idle_timer = setTimeout(() => { for (const worker of this.idle) worker.postMessage({ rest: true }); }, k_idle_ms);
     }
   }
 
   #start_worker() {
     const worker = new Worker(this.url);
     worker.onmessage = ({ data }) => {
+      if (data.ready) {
+        worker.started?.resolve();
+        return;
+      }
       const job = this.busy.get(worker);
       if (!job || data.id !== job.id) return;
       this.#finish(worker, job);
@@ -82,6 +98,9 @@ export class FitPool {
       event.preventDefault();
       const job = this.busy.get(worker);
       worker.terminate();
+      this.idle = this.idle.filter((other) => other !== worker);
+      worker.started?.reject(new Error(`the maker's picture fitter (${this.url.pathname.split('/').pop()}) could not start` +
+        (event.message ? `: ${event.message}` : '')));
       if (job) {
         this.#finish(worker, job);
         job.reject(new Error(`the maker's picture fitter (${this.url.pathname.split('/').pop()}) failed` +
@@ -95,10 +114,5 @@ export class FitPool {
   #finish(worker, job) {
     this.busy.delete(worker);
     this.in_flight -= job.bytes;
-  }
-
-  #end_idle() {
-    for (const worker of this.idle) worker.terminate();
-    this.idle = [];
   }
 }

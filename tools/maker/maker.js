@@ -46,7 +46,8 @@ export class Maker {
     // pictures later asks nothing of the server.
     this.native = open_maker_native();
     this.pool = new FitPool();
-    const [texture, soundtrack, facts] = await Promise.all([get(this.texture_path), get(this.soundtrack_path), this.native.facts()]);
+    const [texture, soundtrack, facts] = await Promise.all([get(this.texture_path), get(this.soundtrack_path), this.native.facts(),
+      this.pool.start()]);
     const { frame_width, frame_height, texture_size, rate } = facts;
     this.sizes = { frame_width, frame_height, texture_size };
     this.music_rate = rate;

@@ -1,10 +1,19 @@
 // What each of the maker's fitting workers runs (fit_pool.js starts them): a picture decoded and
 // fitted off the page's thread, its RGB handed back. A question: { id, file, picture (as
 // check_picture gave it), width, height, fit }; the answer: { id, rgb } or { id, refusal } (a
-// PictureRefused's words) or { id, error }.
+// PictureRefused's words) or { id, error }. { rest: true }: nothing more to fit for now, the
+// buffers kept between pictures are let go.
 import { fit_picture, PictureRefused } from './picture_fit.js';
+import { drop_scratch } from './resample.mjs';
+
+// Loaded: the page knows its workers are there.
+self.postMessage({ ready: true });
 
 self.onmessage = async ({ data }) => {
+  if (data.rest) {
+    drop_scratch();
+    return;
+  }
   const { id, file, picture, width, height, fit } = data;
   try {
     const rgb = await fit_picture(file, picture, width, height, fit);

@@ -35,6 +35,11 @@ export function scratch(name, Type, length) {
   return buffer.subarray(0, length);
 }
 
+// Lets the kept buffers go, for the collector.
+export function drop_scratch() {
+  g_scratch.clear();
+}
+
 // Averages factor x factor blocks of an RGBA picture into RGB floats; the last partial row and
 // column of blocks are left out, as a shrink on load does.
 function box_shrink(rgba, width, height, factor) {
