@@ -206,6 +206,17 @@ async function pictures({ page, url, work }) {
     'left out (the show has 12 places): flat-14.png']);
   set = await export_set(page, work);
   k_places.forEach((place, n) => assert_colour(rgb_of(path.join(set, 'data', place)), 320, 240, colours[n], `14 pictures, ${place}`));
+  // Those left out are listed but not fitted (their thumbnails empty) until one is moved into a place.
+  const fitted_thumbnails = () => page.eval(`[...document.querySelectorAll('#picture-list .picture canvas')].map((c) =>
+    c.getContext('2d').getImageData(c.width >> 1, c.height >> 1, 1, 1).data[3] === 255)`);
+  assert.deepEqual(await fitted_thumbnails(), [...Array(12).fill(true), false, false], 'the thumbnails with two left out');
+  await page.eval(`document.querySelectorAll('#picture-list .picture')[12].focus()`);
+  await page.press('ArrowLeft');
+  await page.wait_for(`document.querySelector('#picture-list .picture:nth-child(12) .name').textContent === 'flat-13.png' &&
+    document.querySelector('#picture-list .picture:nth-child(12) canvas').getContext('2d').getImageData(40, 30, 1, 1).data[3] === 255`,
+  30, 'flat-13.png fitted once moved into the last place');
+  set = await export_set(page, work);
+  assert_colour(rgb_of(path.join(set, 'data', k_places[11])), 320, 240, colours[12], 'flat-13.png moved into the last place');
 
   // Play, clicked as a person does: the show runs in the page with its sound, from memory; Escape
   // ends it, and the page offers to play again or to go back.
