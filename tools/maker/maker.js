@@ -17,7 +17,7 @@ export class Maker {
     this.texture_path = null;
     this.soundtrack_path = null;
     // { id, file, name, checked (check_picture's answer), fitted: { contain, cover } (promises of
-    // RGB bytes) }, in order
+    // RGB bytes), encoded: the same of their JPEGs }, in order
     this.pictures = [];
     this.fit = 'contain';
     this.texture = null;
@@ -70,7 +70,7 @@ export class Maker {
         notes.push(`${name}: ${reason_of(error)}: left out`);
         continue;
       }
-      const picture = { id: g_next_id++, file, name, checked, fitted: {} };
+      const picture = { id: g_next_id++, file, name, checked, fitted: {}, encoded: {} };
       this.pictures.push(picture);
       // Fitted while the next files are read.
       if (this.pictures.length <= this.places.length) this.fitted(picture).catch(() => {});
@@ -112,10 +112,23 @@ export class Maker {
       const { frame_width, frame_height } = this.sizes;
       const fitting = this.pool.fit(picture.file, picture.checked, frame_width, frame_height, fit);
       picture.fitted[fit] = fitting;
+      // Encoded as soon as it is fitted, while the others are being fitted.
+      picture.encoded[fit] = fitting.then((rgb) => this.native.encode_picture(rgb, frame_width, frame_height));
+      picture.encoded[fit].catch(() => {});
       // A failure is not kept: asked again, it is tried again.
-      fitting.catch(() => { if (picture.fitted[fit] === fitting) delete picture.fitted[fit]; });
+      fitting.catch(() => {
+        if (picture.fitted[fit] !== fitting) return;
+        delete picture.fitted[fit];
+        delete picture.encoded[fit];
+      });
     }
     return picture.fitted[fit];
+  }
+
+  // The picture's JPEG under the current fit, as the import writes it.
+  async encoded(picture) {
+    await this.fitted(picture);
+    return picture.encoded[this.fit];
   }
 
   // Moves the picture at from to to (both indexes in the order).
@@ -138,12 +151,8 @@ export class Maker {
     if (this.pictures.length === 0) throw new Error('Choose at least one picture first.');
     const notes = [...left_out, ...this.order_notes()];
     const used = this.pictures.slice(0, this.places.length);
-    const jpegs = [];
-    for (const [n, picture] of used.entries()) {
-      this.on_progress(`Encoding picture ${n + 1} of ${used.length}: ${picture.name}`);
-      const { frame_width, frame_height } = this.sizes;
-      jpegs.push(await this.native.encode_picture(await this.fitted(picture), frame_width, frame_height));
-    }
+    this.on_progress('Encoding the pictures');
+    const jpegs = await Promise.all(used.map((picture) => this.encoded(picture)));
     const files = {};
     fill_places(used.length, this.places.length).forEach((index, place) => { files[this.places[place]] = jpegs[index]; });
 
