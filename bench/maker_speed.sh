@@ -60,7 +60,7 @@ echo "  199-megapixel JPEG: $large_memory"
 twelve_memory=$(node bench/maker_speed.mjs memory "$site" "${photos[@]}")
 echo "  twelve 12-megapixel photos: $twelve_memory"
 # The maker's page, its style, its scripts and its module; the show's own program is the show's.
-maker_files=(maker.html maker.css maker.js maker_fitter.js velmorastik-maker.js velmorastik-maker.wasm)
+maker_files=(maker.html maker.css maker.js maker_fitter.js velmorastik-maker.js velmorastik-maker.wasm velmorastik-fitter.wasm)
 gzipped=0
 for file in "${maker_files[@]}"; do
   [ -f "$site/$file" ] || { echo "no $site/$file" >&2; exit 2; }

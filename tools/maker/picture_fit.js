@@ -168,10 +168,10 @@ async function decode_image(file, format, wanted) {
 }
 
 // The picture fitted to width x height: RGB bytes, rows back to back. A JPEG is decoded only as
-// large as the fitting needs, as the import's libvips decodes it.
-export async function fit_picture(file, picture, width, height, fit) {
+// large as the fitting needs, as the import's libvips decodes it. kernel: fit_pixels's.
+export async function fit_picture(file, picture, width, height, fit, kernel = null) {
   const upright = upright_size(picture);
   const shrink = picture.format === 'JPEG' ? load_shrink(upright.width, upright.height, width, height, fit) : 1;
   const decoded = await decode_picture(file, picture, shrink);
-  return fit_pixels(decoded.rgba, decoded.width, decoded.height, width, height, fit);
+  return fit_pixels(decoded.rgba, decoded.width, decoded.height, width, height, fit, kernel);
 }

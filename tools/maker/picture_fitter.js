@@ -5,18 +5,25 @@
 // buffers kept between pictures are let go.
 import { fit_picture, PictureRefused } from './picture_fit.js';
 import { drop_scratch } from './resample.mjs';
+import { compile_fit_kernel, fit_kernel } from './fit_kernel.js';
 
+// The resampling kernel beside this script, compiled while the page loads; without it (no
+// WebAssembly SIMD), resample.mjs's own.
+const g_kernel = compile_fit_kernel(new URL('velmorastik-fitter.wasm', self.location.href))
+  .then((module) => module && fit_kernel(module));
 // Loaded: the page knows its workers are there.
-self.postMessage({ ready: true });
+g_kernel.then(() => self.postMessage({ ready: true }));
 
 self.onmessage = async ({ data }) => {
+  const kernel = await g_kernel;
   if (data.rest) {
     drop_scratch();
+    kernel?.rest();
     return;
   }
   const { id, file, picture, width, height, fit } = data;
   try {
-    const rgb = await fit_picture(file, picture, width, height, fit);
+    const rgb = await fit_picture(file, picture, width, height, fit, kernel);
     self.postMessage({ id, rgb }, [rgb.buffer]);
   } catch (error) {
     if (error instanceof PictureRefused) self.postMessage({ id, refusal: error.message });

@@ -73,7 +73,7 @@ function lanczos3(x) {
 
 // For each of out_n outputs along an axis of in_n samples: the first input it reads and its
 // weights (summing to 1), the kernel widened by the reduction so that it low-passes first.
-function axis_weights(in_n, out_n) {
+export function axis_weights(in_n, out_n) {
   const ratio = in_n / out_n;
   const stretch = Math.max(1, ratio);
   const support = 3 * stretch;
@@ -142,22 +142,37 @@ function resample_columns(src, width, in_h, out_h) {
   return out;
 }
 
+// The box reduction by factor and the two Lanczos passes of an RGBA picture to width x height:
+// RGB floats, rows back to back.
+function resample(rgba, src_w, src_h, factor, width, height) {
+  // Without a box, the rows are read from the RGBA bytes: no float copy of the whole picture.
+  const boxed = factor > 1 ? { ...box_shrink(rgba, src_w, src_h, factor), step: 3 } :
+    { pixels: rgba, width: src_w, height: src_h, step: 4 };
+  const across = resample_rows(boxed.pixels, boxed.step, boxed.width, boxed.height, width);
+  return resample_columns(across, width, boxed.height, height);
+}
+
 // An RGBA picture (alpha already laid over black) fitted into a dst_w x dst_h frame: RGB bytes,
-// rows back to back, black where the picture does not reach.
-export function fit_pixels(rgba, src_w, src_h, dst_w, dst_h, fit) {
+// rows back to back, black where the picture does not reach. kernel: the same resampling done
+// otherwise (fit_kernel.js), giving samples_per_pixel floats a pixel; else this module's.
+export function fit_pixels(rgba, src_w, src_h, dst_w, dst_h, fit, kernel = null) {
   const place = fit_geometry(src_w, src_h, dst_w, dst_h, fit);
   // A box of half the reduction or less leaves the kernel at least twice the output's size to
   // work from, as libvips' thumbnail does.
   const factor = Math.max(1, Math.floor(Math.min(src_w / place.width, src_h / place.height) / 2));
-  // Without a box, the rows are read from the RGBA bytes: no float copy of the whole picture.
-  const boxed = factor > 1 ? { ...box_shrink(rgba, src_w, src_h, factor), step: 3 } :
-    { pixels: rgba, width: src_w, height: src_h, step: 4 };
-  const across = resample_rows(boxed.pixels, boxed.step, boxed.width, boxed.height, place.width);
-  const fitted = resample_columns(across, place.width, boxed.height, place.height);
+  let fitted = null;
+  let step = 3;
+  try {
+    fitted = kernel?.resample(rgba, src_w, src_h, factor, place.width, place.height);
+    step = kernel?.samples_per_pixel ?? 3;
+  } catch {
+    // A picture too large for the kernel's memory: resampled here, where the engine's is.
+  }
+  fitted ??= resample(rgba, src_w, src_h, factor, place.width, place.height);
   const out = new Uint8Array(dst_w * dst_h * 3);
   for (let y = Math.max(0, place.y); y < Math.min(dst_h, place.y + place.height); y++) {
     for (let x = Math.max(0, place.x); x < Math.min(dst_w, place.x + place.width); x++) {
-      const i = ((y - place.y) * place.width + (x - place.x)) * 3;
+      const i = ((y - place.y) * place.width + (x - place.x)) * step;
       const o = (y * dst_w + x) * 3;
       // Rounded and held to 0..255: the kernel's lobes overshoot at hard edges.
       out[o] = Math.min(255, Math.max(0, Math.round(fitted[i])));
