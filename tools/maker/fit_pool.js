@@ -88,6 +88,8 @@ export class FitPool {
       if (!job || data.id !== job.id) return;
       this.#finish(worker, job);
       this.idle.push(worker);
+      // A decoder that resamples: JPEGs decoded whole (picture_fit.js), their memory counted so.
+      if (data.resamples) this.scaled_decode = false;
       if (data.rgb) job.resolve(data.rgb);
       else if (data.refusal !== undefined) job.reject(new PictureRefused(data.refusal));
       else job.reject(new Error(data.error));

@@ -36,20 +36,41 @@ export function upright_size({ width, height, orientation }) {
   return orientation >= 5 ? { width: height, height: width } : { width, height };
 }
 
-// The picture's pixels upright, in sRGB, over black: { rgba, width, height }, decoded at 1/shrink of
-// its upright size (1, 2, 4 or 8; a JPEG's decoder scales it as it decodes) or whole when the
-// browser cannot. file: the File; picture: check_picture's answer.
+// Set once this worker's browser has decoded a JPEG to exactly the odd size asked: its decoder
+// resamples (Firefox's), where libjpeg scales in its IDCT, to a size of its own.
+export let g_decoder_resamples = false;
+// Up to this many pixels, a picture whose decoder resamples is decoded whole and box-averaged by
+// the factor libjpeg would have scaled it by, the nearer to the import's; past it, the decoder's
+// own resampling keeps the memory down.
+const k_whole_decode_pixels = 50e6;
+
+// The picture's pixels upright, in sRGB, over black: { rgba, width, height, box }, decoded at
+// 1/shrink of its upright size (1, 2, 4 or 8; a JPEG's decoder scales it as it decodes) or whole,
+// box: the factor by which the fitting is still to average it, as the decoder could not scale it.
+// file: the File; picture: check_picture's answer.
 export async function decode_picture(file, picture, shrink = 1) {
   const upright = upright_size(picture);
   const whole = picture.width * picture.height;
   // Scaled, the size libjpeg gives: its scaled IDCT rounds up.
   const wanted = shrink > 1 ? { width: Math.ceil(upright.width / shrink), height: Math.ceil(upright.height / shrink) } : null;
-  const decoded = await decode_image(file, picture.format, wanted);
+  let asked = wanted;
+  if (wanted && g_decoder_resamples) {
+    if (whole <= k_whole_decode_pixels) return { ...await decode_picture(file, picture, 1), box: shrink };
+  } else if (wanted) {
+    // A pixel more each way: a decoder that scales in its IDCT gives its own size all the same.
+    asked = { width: wanted.width + 1, height: wanted.height + 1 };
+  }
+  const decoded = await decode_image(file, picture.format, asked);
   try {
     const { width, height } = decoded;
     // Upright, a picture may have turned; it may not have grown.
     if (width * height > whole) {
       throw new PictureRefused(`decoded at ${width}x${height}, larger than its header's ${picture.width}x${picture.height}`);
+    }
+    if (asked !== wanted && width === asked.width && height === asked.height) {
+      g_decoder_resamples = true;
+      decoded.close();
+      return decode_picture(file, picture, shrink);
     }
     // A decoder that turned it otherwise than its header says, or scaled it to another shape, is
     // asked again for the whole picture.
@@ -63,7 +84,7 @@ export async function decode_picture(file, picture, shrink = 1) {
     // the decoder's frame: a canvas drawn on in a worker leaves Chromium holding memory for it.
     if (picture.format === 'JPEG' && !picture.profile) {
       const samples = await frame_samples(decoded.frame);
-      if (samples) return samples;
+      if (samples) return { ...samples, box: 1 };
     }
     // An opaque canvas starts black: drawing over it lays any transparency over black. Each
     // stage's memory is given back as soon as the next has what it needs.
@@ -73,7 +94,7 @@ export async function decode_picture(file, picture, shrink = 1) {
     decoded.close();
     const rgba = context.getImageData(0, 0, width, height, { colorSpace: 'srgb' }).data;
     canvas.width = canvas.height = 0;
-    return { rgba, width, height };
+    return { rgba, width, height, box: 1 };
   } finally {
     decoded.close();
   }
@@ -173,5 +194,5 @@ export async function fit_picture(file, picture, width, height, fit, kernel = nu
   const upright = upright_size(picture);
   const shrink = picture.format === 'JPEG' ? load_shrink(upright.width, upright.height, width, height, fit) : 1;
   const decoded = await decode_picture(file, picture, shrink);
-  return fit_pixels(decoded.rgba, decoded.width, decoded.height, width, height, fit, kernel);
+  return fit_pixels(decoded.rgba, decoded.width, decoded.height, width, height, fit, kernel, decoded.box);
 }

@@ -1,9 +1,10 @@
 // What each of the maker's fitting workers runs (fit_pool.js starts them): a picture decoded and
 // fitted off the page's thread, its RGB handed back. A question: { id, file, picture (as
-// check_picture gave it), width, height, fit }; the answer: { id, rgb } or { id, refusal } (a
-// PictureRefused's words) or { id, error }. { rest: true }: nothing more to fit for now, the
-// buffers kept between pictures are let go.
-import { fit_picture, PictureRefused } from './picture_fit.js';
+// check_picture gave it), width, height, fit }; the answer: { id, rgb, resamples (whether the
+// decoder resamples: see picture_fit.js) } or { id, refusal } (a PictureRefused's words) or
+// { id, error }. { rest: true }: nothing more to fit for now, the buffers kept between pictures
+// are let go.
+import { fit_picture, PictureRefused, g_decoder_resamples } from './picture_fit.js';
 import { drop_scratch } from './resample.mjs';
 import { compile_fit_kernel, fit_kernel } from './fit_kernel.js';
 
@@ -24,7 +25,8 @@ self.onmessage = async ({ data }) => {
   const { id, file, picture, width, height, fit } = data;
   try {
     const rgb = await fit_picture(file, picture, width, height, fit, kernel);
-    self.postMessage({ id, rgb }, [rgb.buffer]);
+    // The page counts a decode as whole from then on.
+    self.postMessage({ id, rgb, resamples: g_decoder_resamples }, [rgb.buffer]);
   } catch (error) {
     if (error instanceof PictureRefused) self.postMessage({ id, refusal: error.message });
     else self.postMessage({ id, error: String(error?.message ?? error) });

@@ -155,11 +155,13 @@ function resample(rgba, src_w, src_h, factor, width, height) {
 // An RGBA picture (alpha already laid over black) fitted into a dst_w x dst_h frame: RGB bytes,
 // rows back to back, black where the picture does not reach. kernel: the same resampling done
 // otherwise (fit_kernel.js), giving samples_per_pixel floats a pixel; else this module's.
-export function fit_pixels(rgba, src_w, src_h, dst_w, dst_h, fit, kernel = null) {
+// load_box: a reduction owed first, in place of a decoder's scaling, by a box of that factor.
+export function fit_pixels(rgba, src_w, src_h, dst_w, dst_h, fit, kernel = null, load_box = 1) {
   const place = fit_geometry(src_w, src_h, dst_w, dst_h, fit);
   // A box of half the reduction or less leaves the kernel at least twice the output's size to
-  // work from, as libvips' thumbnail does.
-  const factor = Math.max(1, Math.floor(Math.min(src_w / place.width, src_h / place.height) / 2));
+  // work from, as libvips' thumbnail does (two boxes in a row are one of both factors).
+  const factor = load_box *
+    Math.max(1, Math.floor(Math.min(src_w / load_box / place.width, src_h / load_box / place.height) / 2));
   let fitted = null;
   let step = 3;
   try {
