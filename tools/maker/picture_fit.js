@@ -44,9 +44,10 @@ export let g_decoder_resamples = false;
 // own resampling keeps the memory down.
 const k_whole_decode_pixels = 50e6;
 
-// The picture's pixels upright, in sRGB, over black: { rgba, width, height, box }, decoded at
+// The picture's pixels upright, in sRGB, over black: { rgba, width, height, box, bgr }, decoded at
 // 1/shrink of its upright size (1, 2, 4 or 8; a JPEG's decoder scales it as it decodes) or whole,
-// box: the factor by which the fitting is still to average it, as the decoder could not scale it.
+// box: the factor by which the fitting is still to average it, as the decoder could not scale it;
+// bgr: its samples in the order B, G, R, as the decoder's frame held them.
 // file: the File; picture: check_picture's answer.
 export async function decode_picture(file, picture, shrink = 1) {
   const upright = upright_size(picture);
@@ -101,8 +102,8 @@ export async function decode_picture(file, picture, shrink = 1) {
 }
 
 // A decoded frame (VideoFrame) of opaque 8-bit RGB as { rgba (the fourth byte unused), width,
-// height }, turned upright by the frame's rotation and then its flip as drawImage turns it; null
-// for any other frame, which goes through a canvas.
+// height, bgr }, turned upright by the frame's rotation and then its flip as drawImage turns it;
+// null for any other frame, which goes through a canvas.
 async function frame_samples(frame) {
   if (!frame || (frame.format !== 'BGRX' && frame.format !== 'RGBX')) return null;
   const { width: w, height: h } = frame.visibleRect;
@@ -111,10 +112,8 @@ async function frame_samples(frame) {
   const [r, b] = frame.format === 'BGRX' ? [2, 0] : [0, 2];
   const rotation = frame.rotation ?? 0;
   const flip = frame.flip ?? false;
-  if (rotation === 0 && !flip) {
-    if (r !== 0) for (let i = 0; i < stored.length; i += 4) { const t = stored[i]; stored[i] = stored[i + 2]; stored[i + 2] = t; }
-    return { rgba: stored, width: w, height: h };
-  }
+  // Upright as stored, the samples are fitted in their own order.
+  if (rotation === 0 && !flip) return { rgba: stored, width: w, height: h, bgr: r !== 0 };
   const turned = rotation % 180 !== 0;
   const width = turned ? h : w, height = turned ? w : h;
   const rgba = scratch('upright', Uint8Array, width * height * 4);
@@ -128,7 +127,7 @@ async function frame_samples(frame) {
       rgba[j] = stored[i + r]; rgba[j + 1] = stored[i + 1]; rgba[j + 2] = stored[i + b];
     }
   }
-  return { rgba, width, height };
+  return { rgba, width, height, bgr: false };
 }
 
 // f, run the first time only.
@@ -194,5 +193,6 @@ export async function fit_picture(file, picture, width, height, fit, kernel = nu
   const upright = upright_size(picture);
   const shrink = picture.format === 'JPEG' ? load_shrink(upright.width, upright.height, width, height, fit) : 1;
   const decoded = await decode_picture(file, picture, shrink);
-  return fit_pixels(decoded.rgba, decoded.width, decoded.height, width, height, fit, kernel, decoded.box);
+  return fit_pixels(decoded.rgba, decoded.width, decoded.height, width, height, fit,
+    { kernel, load_box: decoded.box, bgr: decoded.bgr });
 }

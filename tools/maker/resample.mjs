@@ -156,7 +156,8 @@ function resample(rgba, src_w, src_h, factor, width, height) {
 // rows back to back, black where the picture does not reach. kernel: the same resampling done
 // otherwise (fit_kernel.js), giving samples_per_pixel floats a pixel; else this module's.
 // load_box: a reduction owed first, in place of a decoder's scaling, by a box of that factor.
-export function fit_pixels(rgba, src_w, src_h, dst_w, dst_h, fit, kernel = null, load_box = 1) {
+// bgr: the samples are in the order B, G, R (as a decoder's frame may hold them).
+export function fit_pixels(rgba, src_w, src_h, dst_w, dst_h, fit, { kernel = null, load_box = 1, bgr = false } = {}) {
   const place = fit_geometry(src_w, src_h, dst_w, dst_h, fit);
   // A box of half the reduction or less leaves the kernel at least twice the output's size to
   // work from, as libvips' thumbnail does (two boxes in a row are one of both factors).
@@ -171,15 +172,17 @@ export function fit_pixels(rgba, src_w, src_h, dst_w, dst_h, fit, kernel = null,
     // A picture too large for the kernel's memory: resampled here, where the engine's is.
   }
   fitted ??= resample(rgba, src_w, src_h, factor, place.width, place.height);
+  // Resampled, the samples are in the order they came in.
+  const [red, blue] = bgr ? [2, 0] : [0, 2];
   const out = new Uint8Array(dst_w * dst_h * 3);
   for (let y = Math.max(0, place.y); y < Math.min(dst_h, place.y + place.height); y++) {
     for (let x = Math.max(0, place.x); x < Math.min(dst_w, place.x + place.width); x++) {
       const i = ((y - place.y) * place.width + (x - place.x)) * step;
       const o = (y * dst_w + x) * 3;
       // Rounded and held to 0..255: the kernel's lobes overshoot at hard edges.
-      out[o] = Math.min(255, Math.max(0, Math.round(fitted[i])));
+      out[o] = Math.min(255, Math.max(0, Math.round(fitted[i + red])));
       out[o + 1] = Math.min(255, Math.max(0, Math.round(fitted[i + 1])));
-      out[o + 2] = Math.min(255, Math.max(0, Math.round(fitted[i + 2])));
+      out[o + 2] = Math.min(255, Math.max(0, Math.round(fitted[i + blue])));
     }
   }
   return out;
