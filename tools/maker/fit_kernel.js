@@ -65,7 +65,8 @@ export function fit_kernel(module) {
         }
         const across = alloc(width * in_h * 16);
         const rows = taps_of(in_w, width);
-        (factor > 1 ? k.fit_rows_floats : k.fit_rows_bytes)(source, in_w, in_h, width, rows.taps, rows.inputs, rows.weights, across);
+        if (factor > 1) k.fit_rows_floats(source, in_w, in_h, width, rows.taps, rows.inputs, rows.weights, across);
+        else k.fit_rows_bytes(source, in_w, in_h, width, rows.taps, rows.inputs, rows.weights, across, alloc(in_w * 16));
         const fitted = alloc(width * height * 16);
         const columns = taps_of(in_h, height);
         k.fit_columns(across, width, height, columns.taps, columns.inputs, columns.weights, fitted);

@@ -61,8 +61,15 @@ function jpeg_header(b) {
     if (marker === 0xe2 && i + 16 <= b.length && ascii(b, i + 4, 12) === 'ICC_PROFILE\0') profile = true;
     i += 2 + be16(b, i + 2);
     if (marker === 0xda) {
-      while (i + 1 < b.length && !(b[i] === 0xff && b[i + 1] !== 0 && !(b[i + 1] >= 0xd0 && b[i + 1] <= 0xd7) &&
-                                   b[i + 1] !== 0xff)) i++;
+      // The coded data runs to the first 0xFF that starts a marker (not a stuffed 0x00, a restart
+      // marker or fill); indexOf finds each 0xFF far faster than a loop over the bytes.
+      for (;;) {
+        i = b.indexOf(0xff, i);
+        if (i < 0 || i + 1 >= b.length) { i = b.length; break; }
+        const next = b[i + 1];
+        if (next !== 0 && !(next >= 0xd0 && next <= 0xd7) && next !== 0xff) break;
+        i++;
+      }
     }
   }
   return { format: 'JPEG', complete: false, orientation: orientation ?? 1, profile };

@@ -64,11 +64,18 @@ extern "C" void fit_box(const std::uint8_t* rgba, int width, int factor, float* 
     }
 }
 
-// The rows pass from RGBA bytes, or from fit_box's floats.
+// The rows pass from RGBA bytes, each row made floats first (in row, in_w pixels' room) so that
+// a pixel is converted once rather than once for each output whose taps reach it; or from
+// fit_box's floats.
 extern "C" void fit_rows_bytes(const std::uint8_t* src, int in_w, int height, int out_w, int taps,
-                               const std::int32_t* offsets, const float* weights, float* out)
+                               const std::int32_t* offsets, const float* weights, float* out, float* row)
 {
-    rows(src, in_w, height, out_w, taps, offsets, weights, out);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* from = src + static_cast<std::size_t>(y) * in_w * 4;
+        for (int x = 0; x < in_w; ++x)
+            wasm_v128_store(row + x * 4, pixel(from + x * 4));
+        rows(row, in_w, 1, out_w, taps, offsets, weights, out + static_cast<std::size_t>(y) * out_w * 4);
+    }
 }
 
 extern "C" void fit_rows_floats(const float* src, int in_w, int height, int out_w, int taps,
