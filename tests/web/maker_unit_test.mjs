@@ -59,6 +59,28 @@ test('a JPEG or PNG cut short is told from a whole one', () => {
   assert.equal(read_picture_header(stray).complete, true);
 });
 
+// The browsers turn a JPEG by the first EXIF orientation in it, in either byte order, past an XMP
+// block in another APP1; the maker must know the turn before decoding, to ask for a smaller size.
+test('a JPEG\'s EXIF orientation and colour profile are read from its header', () => {
+  const jpeg = made('-size', '40x30', 'xc:red', 'jpg:-');
+  const segment = (marker, body) => [0xff, marker, (body.length + 2) >> 8, (body.length + 2) & 255, ...body];
+  const exif = (little, orientation) => {
+    const u16 = (v) => (little ? [v & 255, v >> 8] : [v >> 8, v & 255]);
+    const u32 = (v) => (little ? [...u16(v & 0xffff), ...u16(v >>> 16)] : [...u16(v >>> 16), ...u16(v & 0xffff)]);
+    return segment(0xe1, [...ascii('Exif\0\0'), ...ascii(little ? 'II' : 'MM'), ...u16(42), ...u32(8), ...u16(2),
+      ...u16(0x010f), ...u16(2), ...u32(4), ...ascii('cam\0'), ...u16(0x0112), ...u16(3), ...u32(1), ...u16(orientation), 0, 0,
+      ...u32(0)]);
+  };
+  const xmp = segment(0xe1, ascii('http://ns.adobe.com/xap/1.0/\0<x/>'));
+  const icc = segment(0xe2, [...ascii('ICC_PROFILE\0'), 1, 1, ...Array(16).fill(0)]);
+  const with_segments = (...segments) => new Uint8Array([...jpeg.subarray(0, 2), ...segments.flat(), ...jpeg.subarray(2)]);
+  const read = (bytes) => { const { orientation, profile } = read_picture_header(bytes); return [orientation, profile]; };
+  assert.deepEqual(read(jpeg), [1, false]);
+  assert.deepEqual(read(with_segments(exif(true, 6))), [6, false]);
+  assert.deepEqual(read(with_segments(xmp, exif(false, 8), icc)), [8, true]);
+  assert.deepEqual(read(with_segments(exif(true, 3), exif(true, 6))), [3, false], 'the first orientation counts');
+});
+
 test('contain and cover keep the picture\'s shape and centre', () => {
   assert.deepEqual(fit_geometry(3000, 4000, 640, 480, 'contain'), { width: 360, height: 480, x: 140, y: 0 });
   assert.deepEqual(fit_geometry(600, 1200, 640, 480, 'cover'), { width: 640, height: 1280, x: 0, y: -400 });

@@ -11,7 +11,8 @@ const site = process.env.SITE;
 const build = process.env.BUILD;
 const node_modules = process.env.NODE_MODULES;
 const metafile = path.join(build, 'maker.meta.json');
-const traces = ['velmorastik.js.trace', 'velmorastik-maker.js.trace', 'velmorastik-heif.js.trace'].map((name) => path.join(build, 'bin', name));
+const traces = ['velmorastik.js.trace', 'velmorastik-maker.js.trace', 'velmorastik-heif.js.trace', 'velmorastik-fitter.wasm.trace']
+  .map((name) => path.join(build, 'bin', name));
 for (const needed of [path.join(site, 'NOTICES.txt'), metafile, ...traces]) {
   if (!fs.existsSync(needed)) {
     console.log(`SKIPPED: no ${needed} (scripts/web makes it)`);

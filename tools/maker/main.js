@@ -108,8 +108,9 @@ function render_pictures(focus_id = null) {
     if (!places[index].length) item.classList.add('left-out');
     item.setAttribute('aria-label', `Picture ${index + 1} of ${count}, ${picture.name}: ${where}. ` +
       'Arrow keys move it, Delete removes it.');
-    const image = g_thumbnails.get(picture.id);
-    if (image) item.append(image);
+    // Until it is fitted (or while it is left out), an empty frame to drag it by.
+    item.append(g_thumbnails.get(picture.id) ?? Object.assign(document.createElement('canvas'),
+      { width: Math.round(maker.sizes.frame_width / 4), height: Math.round(maker.sizes.frame_height / 4) }));
     const caption = document.createElement('p');
     caption.className = 'places';
     caption.textContent = where;
@@ -177,6 +178,7 @@ function move(from, to) {
   const picture = maker.pictures[from];
   maker.move(from, to);
   render_pictures(picture.id);
+  fit_places();
 }
 
 function remove(index) {
@@ -184,24 +186,40 @@ function remove(index) {
   g_thumbnails.delete(picture.id);
   const next = maker.pictures[Math.min(index, maker.pictures.length - 1)];
   render_pictures(next ? next.id : null);
+  fit_places();
+}
+
+// A fitted picture's thumbnail, shown; the list keeps the focus where it was.
+function show_fitted(picture, rgb) {
+  if (g_thumbnails.has(picture.id)) return;
+  g_thumbnails.set(picture.id, thumbnail(rgb));
+  const focused = document.activeElement?.closest?.('#picture-list .picture')?.dataset.id;
+  render_pictures(focused ?? null);
 }
 
 async function add_pictures(files) {
-  const notes = await maker.add_pictures(files, (picture) => {
-    g_thumbnails.set(picture.id, thumbnail(picture.fitted[maker.fit]));
-    render_pictures();
-  });
-  return notes;
+  return maker.add_pictures(files, { on_listed: () => render_pictures(), on_fitted: show_fitted });
 }
 
-// The thumbnails again after the fit changed: each picture fitted anew.
-async function refit() {
-  for (const [n, picture] of maker.pictures.entries()) {
-    set_status(`Fitting picture ${n + 1} of ${maker.pictures.length}: ${picture.name}`);
-    g_thumbnails.set(picture.id, thumbnail(await maker.fitted(picture)));
+// A picture moved into a place, or one taking the place of a picture removed, fitted; any the
+// browser cannot decode is taken out, said in the notes.
+function fit_places() {
+  serially(async () => {
+    const notes = await maker.fit_placed(show_fitted);
+    if (notes.length === 0) return;
+    g_notes.push(...notes);
+    show_notes([...g_notes, ...maker.order_notes()]);
     render_pictures();
-  }
-  set_status('');
+  }).catch(show_error);
+}
+
+// The thumbnails again after the fit changed: the pictures in places fitted anew.
+async function refit() {
+  g_thumbnails.clear();
+  render_pictures();
+  g_notes.push(...await maker.fit_placed(show_fitted));
+  show_notes([...g_notes, ...maker.order_notes()]);
+  render_pictures();
 }
 
 // Makes the maker hold exactly these inputs; resolves to the notes shown (files left out and why,

@@ -1,11 +1,12 @@
-// The maker's state and what it makes of it: the pictures in order, each fitted once per fit and
-// kept, the texture and music chosen, and the data set in memory, path under data/ -> bytes,
-// exactly as velmorastik-import writes it. The page's controls and window.velmorastikMaker both
+// The maker's state and what it makes of it: the pictures in order, each checked when added and
+// fitted (once per fit, and kept) when it fills one of the show's places, the texture and music
+// chosen, and the data set in memory, path under data/ -> bytes, exactly as velmorastik-import
+// writes it. The page's controls and window.velmorastikMaker both
 // go through here.
-import { fit_picture, PictureRefused } from './picture_fit.js';
+import { check_picture, PictureRefused } from './picture_fit.js';
 import { fill_places, place_notes } from './places.js';
 import { open_maker_native } from './maker_native.js';
-
+import { FitPool } from './fit_pool.js';
 
 let g_next_id = 1;
 
@@ -15,13 +16,16 @@ export class Maker {
     this.places = [];
     this.texture_path = null;
     this.soundtrack_path = null;
-    this.pictures = [];  // { id, file, name, fitted: { contain, cover } (RGB bytes) }, in order
+    // { id, file, name, checked (check_picture's answer), fitted: { contain, cover } (promises of
+    // RGB bytes), encoded: the same of their JPEGs }, in order
+    this.pictures = [];
     this.fit = 'contain';
     this.texture = null;
     this.music = null;
     this.music_start = 0;
     this.defaults = null;  // the default set's texture and soundtrack, from the site
     this.native = null;    // the maker's module (open_maker_native), once the defaults are loaded
+    this.pool = null;      // the workers that fit pictures (FitPool), from then on too
     this.sizes = null;     // { frame_width, frame_height, texture_size }, from the module
     this.music_rate = 0;   // the soundtrack's samples a second, from the module
     this.on_progress = () => {};
@@ -41,43 +45,90 @@ export class Maker {
     // The module that measures pictures, started with the page's files and kept, so that adding
     // pictures later asks nothing of the server.
     this.native = open_maker_native();
-    const [texture, soundtrack, facts] = await Promise.all([get(this.texture_path), get(this.soundtrack_path), this.native.facts()]);
+    this.pool = new FitPool();
+    const [texture, soundtrack, facts] = await Promise.all([get(this.texture_path), get(this.soundtrack_path), this.native.facts(),
+      this.pool.start()]);
     const { frame_width, frame_height, texture_size, rate } = facts;
     this.sizes = { frame_width, frame_height, texture_size };
     this.music_rate = rate;
     this.defaults = { texture, soundtrack };
   }
 
-  // Fits files and adds them after the pictures there; resolves to the notes for those left out
-  // (named, with the reason). on_added(picture) is called as each one is ready.
-  async add_pictures(files, on_added = () => {}) {
+  // Checks files and adds those taken after the pictures there, and fits those that fill a place
+  // (the others when they are moved into one); resolves to the notes for those left out (named,
+  // with the reason). on_listed() is called once they are in the order, on_fitted(picture, rgb) as
+  // each is fitted.
+  async add_pictures(files, { on_listed = () => {}, on_fitted = () => {} } = {}) {
     const notes = [];
     for (const [n, file] of files.entries()) {
       const name = file.name || `picture ${this.pictures.length + 1}`;
-      this.on_progress(`Fitting picture ${n + 1} of ${files.length}: ${name}`);
-      const picture = { id: g_next_id++, file, name, fitted: {} };
+      this.on_progress(`Reading picture ${n + 1} of ${files.length}: ${name}`);
+      let checked;
       try {
-        picture.fitted[this.fit] = await this.fit_frame(file);
+        checked = await check_picture(file, this.native);
       } catch (error) {
         notes.push(`${name}: ${reason_of(error)}: left out`);
         continue;
       }
+      const picture = { id: g_next_id++, file, name, checked, fitted: {}, encoded: {} };
       this.pictures.push(picture);
-      on_added(picture);
+      // Fitted while the next files are read.
+      if (this.pictures.length <= this.places.length) this.fitted(picture).catch(() => {});
     }
-    this.on_progress('');
+    on_listed();
+    notes.push(...await this.fit_placed(on_fitted));
     return notes;
   }
 
-  // file fitted to the frame under the current fit.
-  fit_frame(file) {
-    return fit_picture(file, this.sizes.frame_width, this.sizes.frame_height, this.fit, this.native);
+  // Fits every picture that fills a place under the current fit, those not yet fitted all at once;
+  // one the browser cannot decode is taken out, and the next takes its place. Resolves to the notes
+  // on those taken out; on_fitted(picture, rgb) is called as each is fitted.
+  async fit_placed(on_fitted = () => {}) {
+    const notes = [];
+    for (;;) {
+      const placed = this.pictures.slice(0, this.places.length);
+      let done = 0;
+      const fits = placed.map((picture) => this.fitted(picture).then((rgb) => {
+        this.on_progress(`Fitting the pictures: ${++done} of ${placed.length}`);
+        on_fitted(picture, rgb);
+      }));
+      const refused = (await Promise.allSettled(fits)).flatMap((result, n) =>
+        (result.status === 'rejected' ? [[placed[n], result.reason]] : []));
+      this.on_progress('');
+      if (refused.length === 0) return notes;
+      for (const [picture, error] of refused) {
+        if (!(error instanceof PictureRefused)) throw error;
+        this.pictures.splice(this.pictures.indexOf(picture), 1);
+        notes.push(`${picture.name}: ${reason_of(error)}: left out`);
+      }
+    }
   }
 
-  // The picture's pixels under the current fit, fitted now if they were not yet.
-  async fitted(picture) {
-    picture.fitted[this.fit] ??= await this.fit_frame(picture.file);
-    return picture.fitted[this.fit];
+  // The picture's pixels under the current fit (a promise of RGB bytes), fitted now if they were
+  // not yet: a picture is fitted once for each fit, however often it is asked for.
+  fitted(picture) {
+    const fit = this.fit;
+    if (!picture.fitted[fit]) {
+      const { frame_width, frame_height } = this.sizes;
+      const fitting = this.pool.fit(picture.file, picture.checked, frame_width, frame_height, fit);
+      picture.fitted[fit] = fitting;
+      // Encoded as soon as it is fitted, while the others are being fitted.
+      picture.encoded[fit] = fitting.then((rgb) => this.native.encode_picture(rgb, frame_width, frame_height));
+      picture.encoded[fit].catch(() => {});
+      // A failure is not kept: asked again, it is tried again.
+      fitting.catch(() => {
+        if (picture.fitted[fit] !== fitting) return;
+        delete picture.fitted[fit];
+        delete picture.encoded[fit];
+      });
+    }
+    return picture.fitted[fit];
+  }
+
+  // The picture's JPEG under the current fit, as the import writes it.
+  async encoded(picture) {
+    await this.fitted(picture);
+    return picture.encoded[this.fit];
   }
 
   // Moves the picture at from to to (both indexes in the order).
@@ -96,14 +147,12 @@ export class Maker {
   // the music is the person's, for the video; else null) }. Throws when there is no picture.
   async make_set() {
     if (this.pictures.length === 0) throw new Error('Choose at least one picture first.');
-    const notes = this.order_notes();
+    const left_out = await this.fit_placed();
+    if (this.pictures.length === 0) throw new Error('Choose at least one picture first.');
+    const notes = [...left_out, ...this.order_notes()];
     const used = this.pictures.slice(0, this.places.length);
-    const jpegs = [];
-    for (const [n, picture] of used.entries()) {
-      this.on_progress(`Encoding picture ${n + 1} of ${used.length}: ${picture.name}`);
-      const { frame_width, frame_height } = this.sizes;
-      jpegs.push(await this.native.encode_picture(await this.fitted(picture), frame_width, frame_height));
-    }
+    this.on_progress('Encoding the pictures');
+    const jpegs = await Promise.all(used.map((picture) => this.encoded(picture)));
     const files = {};
     fill_places(used.length, this.places.length).forEach((index, place) => { files[this.places[place]] = jpegs[index]; });
 
@@ -111,7 +160,9 @@ export class Maker {
     if (this.texture) {
       this.on_progress(`Fitting the texture: ${this.texture.name || 'texture'}`);
       try {
-        files[this.texture_path] = await fit_picture(this.texture, this.sizes.texture_size, this.sizes.texture_size, 'cover', this.native);
+        const { texture_size } = this.sizes;
+        files[this.texture_path] = await this.pool.fit(this.texture, await check_picture(this.texture, this.native),
+          texture_size, texture_size, 'cover');
       } catch (error) {
         notes.push(`${this.texture.name || 'texture'}: ${reason_of(error)}: the default texture kept`);
       }
