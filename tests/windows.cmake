@@ -109,7 +109,7 @@ endforeach()
 set_tests_properties(windows_e2e_soundtrack PROPERTIES RUN_SERIAL TRUE)
 # The others look at the screen at given moments of the show: a core of their own (tests/CMakeLists.txt).
 set_tests_properties(windows_e2e_platform windows_e2e_windowed windows_e2e_fullscreen windows_e2e_failures
-  PROPERTIES RESOURCE_LOCK "x_server;${cores_lock}" COST ${cores_cost})
+  PROPERTIES RESOURCE_LOCK "x_server;${cores_lock}" COST ${both_cores_cost})
 
 # The release as a user gets it (packaging/windows): read back from its files, and installed and
 # uninstalled in a fresh Wine prefix of its own, made once for those steps (the installer would find

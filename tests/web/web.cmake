@@ -131,7 +131,7 @@ if(VELMORASTIK_NODE)
       ${prefix}video_cancel
       PROPERTIES RESOURCE_LOCK ${browser_core_${engine}} COST ${cores_cost})
     set_tests_properties(${prefix}long_soundtrack ${prefix}maker_hostile ${prefix}maker_heic ${prefix}sound_two_hours
-      PROPERTIES RESOURCE_LOCK "${cores_lock}" COST ${cores_cost})
+      PROPERTIES RESOURCE_LOCK "${cores_lock}" COST ${both_cores_cost})
   endforeach()
 endif()
 
@@ -145,7 +145,7 @@ set_tests_properties(web_site_update web_maker_no_webcodecs web_maker_offline we
   SKIP_RETURN_CODE 77
   TIMEOUT 600
   ENVIRONMENT "WEB_BROWSER=chromium;SITE=${VELMORASTIK_WEB_SITE};NATIVE_CAPTURE=${VELMORASTIK_NATIVE_CAPTURE};NATIVE_DATA=${VELMORASTIK_NATIVE_DATA};NATIVE_SHOW_FRAMES=${VELMORASTIK_NATIVE_SHOW_FRAMES};NATIVE_IMPORT=${VELMORASTIK_NATIVE_IMPORT}")
-set_tests_properties(web_maker_offline PROPERTIES RESOURCE_LOCK "${cores_lock}" COST ${cores_cost})
+set_tests_properties(web_maker_offline PROPERTIES RESOURCE_LOCK "${cores_lock}" COST ${both_cores_cost})
 
 # The video's codec chosen by a trial encode: a Chromium whose H.264 encoder fails after saying it
 # works makes the same show as VP9 in WebM.
