@@ -109,15 +109,23 @@ export class Browser {
     return all;
   }
 
-  // The proportional set size of the browser's processes together, in bytes: each shared page
-  // counted once in all, so that a sum over processes means what it says.
+  // The memory the browser's processes made for themselves, in bytes: their anonymous and shared
+  // memory's proportional set size, each shared page counted once in all, so that a sum over
+  // processes means what it says. The files they map (the program, its libraries, fonts) are left
+  // out: their share moves as other browsers on the machine start and end.
   memory_bytes() {
     let kilobytes = 0;
     for (const pid of this.process_ids()) {
+      let rollup;
       try {
-        const match = /^Pss:\s+(\d+) kB$/m.exec(fs.readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8'));
-        if (match) kilobytes += Number(match[1]);
-      } catch { /* gone meanwhile */ }
+        rollup = fs.readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8');
+      } catch { continue; /* gone meanwhile */ }
+      for (const field of ['Pss_Anon', 'Pss_Shmem']) {
+        const match = new RegExp(`^${field}:\\s+(\\d+) kB$`, 'm').exec(rollup);
+        // A kernel that does not say would make every reading nothing, and every bound hold.
+        if (!match) throw new Error(`/proc/${pid}/smaps_rollup gives no ${field}: this kernel is too old to measure by`);
+        kilobytes += Number(match[1]);
+      }
     }
     return kilobytes * 1024;
   }
