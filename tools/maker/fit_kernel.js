@@ -43,13 +43,9 @@ export function fit_kernel(module) {
         new Type(memory.buffer, at, values.length).set(values);
         return at;
       };
-      // The taps of each output along an axis of in_n samples, as the inputs they read.
+      // The taps of each output along an axis of in_n samples, in the kernel's memory.
       const taps_of = (in_n, out_n) => {
-        const { first, weights, taps } = axis_weights(in_n, out_n);
-        const inputs = new Int32Array(out_n * taps);
-        for (let o = 0; o < out_n; o++) {
-          for (let t = 0; t < taps; t++) inputs[o * taps + t] = Math.min(in_n - 1, Math.max(0, first[o] + t));
-        }
+        const { inputs, weights, taps } = axis_weights(in_n, out_n);
         return { inputs: put(Int32Array, inputs), weights: put(Float32Array, weights), taps };
       };
       try {

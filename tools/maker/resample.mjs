@@ -71,14 +71,15 @@ function lanczos3(x) {
   return 3 * Math.sin(px) * Math.sin(px / 3) / (px * px);
 }
 
-// For each of out_n outputs along an axis of in_n samples: the first input it reads and its
-// weights (summing to 1), the kernel widened by the reduction so that it low-passes first.
+// For each of out_n outputs along an axis of in_n samples: the inputs its taps read (the edge
+// samples repeating past the picture's borders) and their weights (summing to 1), the kernel
+// widened by the reduction so that it low-passes first.
 export function axis_weights(in_n, out_n) {
   const ratio = in_n / out_n;
   const stretch = Math.max(1, ratio);
   const support = 3 * stretch;
   const taps = Math.ceil(support) * 2 + 1;
-  const first = new Int32Array(out_n);
+  const inputs = new Int32Array(out_n * taps);
   const weights = new Float32Array(out_n * taps);
   for (let o = 0; o < out_n; o++) {
     const centre = (o + 0.5) * ratio - 0.5;
@@ -87,24 +88,19 @@ export function axis_weights(in_n, out_n) {
     for (let t = 0; t < taps; t++) {
       const w = lanczos3((start + t - centre) / stretch);
       weights[o * taps + t] = w;
+      inputs[o * taps + t] = Math.min(in_n - 1, Math.max(0, start + t));
       total += w;
     }
     for (let t = 0; t < taps; t++) weights[o * taps + t] /= total;
-    first[o] = start;
   }
-  return { first, weights, taps };
+  return { inputs, weights, taps };
 }
 
 // One pass along rows (horizontal) of a picture of step samples a pixel (RGB floats, or the
 // RGBA bytes themselves when there was no box to average), its first three read: in_w x rows ->
-// out_w x rows of RGB floats. Edge samples repeat past the picture's borders.
+// out_w x rows of RGB floats.
 function resample_rows(src, step, in_w, rows, out_w) {
-  const { first, weights, taps } = axis_weights(in_w, out_w);
-  // Each output's taps as offsets into a row, the edges' repeats resolved once.
-  const offsets = new Int32Array(out_w * taps);
-  for (let o = 0; o < out_w; o++) {
-    for (let t = 0; t < taps; t++) offsets[o * taps + t] = Math.min(in_w - 1, Math.max(0, first[o] + t)) * step;
-  }
+  const { inputs, weights, taps } = axis_weights(in_w, out_w);
   const out = scratch('rows', Float32Array, out_w * rows * 3);
   for (let y = 0; y < rows; y++) {
     const row = y * in_w * step;
@@ -113,7 +109,7 @@ function resample_rows(src, step, in_w, rows, out_w) {
       const base = o * taps;
       for (let t = 0; t < taps; t++) {
         const w = weights[base + t];
-        const i = row + offsets[base + t];
+        const i = row + inputs[base + t] * step;
         r += src[i] * w; g += src[i + 1] * w; b += src[i + 2] * w;
       }
       const j = (y * out_w + o) * 3;
@@ -125,7 +121,7 @@ function resample_rows(src, step, in_w, rows, out_w) {
 
 // The same down columns: in_h rows of width -> out_h rows.
 function resample_columns(src, width, in_h, out_h) {
-  const { first, weights, taps } = axis_weights(in_h, out_h);
+  const { inputs, weights, taps } = axis_weights(in_h, out_h);
   const out = scratch('columns', Float32Array, width * out_h * 3).fill(0);
   const stride = width * 3;
   for (let o = 0; o < out_h; o++) {
@@ -134,8 +130,7 @@ function resample_columns(src, width, in_h, out_h) {
     for (let t = 0; t < taps; t++) {
       const w = weights[base + t];
       if (w === 0) continue;
-      const y = Math.min(in_h - 1, Math.max(0, first[o] + t));
-      const from = y * stride;
+      const from = inputs[base + t] * stride;
       for (let j = 0; j < stride; j++) out[row + j] += src[from + j] * w;
     }
   }
