@@ -5,9 +5,10 @@
 // answers: a WebAssembly module's memory never shrinks (some 190 MB after a 12-megapixel
 // picture), and ending it gives that back before the page fits the picture.
 
-// The HEIC file's bytes (handed over) decoded: resolves to { rgba, width, height } upright, in
-// sRGB, over black, or to { refusal } saying in the import's words why it is not taken.
-export function decode_heif(bytes, url = new URL('velmorastik-heif.js', document.baseURI)) {
+// The HEIC file's bytes (handed over) decoded by the module's script at url: resolves to { rgba,
+// width, height } upright, in sRGB, over black, or to { refusal } saying in the import's words why
+// it is not taken.
+export function decode_heif(bytes, url) {
   const worker = new Worker(url);
   return new Promise((resolve, reject) => {
     worker.onmessage = ({ data }) => {

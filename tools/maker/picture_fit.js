@@ -140,7 +140,7 @@ async function frame_samples(frame) {
 // A HEIC the browser could not decode, by the maker's HEIF module instead, whole.
 async function decode_heic(file) {
   const decoded = await decode_heif(new Uint8Array(await file.arrayBuffer()),
-    new URL('velmorastik-heif.js', globalThis.document?.baseURI ?? self.location.href));
+    new URL('velmorastik-heif.js', self.location.href));
   if (decoded.refusal) throw new PictureRefused(decoded.refusal);
   return { rgba: decoded.rgba, width: decoded.width, height: decoded.height, box: 1 };
 }
