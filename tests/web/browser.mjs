@@ -120,6 +120,8 @@ export class Browser {
       try {
         rollup = fs.readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8');
       } catch { continue; /* gone meanwhile */ }
+      // A process ending as it is read maps nothing any more.
+      if (!rollup.includes('Rss:')) continue;
       for (const field of ['Pss_Anon', 'Pss_Shmem']) {
         const match = new RegExp(`^${field}:\\s+(\\d+) kB$`, 'm').exec(rollup);
         // A kernel that does not say would make every reading nothing, and every bound hold.
